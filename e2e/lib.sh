@@ -1,0 +1,256 @@
+# Shared helpers for the end-to-end runs under Wine. Source it from bash:
+#   . e2e/lib.sh
+#   e2e_begin            # output folders, cleanup trap
+#   e2e_start_xvfb       # headless display, exports DISPLAY
+#   e2e_prepare_template # cached, booted and configured prefix
+#   e2e_new_prefix       # fresh copy of it, exports WINEPREFIX
+#   e2e_start_wineserver
+# Everything that waits is bounded; the EXIT trap stops what was started here.
+
+E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+E2E_ROOT=$(cd "$E2E_DIR/.." && pwd)
+E2E_OUT=${E2E_OUT:-$E2E_ROOT/build/e2e}
+E2E_TEMPLATE=$E2E_OUT/prefix-template
+E2E_PREFIX=
+E2E_XVFB_PID=
+E2E_BG_PIDS=()
+E2E_PASSED=0
+E2E_FAILED=0
+
+export WINEARCH=win64
+export WINEDEBUG=-all
+# No Mono/Gecko install prompts, and no menu entries written into $HOME.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# Windows locale of the programs run; Wine needs no Linux locale for it.
+E2E_WINE_LOCALE=${E2E_WINE_LOCALE:-en_US.UTF-8}
+
+e2e_log() { printf '[e2e %s] %s\n' "$(date +%T)" "$*" >&2; }
+e2e_die() { printf 'e2e: error: %s\n' "$*" >&2; exit 1; }
+
+# Milliseconds since the epoch, for bounded waits and timings.
+e2e_now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+
+# ---- results -----------------------------------------------------------------
+e2e_pass() { E2E_PASSED=$((E2E_PASSED + 1)); echo "PASS: $*"; }
+e2e_fail() { E2E_FAILED=$((E2E_FAILED + 1)); echo "FAIL: $*"; }
+# e2e_summary: prints the totals; returns non-zero when anything failed.
+e2e_summary() {
+  echo "$E2E_PASSED passed, $E2E_FAILED failed"
+  [ "$E2E_FAILED" -eq 0 ]
+}
+
+# ---- lifecycle -----------------------------------------------------------------
+e2e_begin() {
+  mkdir -p "$E2E_OUT"
+  trap e2e_cleanup EXIT
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
+}
+
+e2e_cleanup() {
+  local pid
+  for pid in "${E2E_BG_PIDS[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
+  if [ -n "$E2E_PREFIX" ] && [ -d "$E2E_PREFIX" ]; then
+    WINEPREFIX=$E2E_PREFIX timeout 20 wineserver -k 2>/dev/null || true
+    WINEPREFIX=$E2E_PREFIX timeout 20 wineserver -w 2>/dev/null || true
+    if [ -z "${E2E_KEEP:-}" ]; then
+      rm -rf "$E2E_PREFIX"
+    else
+      e2e_log "prefix kept: $E2E_PREFIX"
+    fi
+  fi
+  for pid in "${E2E_BG_PIDS[@]}"; do
+    wait "$pid" 2>/dev/null || true
+  done
+  if [ -n "$E2E_XVFB_PID" ]; then
+    kill "$E2E_XVFB_PID" 2>/dev/null || true
+    wait "$E2E_XVFB_PID" 2>/dev/null || true
+    E2E_XVFB_PID=
+  fi
+}
+
+# ---- display -------------------------------------------------------------------
+# e2e_start_xvfb: starts Xvfb on the first free display from E2E_DISPLAY_FIRST (97).
+e2e_start_xvfb() {
+  local first=${E2E_DISPLAY_FIRST:-97} n i pid
+  for n in $(seq "$first" $((first + 40))); do
+    [ -e "/tmp/.X$n-lock" ] && continue
+    [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$E2E_OUT/xvfb.log" 2>&1 &
+    pid=$!
+    # Ready once the display answers; Xvfb exits at once if another server won the race.
+    for i in $(seq 100); do
+      kill -0 "$pid" 2>/dev/null || break
+      if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+        E2E_XVFB_PID=$pid
+        export DISPLAY=":$n"
+        e2e_log "Xvfb on $DISPLAY (pid $pid)"
+        return 0
+      fi
+      sleep 0.05
+    done
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  e2e_die "no free X display from :$first"
+}
+
+# ---- prefixes ------------------------------------------------------------------
+# The template is rebuilt when the settings, the Wine version, the fonts or the
+# user (the prefix holds drive_c/users/<user>) change.
+e2e_template_stamp() {
+  {
+    sha256sum <"$E2E_DIR/prefix-settings.sh"
+    WINEDEBUG=-all wine --version 2>/dev/null
+    fc-list -q IPAGothic && echo ipagothic
+    id -un
+  } | sha256sum | cut -c1-16
+}
+
+e2e_prepare_template() {
+  local stamp
+  stamp=$(e2e_template_stamp)
+  mkdir -p "$E2E_OUT"
+  (
+    flock -w 600 9 || e2e_die "template lock busy"
+    if [ -f "$E2E_TEMPLATE/.e2e-stamp" ] && [ "$(cat "$E2E_TEMPLATE/.e2e-stamp")" = "$stamp" ]; then
+      exit 0
+    fi
+    local tmp=$E2E_OUT/prefix-template.new.$$ t0 ok=1
+    t0=$(e2e_now_ms)
+    e2e_log "building template prefix (stamp $stamp)"
+    rm -rf "$tmp"
+    WINEPREFIX=$tmp timeout -k 5 180 wine wineboot -i >/dev/null 2>&1 || ok=0
+    [ $ok = 1 ] && { WINEPREFIX=$tmp timeout 60 wineserver -w || ok=0; }
+    [ $ok = 1 ] && { timeout -k 5 120 bash "$E2E_DIR/prefix-settings.sh" "$tmp" || ok=0; }
+    # The registry reaches the disk only when the server exits.
+    [ $ok = 1 ] && { WINEPREFIX=$tmp timeout 60 wineserver -w || ok=0; }
+    if [ $ok = 0 ] || [ ! -f "$tmp/system.reg" ]; then
+      WINEPREFIX=$tmp timeout 20 wineserver -k 2>/dev/null || true
+      rm -rf "$tmp"
+      e2e_die "template prefix could not be built"
+    fi
+    echo "$stamp" >"$tmp/.e2e-stamp"
+    rm -rf "$E2E_TEMPLATE"
+    mv "$tmp" "$E2E_TEMPLATE"
+    e2e_log "template ready in $(( $(e2e_now_ms) - t0 )) ms"
+  ) 9>"$E2E_OUT/prefix-template.lock" || exit 1
+}
+
+# e2e_new_prefix [dir]: copies the template to a fresh prefix and exports WINEPREFIX.
+e2e_new_prefix() {
+  local dst=${1:-$E2E_OUT/prefix-run.$$}
+  rm -rf "$dst"
+  (
+    flock -s -w 600 9 || exit 1
+    cp -a "$E2E_TEMPLATE" "$dst"
+  ) 9>"$E2E_OUT/prefix-template.lock" || e2e_die "cannot copy the template prefix"
+  rm -f "$dst/.e2e-stamp"
+  E2E_PREFIX=$dst
+  export WINEPREFIX=$dst
+}
+
+# One server for the whole run: each program then starts in a few tens of ms.
+e2e_start_wineserver() {
+  wineserver -p || e2e_die "wineserver -p failed"
+}
+
+# e2e_c_drive: the prefix's C: folder.
+e2e_c_drive() { echo "$WINEPREFIX/drive_c"; }
+
+# ---- Windows programs ------------------------------------------------------------
+# e2e_build_tool <name> [libs...]: builds e2e/<name>.c into $E2E_OUT/<name>.exe when stale.
+e2e_build_tool() {
+  local name=$1 src=$E2E_DIR/$1.c out=$E2E_OUT/$1.exe
+  shift
+  if [ ! -f "$out" ] || [ "$src" -nt "$out" ]; then
+    x86_64-w64-mingw32-gcc -O2 -Wall -static -mconsole -o "$out.tmp" "$src" "$@" \
+      || e2e_die "cannot build $src"
+    mv "$out.tmp" "$out"
+  fi
+  echo "$out"
+}
+
+# e2e_run <seconds> <exe> [args...]: runs a Windows program in the foreground,
+# stdout without CRs; returns its exit code, 124 when it had to be killed.
+e2e_run() {
+  local secs=$1 out rc=0
+  shift
+  out=$(mktemp -p "$E2E_OUT" run.XXXXXX)
+  LC_ALL=$E2E_WINE_LOCALE timeout -k 5 "$secs" wine "$@" >"$out" || rc=$?
+  tr -d '\r' <"$out"
+  rm -f "$out"
+  return $rc
+}
+
+# e2e_start <seconds> <log> <exe> [args...]: starts a Windows program in the
+# background (killed after <seconds>); its pid is left in E2E_PID.
+e2e_start() {
+  local secs=$1 log=$2
+  shift 2
+  LC_ALL=$E2E_WINE_LOCALE timeout -k 5 "$secs" wine "$@" >"$log" 2>&1 &
+  E2E_PID=$!
+  E2E_BG_PIDS+=("$E2E_PID")
+}
+
+# e2e_wait_exit <pid> <seconds>: 0 once the program ended (exit code in E2E_RC),
+# 1 if it is still running after <seconds>.
+e2e_wait_exit() {
+  local pid=$1 end=$(( $(e2e_now_ms) + $2 * 1000 ))
+  while kill -0 "$pid" 2>/dev/null; do
+    [ "$(e2e_now_ms)" -ge "$end" ] && return 1
+    sleep 0.05
+  done
+  E2E_RC=0
+  wait "$pid" 2>/dev/null || E2E_RC=$?
+  return 0
+}
+
+# ---- X windows -----------------------------------------------------------------
+# Titles are matched whole; xdotool takes a regular expression.
+e2e_title_regex() { printf '^%s$' "$(printf '%s' "$1" | sed 's/[][\.*^$(){}?+|/]/\\&/g')"; }
+
+# e2e_find_windows <title>: ids of the mapped top-level windows with that title.
+e2e_find_windows() {
+  xdotool search --onlyvisible --name "$(e2e_title_regex "$1")" 2>/dev/null || true
+}
+
+# e2e_wait_window <title> <seconds>: prints the id of the first mapped window
+# with that exact title; returns 1 when none appeared in time.
+e2e_wait_window() {
+  local end=$(( $(e2e_now_ms) + $2 * 1000 )) ids
+  while :; do
+    ids=$(e2e_find_windows "$1")
+    if [ -n "$ids" ]; then
+      echo "$ids" | head -n1
+      return 0
+    fi
+    [ "$(e2e_now_ms)" -ge "$end" ] && return 1
+    sleep 0.1
+  done
+}
+
+# e2e_list_windows: "id title" of every mapped window with a title, for diagnostics.
+e2e_list_windows() {
+  local id
+  for id in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+    echo "$id $(xdotool getwindowname "$id" 2>/dev/null)"
+  done
+}
+
+# e2e_screenshot <window id|root> <png>
+e2e_screenshot() {
+  mkdir -p "$(dirname "$2")"
+  timeout 20 import -window "$1" "$2"
+}
+
+# e2e_key <window id> <key>...: gives the window the focus and types the keys
+# (real XTEST events: Wine ignores synthetic ones).
+e2e_key() {
+  local id=$1
+  shift
+  timeout 5 xdotool windowfocus --sync "$id" >/dev/null 2>&1 || timeout 5 xdotool windowfocus "$id" || true
+  timeout 5 xdotool key --clearmodifiers "$@"
+}

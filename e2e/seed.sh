@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# Seeds a Wine prefix with a workstation that has printers and drivers.
+# Usage: seed.sh <prefix>      (wine on PATH; a running wineserver is reused)
+#
+# Drivers are written the way the spooler stores them for 64-bit Windows
+# ("Windows x64", Version-3: bare file names in the registry, files in
+# C:\windows\system32\spool\drivers\x64\3). Registry plus files is used instead
+# of AddPrinterDriverExA because Wine's AddPrinterDriverExA copies nothing here
+# while still reporting success; the spooler reads these keys back as written
+# (check with spoolcheck.exe).
+#
+# Workstation:
+#   printer                         driver             data file     recognised by
+#   Brontal 4500 PS                 Brontal 4500 PS    BR4500.PPD    BR4500.UIM beside it
+#   Brontal 7200 Color (shared)     Brontal 7200 PCL   BR7200.PPD    "*OrvinexExchange: True" inside
+#   Brontal 7200 Color (Office 2)   Brontal 7200 PCL   (same driver)
+#   Office Laser                    Generic Laser      genlaser.gpd  not: no "PPD" in the path,
+#                                                                    although the marker is inside
+#   Plain PS Printer                Plain PS           PLAIN.PPD     not: no marker, no .UIM
+# Brontal 4500 PS and Plain PS share PSCRIPT5.DLL.
+#
+# Expected listing in the main dialog (list 1002, sorted, index 0 selected):
+#   Brontal 4500 PS
+#   Brontal 7200 Color
+#   Brontal 7200 Color (Office 2)
+set -euo pipefail
+prefix=${1:?usage: seed.sh <prefix>}
+[ -f "$prefix/system.reg" ] || { echo "seed.sh: $prefix is not a Wine prefix" >&2; exit 1; }
+export WINEPREFIX=$prefix
+export WINEDEBUG=${WINEDEBUG:--all}
+
+drvdir=$prefix/drive_c/windows/system32/spool/drivers/x64/3
+mkdir -p "$drvdir"
+
+reg=$(mktemp --suffix=.reg)
+trap 'rm -f "$reg"' EXIT
+echo 'REGEDIT4' >"$reg"
+
+print_key='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print'
+drivers_key="$print_key\\Environments\\Windows x64\\Drivers\\Version-3"
+
+# A placeholder file in the driver folder, unless it is there already (shared files).
+put_file() {
+  local name=$1 text=$2
+  [ -e "$drvdir/$name" ] || printf '%s\r\n' "$text" >"$drvdir/$name"
+}
+
+# REGEDIT4 multi-string: ANSI bytes, each name NUL-terminated, then a final NUL.
+multi_sz() {
+  local out='' name
+  for name in "$@"; do
+    out+=$(printf '%s' "$name" | od -An -v -tx1 | tr -s ' \n' ',' | sed 's/^,//')
+    out+='00,'
+  done
+  printf 'hex(7):%s00' "$out"
+}
+
+# add_driver <name> <configuration file> <data file> <driver file> <help file> [dependent files...]
+add_driver() {
+  local name=$1 cfg=$2 data=$3 drv=$4 hlp=$5
+  shift 5
+  {
+    echo
+    echo "[$drivers_key\\$name]"
+    echo "\"Configuration File\"=\"$cfg\""
+    echo "\"Data File\"=\"$data\""
+    echo "\"Driver\"=\"$drv\""
+    echo "\"Help File\"=\"$hlp\""
+    echo "\"Dependent Files\"=$(multi_sz "$@")"
+    echo '"Monitor"=""'
+    echo '"Datatype"=""'
+    echo '"Version"=dword:00000003'
+  } >>"$reg"
+}
+
+# add_printer <name> <driver> <port> <attributes> [share name]
+add_printer() {
+  local name=$1 driver=$2 port=$3 attr=$4 share=${5:-}
+  {
+    echo
+    echo "[$print_key\\Printers\\$name]"
+    echo "\"Name\"=\"$name\""
+    echo "\"Printer Driver\"=\"$driver\""
+    echo "\"Port\"=\"$port\""
+    echo '"Print Processor"="WinPrint"'
+    echo '"Datatype"="RAW"'
+    echo "\"Attributes\"=dword:$(printf '%08x' "$attr")"
+    echo "\"Share Name\"=\"$share\""
+    echo '"Description"=""'
+    echo '"Location"=""'
+    echo '"Parameters"=""'
+    echo '"Separator File"=""'
+    echo '"Priority"=dword:00000001'
+    echo '"Default Priority"=dword:00000000'
+    echo '"StartTime"=dword:00000000'
+    echo '"UntilTime"=dword:00000000'
+    echo '"Status"=dword:00000000'
+    # Per-user entries that AddPrinter writes too (and DeletePrinter removes).
+    echo
+    echo '[HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\Devices]'
+    echo "\"$name\"=\"winspool,$port\""
+    echo
+    echo '[HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\PrinterPorts]'
+    echo "\"$name\"=\"winspool,$port,15,45\""
+  } >>"$reg"
+}
+
+PRINTER_ATTRIBUTE_SHARED=0x08
+PRINTER_ATTRIBUTE_LOCAL=0x40
+
+# --- Brontal 4500 PS: recognised by BR4500.UIM beside its data file ----------------
+put_file BR4500.PPD '*PPD-Adobe: "4.3"
+*FormatVersion: "4.3"
+*Manufacturer: "Brontal"
+*ModelName: "Brontal 4500 PS"
+*NickName: "Brontal 4500 PS"'
+put_file BR4500.UIM '[UIM] model=4500'
+put_file BRUI.DLL 'placeholder configuration module'
+put_file PSCRIPT5.DLL 'placeholder PostScript driver'
+put_file BRHELP.HLP 'placeholder help'
+put_file BR4500.INI '[Brontal 4500]
+Trays=2'
+put_file TAVQ.DLL 'placeholder companion library'
+add_driver 'Brontal 4500 PS' BRUI.DLL BR4500.PPD PSCRIPT5.DLL BRHELP.HLP TAVQ.DLL BR4500.INI
+add_printer 'Brontal 4500 PS' 'Brontal 4500 PS' 'LPT1:' $((PRINTER_ATTRIBUTE_LOCAL))
+
+# --- Brontal 7200 PCL: recognised by the marker inside its data file ------------------
+put_file BR7200.PPD '*PPD-Adobe: "4.3"
+*Manufacturer: "Brontal"
+*ModelName: "Brontal 7200 Color"
+*OrvinexExchange: True
+*NickName: "Brontal 7200 Color"'
+put_file BR72UI.DLL 'placeholder configuration module'
+put_file UNIDRV.DLL 'placeholder universal driver'
+put_file BR7200.HLP 'placeholder help'
+put_file BR7200.INI '[Brontal 7200]
+Color=1'
+add_driver 'Brontal 7200 PCL' BR72UI.DLL BR7200.PPD UNIDRV.DLL BR7200.HLP BR7200.INI
+add_printer 'Brontal 7200 Color' 'Brontal 7200 PCL' 'LPT1:' \
+  $((PRINTER_ATTRIBUTE_LOCAL | PRINTER_ATTRIBUTE_SHARED)) 'BR7200'
+add_printer 'Brontal 7200 Color (Office 2)' 'Brontal 7200 PCL' 'LPT2:' $((PRINTER_ATTRIBUTE_LOCAL))
+
+# --- Generic Laser: marker inside, but the data file path has no "PPD" ----------------
+put_file genlaser.gpd '*GPD-Like: "1.0"
+*OrvinexExchange: True
+*ModelName: "Generic Laser"'
+put_file UNIDRVUI.DLL 'placeholder configuration module'
+put_file UNIDRV.HLP 'placeholder help'
+add_driver 'Generic Laser' UNIDRVUI.DLL genlaser.gpd UNIDRV.DLL UNIDRV.HLP
+add_printer 'Office Laser' 'Generic Laser' 'FILE:' $((PRINTER_ATTRIBUTE_LOCAL))
+
+# --- Plain PS: ordinary PostScript driver, no marker, no .UIM --------------------------
+put_file PLAIN.PPD '*PPD-Adobe: "4.3"
+*Manufacturer: "Plain"
+*ModelName: "Plain PS"'
+put_file PS5UI.DLL 'placeholder configuration module'
+put_file PSCRIPT.HLP 'placeholder help'
+add_driver 'Plain PS' PS5UI.DLL PLAIN.PPD PSCRIPT5.DLL PSCRIPT.HLP
+add_printer 'Plain PS Printer' 'Plain PS' 'LPT3:' $((PRINTER_ATTRIBUTE_LOCAL))
+
+echo >>"$reg"
+timeout -k 5 60 wine regedit /S "Z:${reg//\//\\}"

@@ -1,0 +1,2 @@
+// Resource ids of the conformance tests.
+#pragma once

@@ -1,0 +1,5 @@
+// The simulated file system.
+#pragma once
+namespace winsim {
+class FileSystem {};
+}

@@ -1,0 +1,5 @@
+// Simulated modules: images with resources and exports.
+#pragma once
+namespace winsim {
+class Modules {};
+}

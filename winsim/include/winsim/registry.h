@@ -1,0 +1,5 @@
+// The simulated registry.
+#pragma once
+namespace winsim {
+class Registry {};
+}

@@ -1,0 +1,5 @@
+// The simulated print spooler.
+#pragma once
+namespace winsim {
+class Spooler {};
+}

@@ -1,0 +1,5 @@
+// The simulated system facts: version, locale, folders, names, process.
+#pragma once
+namespace winsim {
+struct SystemInfo {};
+}

@@ -1,0 +1,5 @@
+// Simulated windows, message queue, timers, cursors and GDI objects.
+#pragma once
+namespace winsim {
+class Ui {};
+}

@@ -1,0 +1,5 @@
+// The scripted user.
+#pragma once
+namespace winsim {
+class ScriptedUser {};
+}

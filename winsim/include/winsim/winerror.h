@@ -1,0 +1,3 @@
+// placeholder, filled by its owner
+#pragma once
+#include <winsim/wintypes.h>

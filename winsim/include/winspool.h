@@ -1,0 +1,3 @@
+// Print spooler API of the simulated machine.
+#pragma once
+#include <windows.h>
