@@ -1,0 +1,279 @@
+// Printer entries: driver description, driver key, candidate driver files and the Brontal driver test.
+#include "engine/PrinterEntry.h"
+
+#include <windows.h>
+
+#include <mbstring.h>
+#include <stdio.h>
+#include <string.h>
+#include <winspool.h>
+
+#include "afx/textfile.h"
+
+// The registry environment the spooler files this program's drivers under: a 64-bit program
+// sees the x64 drivers.
+#if defined(_WIN64)
+#define DRIVER_ENVIRONMENT "Windows x64"
+#else
+#define DRIVER_ENVIRONMENT "Windows NT x86"
+#endif
+
+namespace {
+
+const char* const kNameValues[] = {"Configuration File", "Data File", "Driver", "Help File"};
+const char* const kCompanionExtensions[] = {".BDD", ".XFR", ".ABD", ".BPD"};
+const char kVendorMarker[] = "OrvinexExchange";
+
+// Closes a registry key when it goes out of scope.
+class CKeyCloser {
+public:
+    explicit CKeyCloser(HKEY key) : m_key(key) {}
+    ~CKeyCloser() {
+        if (m_key)
+            RegCloseKey(m_key);
+    }
+
+private:
+    HKEY m_key;
+};
+
+HKEY OpenDriverKey(LPCSTR keyName) {
+    HKEY key = NULL;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return NULL;
+    return key;
+}
+
+CString UpperCase(const CString& text) {
+    CString upper = text;
+    upper.MakeUpper();
+    return upper;
+}
+
+}  // namespace
+
+CPrinterEntry::CPrinterEntry() : m_bRemoved(0), m_files(10), m_nDriverVersion(0), m_nOsFamily(0) {
+    char tempPath[260] = "";
+    if (GetTempPathA(sizeof(tempPath), tempPath) >= sizeof(tempPath))
+        tempPath[0] = '\0';
+    m_strTempWmk = tempPath;
+}
+
+CPrinterEntry::~CPrinterEntry() {
+    while (!m_files.IsEmpty())
+        delete static_cast<CDriverFile*>(m_files.RemoveHead());
+}
+
+void CPrinterEntry::SetPrinterName(CString name) {
+    m_strPrinterName = name;
+    GetDriverInfo();
+    BuildDriverKey();
+}
+
+HANDLE CPrinterEntry::OpenPrinterHandle() {
+    // The whole name goes to the spooler, however long: a cut name would open another printer or none.
+    PRINTER_DEFAULTSA defaults = {NULL, NULL, PRINTER_ACCESS_ADMINISTER | PRINTER_ACCESS_USE};
+    HANDLE printer = NULL;
+    CString name = m_strPrinterName;
+    if (OpenPrinterA(const_cast<LPSTR>((LPCSTR)name), &printer, &defaults))
+        return printer;
+    defaults.DesiredAccess = SERVER_READ;
+    printer = NULL;
+    if (OpenPrinterA(const_cast<LPSTR>((LPCSTR)name), &printer, &defaults))
+        return printer;
+    return NULL;
+}
+
+int CPrinterEntry::GetDriverInfo() {
+    HANDLE printer = OpenPrinterHandle();
+    m_nDriverVersion = 0;
+    if (!printer)
+        return 0;
+
+    DWORD needed = 0;
+    GetPrinterDriverA(printer, NULL, 2, NULL, 0, &needed);
+    BYTE* block = needed ? new BYTE[needed]() : NULL;
+    if (block)
+        GetPrinterDriverA(printer, NULL, 2, block, needed, &needed);
+    DRIVER_INFO_2A* info = reinterpret_cast<DRIVER_INFO_2A*>(block);
+    if (!info || !info->pName || needed < sizeof(DRIVER_INFO_2A)) {
+        ClosePrinter(printer);
+        delete[] block;
+        return 0;
+    }
+    m_strDriverName = info->pName;
+    m_strDataFile = info->pDataFile;
+    if (m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5)
+        m_nDriverVersion = info->cVersion;
+    ClosePrinter(printer);
+    delete[] block;
+    return 1;
+}
+
+int CPrinterEntry::BuildDriverKey() {
+    if (m_nOsFamily == OS_FAMILY_9X) {
+        m_strDriverKey = CString("SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows 4.0\\Drivers\\") +
+                         m_strDriverName;
+        return 0;
+    }
+    if (m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5) {
+        CString version;
+        version.Format("%d", (int)m_nDriverVersion);
+        m_strDriverKey = CString("SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\" DRIVER_ENVIRONMENT
+                                 "\\Drivers\\Version-") +
+                         version + "\\" + m_strDriverName;
+        return 0;
+    }
+    return 1;
+}
+
+int CPrinterEntry::HasFile(CString path) {
+    POSITION pos = m_files.GetHeadPosition();
+    while (pos) {
+        CDriverFile* file = static_cast<CDriverFile*>(m_files.GetNext(pos));
+        if (_mbscmp(reinterpret_cast<const unsigned char*>((LPCSTR)file->m_strPath),
+                    reinterpret_cast<const unsigned char*>((LPCSTR)path)) == 0)
+            return 1;
+    }
+    return 0;
+}
+
+void CPrinterEntry::AddFile(const CString& path) {
+    if (HasFile(path))
+        return;
+    CDriverFile* file = new CDriverFile;
+    file->m_strPath = path;
+    m_files.AddTail(file);
+}
+
+BOOL CPrinterEntry::ReadNameValue(HKEY key, LPCSTR name, CString& value) {
+    if (!key)
+        return FALSE;
+    char buffer[261] = "";
+    DWORD size = 260;
+    if (RegQueryValueExA(key, name, NULL, NULL, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS)
+        return FALSE;
+    value = buffer;
+    return TRUE;
+}
+
+BYTE* CPrinterEntry::ReadWholeValue(HKEY key, LPCSTR name, DWORD minSize, DWORD& bytes) {
+    bytes = 0;
+    if (!key)
+        return NULL;
+    // Sized first, so a value longer than the usual buffer is still read whole.
+    DWORD size = 0;
+    LONG rc = RegQueryValueExA(key, name, NULL, NULL, NULL, &size);
+    if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA)
+        return NULL;
+    DWORD capacity = size > minSize ? size : minSize;
+    BYTE* data = new BYTE[capacity + 2]();
+    size = capacity;
+    if (RegQueryValueExA(key, name, NULL, NULL, data, &size) != ERROR_SUCCESS) {
+        delete[] data;
+        return NULL;
+    }
+    bytes = size;
+    return data;
+}
+
+void CPrinterEntry::CollectDriverFiles() {
+    const BOOL versioned = m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5;
+    CString versionDir;
+    versionDir.Format("%d\\", (int)m_nDriverVersion);
+    const CString dir = m_strDriverDir + "\\";
+
+    CString dataFileName;
+    {
+        HKEY key = OpenDriverKey(m_strDriverKey);
+        CKeyCloser closer(key);
+        for (const char* valueName : kNameValues) {
+            CString text;
+            if (!ReadNameValue(key, valueName, text))
+                continue;
+            if (strcmp(valueName, "Data File") == 0)
+                dataFileName = text;
+            if (text.IsEmpty())
+                continue;
+            CString upper = UpperCase(text);
+            AddFile(dir + upper);
+            if (versioned)
+                AddFile(dir + versionDir + upper);
+        }
+    }
+    m_strDataFileName = dataFileName;
+
+    if (m_nOsFamily == OS_FAMILY_9X) {
+        HKEY key = OpenDriverKey(m_strDriverKey);
+        CKeyCloser closer(key);
+        DWORD bytes = 0;
+        BYTE* wpx = ReadWholeValue(key, "WPX File", 260, bytes);
+        if (wpx && wpx[0]) {
+            char windowsDir[260] = "";
+            if (GetWindowsDirectoryA(windowsDir, sizeof(windowsDir)) >= sizeof(windowsDir))
+                windowsDir[0] = '\0';
+            AddFile(CString(windowsDir) + "\\" + UpperCase(CString(reinterpret_cast<char*>(wpx))));
+        }
+        delete[] wpx;
+    }
+
+    {
+        HKEY key = OpenDriverKey(m_strDriverKey);
+        CKeyCloser closer(key);
+        DWORD bytes = 0;
+        BYTE* list = ReadWholeValue(key, "Dependent Files", 2000, bytes);
+        CString name;
+        for (DWORD i = 0; list && i < bytes; ++i) {
+            if (list[i] != '\0') {
+                name += static_cast<char>(list[i]);
+                continue;
+            }
+            if (!name.IsEmpty()) {
+                CString upper = UpperCase(name);
+                AddFile(dir + upper);
+                if (versioned)
+                    AddFile(dir + versionDir + upper);
+            }
+            name.Empty();
+        }
+        delete[] list;
+    }
+
+    const CString base = m_strDataFileName.GetLength() < 4 ? CString()
+                                                           : m_strDataFileName.Left(m_strDataFileName.GetLength() - 4);
+    const CString wmk = base + ".WMK";
+    if (versioned)
+        m_strTempWmk = m_strTempWmk + "\\" + wmk;
+    AddFile(dir + versionDir + wmk);
+
+    for (const char* extension : kCompanionExtensions) {
+        CString companion = base + extension;
+        AddFile(dir + companion);
+        if (versioned)
+            AddFile(dir + versionDir + companion);
+    }
+}
+
+int CPrinterEntry::IsBrontalDriver() {
+    const int length = m_strDataFile.GetLength();
+    const CString uim = (length < 4 ? CString() : m_strDataFile.Left(length - 4)) + ".UIM";
+    char found[260];
+    LPSTR filePart = NULL;
+    DWORD rc = SearchPathA(m_strDriverDir, uim, ".UIM", sizeof(found), found, &filePart);
+    // A nonzero result means found, also when the found path would not fit the buffer.
+    if (rc != 0)
+        return 1;
+
+    if (m_strDataFile.Find("PPD") < 0)
+        return 0;
+    CTextFile file;
+    if (!file.Open(m_strDataFile))
+        return 0;
+    char text[1001];
+    int got = file.Read(text, 1000);
+    file.Close();
+    if (got <= 0)
+        return 0;
+    text[got] = '\0';
+    return strstr(text, kVendorMarker) != NULL ? 1 : 0;
+}
