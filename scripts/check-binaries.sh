@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Checks the Windows deliverables' formats and that they need no mingw runtime library.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+status=0
+check() {  # check <file> <expected `file` output fragment>
+  local desc
+  desc=$(file -b "$1" 2>/dev/null)
+  if [[ "$desc" == *"$2"* ]]; then
+    echo "ok   $1: $desc"
+  else
+    echo "FAIL $1: expected '$2', got '$desc'"
+    status=1
+  fi
+}
+check build/win32/Trellin.exe "PE32 executable (GUI) Intel 80386"
+check build/win64/Trellin.exe "PE32+ executable (GUI) x86-64"
+for dir in build/win32 build/win64; do
+  for lib in "$dir"/*_res.dll; do
+    check "$lib" "(DLL)"
+  done
+done
+for pair in "build/win32 i686" "build/win64 x86_64"; do
+  set -- $pair
+  deps=$("$2-w64-mingw32-objdump" -p "$1/Trellin.exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z')
+  for dll in $deps; do
+    case "$dll" in
+      kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | winspool.drv | msvcrt.dll | shell32.dll | ole32.dll) ;;
+      *) echo "FAIL $1/Trellin.exe needs $dll"; status=1 ;;
+    esac
+  done
+done
+exit $status
