@@ -13,6 +13,7 @@ E2E_OUT=${E2E_OUT:-$E2E_ROOT/build/e2e}
 E2E_TEMPLATE=$E2E_OUT/prefix-template
 E2E_PREFIX=
 E2E_XVFB_PID=
+E2E_TMP=
 E2E_BG_PIDS=()
 E2E_PASSED=0
 E2E_FAILED=0
@@ -25,7 +26,15 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 E2E_WINE_LOCALE=${E2E_WINE_LOCALE:-en_US.UTF-8}
 
 e2e_log() { printf '[e2e %s] %s\n' "$(date +%T)" "$*" >&2; }
-e2e_die() { printf 'e2e: error: %s\n' "$*" >&2; exit 1; }
+# e2e_die: stops the run; with E2E_SUMMARY set it still ends on the totals line.
+e2e_die() {
+  printf 'e2e: error: %s\n' "$*" >&2
+  if [ -n "${E2E_SUMMARY:-}" ]; then
+    e2e_fail "$*"
+    e2e_summary
+  fi
+  exit 1
+}
 
 # Milliseconds since the epoch, for bounded waits and timings.
 e2e_now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
@@ -42,6 +51,8 @@ e2e_summary() {
 # ---- lifecycle -----------------------------------------------------------------
 e2e_begin() {
   mkdir -p "$E2E_OUT"
+  # Scratch files of this run only; runs may share E2E_OUT.
+  E2E_TMP=$(mktemp -d "$E2E_OUT/tmp.XXXXXX")
   trap e2e_cleanup EXIT
   trap 'exit 130' INT
   trap 'exit 143' TERM
@@ -69,21 +80,24 @@ e2e_cleanup() {
     wait "$E2E_XVFB_PID" 2>/dev/null || true
     E2E_XVFB_PID=
   fi
+  [ -n "$E2E_TMP" ] && rm -rf "$E2E_TMP"
 }
 
 # ---- display -------------------------------------------------------------------
 # e2e_start_xvfb: starts Xvfb on the first free display from E2E_DISPLAY_FIRST (97).
 e2e_start_xvfb() {
-  local first=${E2E_DISPLAY_FIRST:-97} n i pid
+  local first=${E2E_DISPLAY_FIRST:-97} n pid
   for n in $(seq "$first" $((first + 40))); do
     [ -e "/tmp/.X$n-lock" ] && continue
     [ -e "/tmp/.X11-unix/X$n" ] && continue
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$E2E_OUT/xvfb.log" 2>&1 &
     pid=$!
-    # Ready once the display answers; Xvfb exits at once if another server won the race.
-    for i in $(seq 100); do
+    # Ready once the display answers and its lock names our server: when two
+    # runs race for a number, the loser exits while the display still answers.
+    for _ in $(seq 100); do
       kill -0 "$pid" 2>/dev/null || break
-      if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+      if [ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$n-lock")" = "$pid" ] &&
+         DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
         E2E_XVFB_PID=$pid
         export DISPLAY=":$n"
         e2e_log "Xvfb on $DISPLAY (pid $pid)"
@@ -105,6 +119,7 @@ e2e_template_stamp() {
     sha256sum <"$E2E_DIR/prefix-settings.sh"
     WINEDEBUG=-all wine --version 2>/dev/null
     fc-list -q IPAGothic && echo ipagothic
+    ls /usr/share/wine/fonts 2>/dev/null
     id -un
   } | sha256sum | cut -c1-16
 }
@@ -114,7 +129,7 @@ e2e_prepare_template() {
   stamp=$(e2e_template_stamp)
   mkdir -p "$E2E_OUT"
   (
-    flock -w 600 9 || e2e_die "template lock busy"
+    flock -w 600 9 || { echo "e2e: template lock busy" >&2; exit 1; }
     if [ -f "$E2E_TEMPLATE/.e2e-stamp" ] && [ "$(cat "$E2E_TEMPLATE/.e2e-stamp")" = "$stamp" ]; then
       exit 0
     fi
@@ -130,18 +145,26 @@ e2e_prepare_template() {
     if [ $ok = 0 ] || [ ! -f "$tmp/system.reg" ]; then
       WINEPREFIX=$tmp timeout 20 wineserver -k 2>/dev/null || true
       rm -rf "$tmp"
-      e2e_die "template prefix could not be built"
+      echo "e2e: template prefix could not be built" >&2
+      exit 1
     fi
     echo "$stamp" >"$tmp/.e2e-stamp"
     rm -rf "$E2E_TEMPLATE"
     mv "$tmp" "$E2E_TEMPLATE"
     e2e_log "template ready in $(( $(e2e_now_ms) - t0 )) ms"
-  ) 9>"$E2E_OUT/prefix-template.lock" || exit 1
+  ) 9>"$E2E_OUT/prefix-template.lock" || e2e_die "no template prefix"
 }
 
 # e2e_new_prefix [dir]: copies the template to a fresh prefix and exports WINEPREFIX.
 e2e_new_prefix() {
-  local dst=${1:-$E2E_OUT/prefix-run.$$}
+  local dst=${1:-$E2E_OUT/prefix-run.$$} old
+  # Prefixes of runs that were killed outright (their shell is gone).
+  for old in "$E2E_OUT"/prefix-run.*; do
+    [ -d "$old" ] || continue
+    kill -0 "${old##*.}" 2>/dev/null && continue
+    WINEPREFIX=$old timeout 20 wineserver -k 2>/dev/null || true
+    rm -rf "$old"
+  done
   rm -rf "$dst"
   (
     flock -s -w 600 9 || exit 1
@@ -161,13 +184,16 @@ e2e_start_wineserver() {
 e2e_c_drive() { echo "$WINEPREFIX/drive_c"; }
 
 # ---- Windows programs ------------------------------------------------------------
-# e2e_build_tool <name> [libs...]: builds e2e/<name>.c into $E2E_OUT/<name>.exe when stale.
+# e2e_build_tool <name> [libs...]: builds e2e/<name>.c into $E2E_OUT/<name>.exe when
+# stale and prints its path; returns 1 when it does not compile.
 e2e_build_tool() {
-  local name=$1 src=$E2E_DIR/$1.c out=$E2E_OUT/$1.exe
+  local src=$E2E_DIR/$1.c out=$E2E_OUT/$1.exe
   shift
   if [ ! -f "$out" ] || [ "$src" -nt "$out" ]; then
-    x86_64-w64-mingw32-gcc -O2 -Wall -static -mconsole -o "$out.tmp" "$src" "$@" \
-      || e2e_die "cannot build $src"
+    if ! x86_64-w64-mingw32-gcc -O2 -Wall -static -mconsole -o "$out.tmp" "$src" "$@"; then
+      echo "e2e: cannot build $src" >&2
+      return 1
+    fi
     mv "$out.tmp" "$out"
   fi
   echo "$out"
@@ -178,7 +204,7 @@ e2e_build_tool() {
 e2e_run() {
   local secs=$1 out rc=0
   shift
-  out=$(mktemp -p "$E2E_OUT" run.XXXXXX)
+  out=$(mktemp -p "${E2E_TMP:-${TMPDIR:-/tmp}}" run.XXXXXX)
   LC_ALL=$E2E_WINE_LOCALE timeout -k 5 "$secs" wine "$@" >"$out" || rc=$?
   tr -d '\r' <"$out"
   rm -f "$out"

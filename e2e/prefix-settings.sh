@@ -18,6 +18,9 @@ trap 'rm -f "$reg"' EXIT
   # No window manager under Xvfb: Wine draws captions and frames itself.
   echo '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]'
   echo '"Decorated"="N"'
+  # Hiding a managed window waits 2 s for a window manager's WM_STATE change
+  # that never comes under Xvfb; unmanaged windows close at once.
+  echo '"Managed"="N"'
   echo
   echo '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]'
   echo '"Arial"="Liberation Sans"'
@@ -28,6 +31,15 @@ trap 'rm -f "$reg"' EXIT
   echo
 } >"$reg"
 wine regedit /S "Z:${reg//\//\\}"
+
+# Debian's Wine 8 never loads the fonts of its data folder (Tahoma for
+# "MS Shell Dlg", Marlett for the caption buttons...): dialogs would fall back
+# to another face and change size. Wine does load C:\windows\Fonts.
+if compgen -G '/usr/share/wine/fonts/*' >/dev/null; then
+  cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
+else
+  echo "prefix-settings: /usr/share/wine/fonts is empty (package fonts-wine missing): dialogs will use fallback fonts" >&2
+fi
 
 # wineboot links Desktop, Documents... to $HOME: make them real folders so
 # anything the program writes there stays inside the prefix.
