@@ -1,6 +1,8 @@
 // Windows, dialogs, message dispatch, data exchange, GDI wrappers and the application start-up.
 #include "afx/afxwin.h"
 
+#include <string.h>
+
 namespace {
 
 CWinApp* g_pApp = NULL;
@@ -129,10 +131,38 @@ void CDialog::HookCreation() {
     g_pDialogInCreation = this;
 }
 
+// A copy of dialog template `id` without WS_VISIBLE, or NULL. The caller deletes it.
+static BYTE* LoadHiddenTemplate(HINSTANCE module, UINT id) {
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), RT_DIALOG);
+    HGLOBAL loaded = found ? LoadResource(module, found) : NULL;
+    const BYTE* data = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : NULL;
+    DWORD size = found ? SizeofResource(module, found) : 0;
+    if (!data || size < 16)
+        return NULL;
+    BYTE* copy = new BYTE[size];
+    memcpy(copy, data, size);
+    // DLGTEMPLATEEX starts with version 1 and signature 0xFFFF, its style at offset 12;
+    // DLGTEMPLATE has the style first.
+    const bool extended = copy[0] == 1 && copy[1] == 0 && copy[2] == 0xFF && copy[3] == 0xFF;
+    DWORD* style = reinterpret_cast<DWORD*>(copy + (extended ? 12 : 0));
+    *style &= ~(DWORD)WS_VISIBLE;
+    return copy;
+}
+
 INT_PTR CDialog::DoModal() {
+    HWND parent = m_pParentWnd ? m_pParentWnd->m_hWnd : NULL;
+    INT_PTR result;
     HookCreation();
-    INT_PTR result = DialogBoxParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
-                                     m_pParentWnd ? m_pParentWnd->m_hWnd : NULL, DialogProc, (LPARAM)this);
+    if (m_bCreateHidden) {
+        BYTE* hidden = LoadHiddenTemplate(AfxGetInstanceHandle(), m_nIDTemplate);
+        result = hidden ? DialogBoxIndirectParamA(AfxGetInstanceHandle(), reinterpret_cast<LPCDLGTEMPLATEA>(hidden),
+                                                  parent, DialogProc, (LPARAM)this)
+                        : -1;
+        delete[] hidden;
+    } else {
+        result = DialogBoxParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), parent, DialogProc,
+                                 (LPARAM)this);
+    }
     g_pDialogInCreation = NULL;
     m_hWnd = NULL;
     return result;

@@ -170,6 +170,9 @@ protected:
 
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;
+    // A modal dialog whose template says visible is shown right after WM_INITDIALOG, even when
+    // the dialog hid itself there; set this to run it from a copy of the template that is not.
+    BOOL m_bCreateHidden = FALSE;
 
     DECLARE_MESSAGE_MAP()
 

@@ -19,6 +19,8 @@ CUninstallDlg::CUninstallDlg(CWnd* parent, int cmdLine, CString printerName)
       m_bCmdLine(cmdLine),
       m_strCmdPrinter(printerName) {
     m_hIcon = LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    // An unattended run must never appear on the screen, not even for a moment.
+    m_bCreateHidden = m_bCmdLine;
 }
 
 CUninstallDlg::~CUninstallDlg() {

@@ -3,6 +3,8 @@
 
 #include <winsim/machine.h>
 
+#include <stdlib.h>
+
 namespace conformance {
 int RunAll(int argc, char** argv, void (*wrap)(TestFn));
 
@@ -11,13 +13,30 @@ bool OnSim() {
 }
 
 HINSTANCE TestModule() {
-    return nullptr;
+    return winsim::Current().modules.MainModule();
 }
 }  // namespace conformance
+
+// A default workstation (Windows XP, English, code page 1252) running C:\Tests\conformance.exe, whose
+// resources are those of conformance.rc. CONFORMANCE_ACP=932 makes it a Japanese one.
+static void SetUpWorkstation(winsim::Machine& m) {
+    if (const char* acp = getenv("CONFORMANCE_ACP")) {
+        unsigned cp = unsigned(strtoul(acp, nullptr, 10));
+        if (cp == 932)
+            m.system.SetLocale(0x0411);
+        m.system.acp = cp;
+    }
+    m.modules.InstallSystemLibraries();
+    winsim::ModuleImage exe;
+    exe.resFile = CONFORMANCE_RES;
+    m.modules.SetMainModule("C:\\Tests\\conformance.exe", exe);
+    m.system.commandLine = "C:\\Tests\\conformance.exe";
+}
 
 static void RunOnFreshMachine(conformance::TestFn fn) {
     winsim::ScopedMachine machine;
     try {
+        SetUpWorkstation(*machine);
         fn();
     } catch (const winsim::SimAbort& e) {
         conformance::Ok(false, __FILE__, __LINE__, "simulation aborted: %s", e.what());

@@ -8,6 +8,7 @@
 #include <winsim/filesystem.h>
 #include <winsim/spooler.h>
 #include <winsim/modules.h>
+#include <winsim/gdi.h>
 #include <winsim/ui.h>
 #include <winsim/user.h>
 #include <winsim/debug.h>
@@ -40,6 +41,7 @@ struct Machine {
     FileSystem files;
     Spooler spooler;
     Modules modules;
+    Gdi gdi;
     Ui ui;
     ScriptedUser user;
     DebugCapture debug;
