@@ -273,6 +273,9 @@ BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterE
         return FALSE;
     if (Level != 1 && Level != 2 && Level != 4 && Level != 5)
         return Fail(ERROR_INVALID_LEVEL);
+    // Windows 9x has no PRINTER_INFO_4: ERROR_INVALID_LEVEL.
+    if (Level == 4 && Current().spooler.Is9x())
+        return Fail(ERROR_INVALID_LEVEL);
     if (!IsLocalServer(Name))
         return Fail(ERROR_INVALID_NAME);  // other servers are not modelled
     std::vector<const Spooler::Printer*> printers = Current().spooler.Enumerate(
