@@ -7,7 +7,7 @@ set -uo pipefail
 . "$(dirname "$0")/lib.sh"
 
 build_dir=${1:-$E2E_ROOT/build/win64}
-exe=$build_dir/tests/conformance/conformance.exe
+exe=$build_dir/conformance.exe
 [ -f "$exe" ] || { echo "conformance.exe not found in $build_dir"; echo "conformance-wine: 0 passed, 1 failed"; exit 1; }
 
 e2e_begin

@@ -261,25 +261,28 @@ START_TEST(dialog_missing_template) {
 }
 
 // The modal loop shows its dialog when the queue first runs dry: work the dialog posts itself in
-// WM_INITDIALOG runs before that, a timer after it, even when WM_INITDIALOG hid the dialog.
+// WM_INITDIALOG runs before that, a timer after it, even when WM_INITDIALOG hid the dialog. A template
+// with WS_VISIBLE shows the dialog as soon as WM_INITDIALOG returns, whatever it did.
 START_TEST(dialog_modal_loop) {
     struct Case {
+        int id;
         bool hide;
         bool post;
         bool timer;
         BOOL visibleAtEnd;
     } cases[] = {
-        {false, true, false, FALSE},
-        {true, true, false, FALSE},
-        {false, false, true, TRUE},
-        {true, false, true, TRUE},
+        {IDD_CONFORMANCE, false, true, false, FALSE},
+        {IDD_CONFORMANCE, true, true, false, FALSE},
+        {IDD_CONFORMANCE, false, false, true, TRUE},
+        {IDD_CONFORMANCE, true, false, true, TRUE},
+        {IDD_CONFORMANCE_EX, true, true, false, TRUE},
     };
     for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
         Reset();
         g_seen.hideAtInit = cases[i].hide;
         g_seen.postAtInit = cases[i].post;
         g_seen.timerAtInit = cases[i].timer;
-        INT_PTR r = DialogBoxParamA(conformance::TestModule(), MAKEINTRESOURCEA(IDD_CONFORMANCE), NULL,
+        INT_PTR r = DialogBoxParamA(conformance::TestModule(), MAKEINTRESOURCEA(cases[i].id), NULL,
                                     RecordingProc, 0);
         ok(r == 42, "case %u: DialogBoxParamA returned %ld\n", (unsigned)i, (long)r);
         ok(g_seen.visibleAtEnd == cases[i].visibleAtEnd, "case %u: visible when ended %d\n", (unsigned)i,
@@ -344,6 +347,31 @@ START_TEST(dialog_keyboard) {
     ok(g_seen.commands == before, "WM_CLOSE sent the command instead of posting it\n");
     ok(PeekMessageA(&msg, dlg, WM_COMMAND, WM_COMMAND, PM_REMOVE) && msg.wParam == MAKEWPARAM(IDCANCEL, BN_CLICKED),
        "no IDCANCEL posted\n");
+    DeliverPosted(dlg);
+    DestroyWindow(dlg);
+}
+
+// A disabled Cancel button turns Esc and the close box into a beep (Windows; Wine 8 sends the command anyway).
+START_TEST(dialog_disabled_cancel) {
+    HWND dlg = CreateTestDialog(IDD_CONFORMANCE_EX);
+    if (!dlg) {
+        skip("no dialog\n");
+        return;
+    }
+    HWND cancel = GetDlgItem(dlg, IDCANCEL);
+    MSG msg = KeyMessage(cancel, VK_ESCAPE);
+    IsDialogMessageA(dlg, &msg);
+    ok(g_seen.commands == 1 && g_seen.lastCommand == IDCANCEL && (HWND)g_seen.lastCommandLParam == cancel,
+       "Esc gave %d commands, lParam %p\n", g_seen.commands, (void*)g_seen.lastCommandLParam);
+
+    EnableWindow(cancel, FALSE);
+    g_seen.commands = 0;
+    msg = KeyMessage(dlg, VK_ESCAPE);
+    ok(IsDialogMessageA(dlg, &msg), "IsDialogMessage did not take Esc\n");
+    todo_wine ok(g_seen.commands == 0, "Esc with Cancel disabled gave %d commands\n", g_seen.commands);
+    SendMessageA(dlg, WM_CLOSE, 0, 0);
+    BOOL posted = PeekMessageA(&msg, dlg, WM_COMMAND, WM_COMMAND, PM_REMOVE);
+    todo_wine ok(!posted, "WM_CLOSE with Cancel disabled posted IDCANCEL\n");
     DeliverPosted(dlg);
     DestroyWindow(dlg);
 }

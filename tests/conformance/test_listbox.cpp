@@ -77,7 +77,7 @@ START_TEST(listbox_sorted_add) {
     ok(SendMessageA(list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM) "C") == 3, "LB_FINDSTRINGEXACT ignores case\n");
     ok(SendMessageA(list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM) "d") == LB_ERR, "LB_FINDSTRINGEXACT of a missing line\n");
 
-    // Printer names: digits before letters, case ignored, and '-' and '_' as Windows orders them.
+    // Printer names: case ignored, digits before letters.
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     const char* names[] = {"Printer 2", "printer10", "Printer 10", "Brontal 2000 PCL", "brontal 2000 pcl", "Zeta"};
     for (size_t i = 0; i < sizeof(names) / sizeof(names[0]); ++i)
@@ -93,6 +93,18 @@ START_TEST(listbox_sorted_add) {
     ok(strcmp(Line(list, 1), "zz") == 0 && strcmp(Line(list, 7), "aa") == 0, "inserted lines misplaced\n");
     ok(SendMessageA(list, LB_INSERTSTRING, 9, (LPARAM) "x") == LB_ERR, "LB_INSERTSTRING past the end\n");
     ok(SendMessageA(list, LB_DELETESTRING, 0, 0) == 7, "LB_DELETESTRING returns the lines left\n");
+
+    // Punctuation: symbols before digits before letters, and the word sort's skipped '-' and '\''.
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    const char* marks[] = {"Printer 2", "printer-3", "printer_4", "printer3", "Printer (5)", "printer.6",
+                           "printer'7", "_a", "-b", "1c", "eb"};
+    for (size_t i = 0; i < sizeof(marks) / sizeof(marks[0]); ++i)
+        Add(list, marks[i]);
+    const char* marksSorted[] = {"_a", "1c", "-b", "eb", "Printer (5)", "Printer 2", "printer.6", "printer_4",
+                                 "printer3", "printer-3", "printer'7"};
+    for (int i = 0; i < 11; ++i)
+        ok(strcmp(Line(list, i), marksSorted[i]) == 0, "punctuation line %d is \"%s\", expected \"%s\"\n", i,
+           Line(list, i), marksSorted[i]);
     DestroyWindow(dlg);
 }
 
@@ -180,5 +192,24 @@ START_TEST(listbox_nosel) {
     todo_wine ok(r == 2, "LB_SETCURSEL returned %ld\n", (long)r);
     ok(SendMessageA(list, LB_GETSEL, 2, 0) == 1, "LB_GETSEL of the set line\n");
     ok(SendMessageA(list, LB_GETCURSEL, 0, 0) == 2, "LB_GETCURSEL after LB_SETCURSEL\n");
+    DestroyWindow(dlg);
+}
+
+// Without LBS_DISABLENOSCROLL a scroll bar shows, and WS_VSCROLL is in the style, only while needed.
+START_TEST(listbox_scroll_bars) {
+    HWND dlg = CreateListDialog();
+    HWND list = GetDlgItem(dlg, IDC_NOSEL_LIST);
+    if (!list) {
+        skip("no list box\n");
+        return;
+    }
+    ok(!(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL), "an empty list shows a vertical scroll bar\n");
+    Add(list, "one line");
+    ok(!(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL), "one line needs no scroll bar\n");
+    for (int i = 0; i < 30; ++i)
+        Add(list, "more");
+    ok(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL, "31 lines need the scroll bar\n");
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    ok(!(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL), "the scroll bar stayed after LB_RESETCONTENT\n");
     DestroyWindow(dlg);
 }

@@ -171,7 +171,7 @@ struct SizeCase {
 TEST_F(SpoolerCalls, NeededSizeCountsRecordsAndTheirStrings) {
     const SizeCase cases[] = {
         {winsim::Os::WinXP, 4, sizeof(PRINTER_INFO_4A), {"Lab", "\\\\srv\\q", "\\\\srv"}},
-        {winsim::Os::Win98, 4, sizeof(PRINTER_INFO_4A), {"Lab", "\\\\srv\\q", "\\\\srv"}},
+        {winsim::Os::Win98, 5, sizeof(PRINTER_INFO_5A), {"Lab", "LPT1:", "\\\\srv\\q"}},
         {winsim::Os::WinXP, 1, sizeof(PRINTER_INFO_1A), {"Lab", "Lab", "\\\\srv\\q", "\\\\srv\\q"}},
         {winsim::Os::WinXP, 5, sizeof(PRINTER_INFO_5A), {"Lab", "LPT1:", "\\\\srv\\q"}},
         {winsim::Os::Win98, 2, sizeof(PRINTER_INFO_2A),
@@ -205,6 +205,19 @@ TEST_F(SpoolerCalls, NeededSizeCountsRecordsAndTheirStrings) {
         EXPECT_EQ(returned, 2u);
         EXPECT_TRUE(buf.Untouched(expected, expected + 8)) << "nothing is written past the size";
     }
+}
+
+// PRINTER_INFO_4 came with NT: Windows 9x refuses the level.
+TEST_F(SpoolerCalls, Windows9xHasNoLevelFour) {
+    winsim::ScopedMachine machine;
+    machine->system.SetOs(winsim::Os::Win98);
+    InstallDriver();
+    InstallPrinter("Lab");
+    DWORD needed = 0xdeadbeef, returned = 0xdeadbeef;
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 4, nullptr, 0, &needed, &returned));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_LEVEL));
+    EXPECT_EQ(returned, 0u);
 }
 
 TEST_F(SpoolerCalls, UnicodeSizingCountsCharactersNotBytesUnderCodePage932) {

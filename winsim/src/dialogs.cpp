@@ -334,7 +334,7 @@ LRESULT DefDlgOwn(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, DialogData*
     case WM_GETFONT:
         return d ? reinterpret_cast<LRESULT>(d->font) : 0;
     case WM_CLOSE: {
-        // Windows posts IDCANCEL's BN_CLICKED, but only beeps when an IDCANCEL control is there and disabled.
+        // IDCANCEL's BN_CLICKED is posted, but a disabled IDCANCEL control makes the close box only beep.
         HWND cancel = FindChildById(hwnd, IDCANCEL);
         if (cancel && (Get(cancel)->style & WS_DISABLED)) {
             S().beeps.push_back(0);
@@ -800,9 +800,15 @@ bool DialogMessage(HWND dlg, MSG* msg) {
             }
             break;
         case VK_CANCEL:
-        case VK_ESCAPE:
-            Send(dlg, WM_COMMAND, IDCANCEL, reinterpret_cast<LPARAM>(FindChildById(dlg, IDCANCEL)));
+        case VK_ESCAPE: {
+            // Like the Cancel button: a disabled IDCANCEL control makes Esc only beep.
+            HWND cancel = FindChildById(dlg, IDCANCEL);
+            if (cancel && (Get(cancel)->style & WS_DISABLED))
+                S().beeps.push_back(0);
+            else
+                Send(dlg, WM_COMMAND, IDCANCEL, reinterpret_cast<LPARAM>(cancel));
             return true;
+        }
         case VK_EXECUTE:
         case VK_RETURN: {
             HWND focus = S().focus;

@@ -20,10 +20,76 @@ int Count(const Wnd* w) {
     return int(w->lines.size());
 }
 
-// Sorted list boxes compare lines as CompareString(NORM_IGNORECASE) does: the machine's lstrcmpi.
+// Sorted list boxes compare lines as CompareStringW(NORM_IGNORECASE) does (the word sort):
+// '-' and '\'' count only to break ties, symbols come before digits, digits before letters, case is
+// ignored and accents count after the letters themselves.
+struct SortWeight {
+    int primary = 0;    // 0: skipped by the word sort
+    int secondary = 0;  // accent
+};
+
+SortWeight WeightOf(char16_t c) {
+    static const char16_t kSymbols[] = u" !\"#$%&()*,./:;?@[\\]^_`{|}~+<=>";
+    SortWeight w;
+    if (c == u'-' || c == u'\'')
+        return w;
+    if (c >= u'0' && c <= u'9') {
+        w.primary = 2000 + (c - u'0');
+        return w;
+    }
+    char16_t lower = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+    // Latin-1 letters: the base letter first, the accent as a second-level difference.
+    static const char kBase[] = "aaaaaaaceeeeiiiidnooooo/ouuuuyty";
+    if (lower >= 0xC0 && lower <= 0xFE && lower != 0xD7 && lower != 0xF7) {
+        char16_t folded = lower >= 0xE0 ? lower : char16_t(lower + 0x20);
+        char base = kBase[folded - 0xE0];
+        w.primary = 3000 + (base - 'a');
+        w.secondary = 1 + (folded - 0xE0);
+        return w;
+    }
+    if (lower >= u'a' && lower <= u'z') {
+        w.primary = 3000 + (lower - u'a');
+        return w;
+    }
+    for (size_t i = 0; kSymbols[i]; ++i)
+        if (kSymbols[i] == c) {
+            w.primary = 1000 + int(i);
+            return w;
+        }
+    // Other characters (kana, kanji...) after the Latin letters, in code point order.
+    w.primary = c < 0x80 ? 1500 + c : 4000 + c;
+    return w;
+}
+
 int CompareLines(const std::u16string& a, const std::u16string& b) {
-    int r = lstrcmpiA(ToA(a).c_str(), ToA(b).c_str());
-    return r < 0 ? -1 : r > 0 ? 1 : 0;
+    std::vector<SortWeight> wa, wb;
+    int skippedA = 0, skippedB = 0;
+    for (char16_t c : a) {
+        SortWeight w = WeightOf(c);
+        if (w.primary)
+            wa.push_back(w);
+        else
+            skippedA++;
+    }
+    for (char16_t c : b) {
+        SortWeight w = WeightOf(c);
+        if (w.primary)
+            wb.push_back(w);
+        else
+            skippedB++;
+    }
+    size_t n = std::min(wa.size(), wb.size());
+    for (size_t i = 0; i < n; ++i)
+        if (wa[i].primary != wb[i].primary)
+            return wa[i].primary < wb[i].primary ? -1 : 1;
+    if (wa.size() != wb.size())
+        return wa.size() < wb.size() ? -1 : 1;
+    for (size_t i = 0; i < n; ++i)
+        if (wa[i].secondary != wb[i].secondary)
+            return wa[i].secondary < wb[i].secondary ? -1 : 1;
+    if (skippedA != skippedB)
+        return skippedA < skippedB ? -1 : 1;
+    return 0;
 }
 
 void Notify(Wnd* w, int code) {
@@ -84,7 +150,6 @@ int FindString(Wnd* w, int start, const std::u16string& text, bool exact) {
     start = start + 1;
     if (start >= n || start < 0)
         start = 0;
-    std::string want = ToA(text);
     for (int i = 0, at = start; i < n; ++i, ++at) {
         if (at == n)
             at = 0;
@@ -92,10 +157,8 @@ int FindString(Wnd* w, int start, const std::u16string& text, bool exact) {
         if (exact) {
             if (CompareLines(line, text) == 0)
                 return at;
-        } else {
-            std::string have = ToA(line);
-            if (have.size() >= want.size() && lstrcmpiA(have.substr(0, want.size()).c_str(), want.c_str()) == 0)
-                return at;
+        } else if (line.size() >= text.size() && CompareLines(line.substr(0, text.size()), text) == 0) {
+            return at;
         }
     }
     return LB_ERR;

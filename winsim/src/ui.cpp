@@ -386,8 +386,6 @@ const WndClass* FindClass(const std::string& name) {
 }
 
 void RegisterSystemClasses(UiState& s) {
-    HCURSOR arrow = nullptr;  // filled lazily: the GDI model may not exist yet
-    (void)arrow;
     struct Def {
         const char* name;
         WNDPROC proc;

@@ -45,8 +45,6 @@ INT_PTR RunDialogBox(HINSTANCE instance, const uint8_t* data, size_t size, HWND 
 // A dialog template given in memory has no size: read until it ends.
 const size_t kIndirectSize = 1 << 20;
 
-const LONG_PTR kBadIndex = 0;
-
 }  // namespace
 
 namespace winsim {
@@ -697,7 +695,7 @@ LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex) {
     LONG_PTR value = 0;
     if (!GetExtra(w, nIndex, &value)) {
         SetError(ERROR_INVALID_INDEX);
-        return kBadIndex;
+        return 0;
     }
     return value;
 }
