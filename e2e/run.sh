@@ -34,7 +34,7 @@ e2e_prepare_template
 e2e_new_prefix
 e2e_start_wineserver
 bash "$E2E_DIR/seed.sh" "$WINEPREFIX" || e2e_die "seeding the workstation failed"
-inspect=$(e2e_build_tool inspect -lshell32) || e2e_die "cannot build the inspector"
+inspect=$(e2e_build_tool dlgdump -lshell32) || e2e_die "cannot build the inspector"
 spoolcheck=$(e2e_build_tool spoolcheck -lwinspool) || e2e_die "cannot build spoolcheck"
 
 # Installed like a user would: program and language libraries in one folder.

@@ -11,14 +11,14 @@
 namespace {
 
 winsim::DriverSetup ModelDriver() {
-    winsim::DriverSetup spec;
-    spec.name = "Model Driver";
-    spec.configFile = "cfg.dll";
-    spec.dataFile = "Model.ppd";
-    spec.driverFile = "drv.dll";
-    spec.helpFile = "drv.hlp";
-    spec.dependentFiles = {"a.dll", "b.ini"};
-    return spec;
+    winsim::DriverSetup setup;
+    setup.name = "Model Driver";
+    setup.configFile = "cfg.dll";
+    setup.dataFile = "Model.ppd";
+    setup.driverFile = "drv.dll";
+    setup.helpFile = "drv.hlp";
+    setup.dependentFiles = {"a.dll", "b.ini"};
+    return setup;
 }
 
 std::vector<std::string> Prefixed(const std::string& dir, const std::vector<std::string>& names) {
@@ -57,9 +57,9 @@ TEST(PrinterEntry, CandidateListOfTheModelDriverOnNtFamilies) {
 
 TEST(PrinterEntry, CandidateListOfTheModelDriverOnWindows9x) {
     Workstation ws(winsim::Os::Win98);
-    winsim::DriverSetup spec = ModelDriver();
-    spec.extraValues["WPX File"] = "model.wpx";
-    ws->spooler.AddDriver(spec);
+    winsim::DriverSetup setup = ModelDriver();
+    setup.extraValues["WPX File"] = "model.wpx";
+    ws->spooler.AddDriver(setup);
     ws.AddPrinter("Model", "Model Driver");
     std::unique_ptr<CPrinterEntry> entry(ws.MakeEntry("Model", OS_FAMILY_9X));
     std::vector<std::string> expected =
@@ -75,10 +75,10 @@ TEST(PrinterEntry, CandidateListOfTheModelDriverOnWindows9x) {
 
 TEST(PrinterEntry, NameListedTwiceKeepsItsFirstPlaceAndCaseDistinctPathsStayApart) {
     Workstation ws;
-    winsim::DriverSetup spec = ModelDriver();
+    winsim::DriverSetup setup = ModelDriver();
     // CFG.DLL again, and the upper-cased twin of the companion Model.BDD.
-    spec.dependentFiles = {"cfg.dll", "model.bdd"};
-    ws->spooler.AddDriver(spec);
+    setup.dependentFiles = {"cfg.dll", "model.bdd"};
+    ws->spooler.AddDriver(setup);
     ws.AddPrinter("Model", "Model Driver");
     std::unique_ptr<CPrinterEntry> entry(ws.MakeEntry("Model", OS_FAMILY_NT5));
     std::vector<std::string> paths = FilePaths(*entry);
@@ -93,9 +93,9 @@ TEST(PrinterEntry, NameListedTwiceKeepsItsFirstPlaceAndCaseDistinctPathsStayApar
 
 TEST(PrinterEntry, DependentFilesHoldingOnlyTheEndMarkerAddNothing) {
     Workstation ws;
-    winsim::DriverSetup spec = ModelDriver();
-    spec.dependentFiles.clear();
-    ws->spooler.AddDriver(spec);
+    winsim::DriverSetup setup = ModelDriver();
+    setup.dependentFiles.clear();
+    ws->spooler.AddDriver(setup);
     ws.AddPrinter("Model", "Model Driver");
     const winsim::Spooler::Driver* driver = ws->spooler.FindDriver("Model Driver");
     ASSERT_NE(driver, nullptr);
@@ -106,12 +106,12 @@ TEST(PrinterEntry, DependentFilesHoldingOnlyTheEndMarkerAddNothing) {
 
 TEST(PrinterEntry, DependentFilesLongerThanTheUsualBufferAreReadWhole) {
     Workstation ws;
-    winsim::DriverSetup spec = ModelDriver();
-    spec.dependentFiles.clear();
+    winsim::DriverSetup setup = ModelDriver();
+    setup.dependentFiles.clear();
     for (int i = 0; i < 300; ++i)
-        spec.dependentFiles.push_back("FILE" + std::to_string(i) + ".DLL");
-    spec.createFiles = false;
-    ws->spooler.AddDriver(spec);
+        setup.dependentFiles.push_back("FILE" + std::to_string(i) + ".DLL");
+    setup.createFiles = false;
+    ws->spooler.AddDriver(setup);
     ws.AddPrinter("Model", "Model Driver");
     std::unique_ptr<CPrinterEntry> entry(ws.MakeEntry("Model", OS_FAMILY_NT5));
     EXPECT_TRUE(entry->HasFile((ws.DriverDir() + "\\3\\FILE299.DLL").c_str()));
@@ -119,10 +119,10 @@ TEST(PrinterEntry, DependentFilesLongerThanTheUsualBufferAreReadWhole) {
 
 TEST(PrinterEntry, ValueTooLongForItsBufferCountsAsAbsent) {
     Workstation ws;
-    winsim::DriverSetup spec = ModelDriver();
-    spec.helpFile = std::string(300, 'h') + ".hlp";
-    spec.createFiles = false;
-    ws->spooler.AddDriver(spec);
+    winsim::DriverSetup setup = ModelDriver();
+    setup.helpFile = std::string(300, 'h') + ".hlp";
+    setup.createFiles = false;
+    ws->spooler.AddDriver(setup);
     ws.AddPrinter("Model", "Model Driver");
     std::unique_ptr<CPrinterEntry> entry(ws.MakeEntry("Model", OS_FAMILY_NT5));
     for (const std::string& path : FilePaths(*entry))
@@ -178,11 +178,11 @@ TEST(PrinterEntry, PrinterThatCannotBeOpenedStillGetsAnEntryOfCompanionCandidate
 TEST(PrinterEntry, ReadOnlyPrinterIsDescribedThroughTheServerReadFallback) {
     Workstation ws;
     ws.AddUimDriver("Brontal 4500 PS", "BR4500.PPD");
-    winsim::PrinterSetup spec;
-    spec.name = "Brontal 4500 PS";
-    spec.driver = "Brontal 4500 PS";
-    spec.rights = winsim::PrinterRights{false, false, true};
-    ws->spooler.AddPrinter(spec);
+    winsim::PrinterSetup setup;
+    setup.name = "Brontal 4500 PS";
+    setup.driver = "Brontal 4500 PS";
+    setup.rights = winsim::PrinterRights{false, false, true};
+    ws->spooler.AddPrinter(setup);
     std::unique_ptr<CPrinterEntry> entry(ws.MakeEntry("Brontal 4500 PS", OS_FAMILY_NT5));
     EXPECT_EQ(std::string(entry->m_strDriverName), "Brontal 4500 PS");
     EXPECT_EQ(ws->faults.Calls("OpenPrinterA"), 2);
@@ -226,14 +226,14 @@ TEST(PrinterEntry, BrontalDriverTest) {
     };
     for (const Case& c : cases) {
         Workstation ws;
-        winsim::DriverSetup spec;
-        spec.name = "Driver";
-        spec.driverFile = "PSCRIPT5.DLL";
-        spec.dataFile = c.dataFile;
-        spec.fileContents[c.dataFile] = c.content;
+        winsim::DriverSetup setup;
+        setup.name = "Driver";
+        setup.driverFile = "PSCRIPT5.DLL";
+        setup.dataFile = c.dataFile;
+        setup.fileContents[c.dataFile] = c.content;
         if (c.uim)
-            spec.fileContents[std::string(c.dataFile).substr(0, strlen(c.dataFile) - 4) + ".UIM"] = "";
-        ws->spooler.AddDriver(spec);
+            setup.fileContents[std::string(c.dataFile).substr(0, strlen(c.dataFile) - 4) + ".UIM"] = "";
+        ws->spooler.AddDriver(setup);
         ws.AddPrinter("P", "Driver");
         std::unique_ptr<CPrinterEntry> entry(ws.MakeEntry("P", OS_FAMILY_NT5));
         int opensBefore = ws->faults.Calls("CreateFileA");

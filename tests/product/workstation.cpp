@@ -40,42 +40,42 @@ std::string Workstation::DriverDir() {
 }
 
 void Workstation::AddUimDriver(const std::string& driver, const std::string& dataFile) {
-    winsim::DriverSetup spec;
-    spec.name = driver;
-    spec.driverFile = "PSCRIPT5.DLL";
-    spec.configFile = "BRUI.DLL";
-    spec.dataFile = dataFile;
-    spec.helpFile = "BRHELP.HLP";
-    spec.dependentFiles = {"TAVQ.DLL"};
-    spec.fileContents[dataFile.substr(0, dataFile.size() - 4) + ".UIM"] = "UIM";
-    m_machine->spooler.AddDriver(spec);
+    winsim::DriverSetup setup;
+    setup.name = driver;
+    setup.driverFile = "PSCRIPT5.DLL";
+    setup.configFile = "BRUI.DLL";
+    setup.dataFile = dataFile;
+    setup.helpFile = "BRHELP.HLP";
+    setup.dependentFiles = {"TAVQ.DLL"};
+    setup.fileContents[dataFile.substr(0, dataFile.size() - 4) + ".UIM"] = "UIM";
+    m_machine->spooler.AddDriver(setup);
 }
 
 void Workstation::AddMarkerDriver(const std::string& driver, const std::string& dataFile) {
-    winsim::DriverSetup spec;
-    spec.name = driver;
-    spec.driverFile = "PSCRIPT5.DLL";
-    spec.configFile = "PS5UI.DLL";
-    spec.dataFile = dataFile;
-    spec.fileContents[dataFile] = "*PPD-Adobe: \"4.3\"\r\n*OrvinexExchange: True\r\n";
-    m_machine->spooler.AddDriver(spec);
+    winsim::DriverSetup setup;
+    setup.name = driver;
+    setup.driverFile = "PSCRIPT5.DLL";
+    setup.configFile = "PS5UI.DLL";
+    setup.dataFile = dataFile;
+    setup.fileContents[dataFile] = "*PPD-Adobe: \"4.3\"\r\n*OrvinexExchange: True\r\n";
+    m_machine->spooler.AddDriver(setup);
 }
 
 void Workstation::AddPlainDriver(const std::string& driver, const std::string& dataFile) {
-    winsim::DriverSetup spec;
-    spec.name = driver;
-    spec.driverFile = "PSCRIPT5.DLL";
-    spec.configFile = "PS5UI.DLL";
-    spec.dataFile = dataFile;
-    spec.fileContents[dataFile] = "*PPD-Adobe: \"4.3\"\r\n*ModelName: \"Plain\"\r\n";
-    m_machine->spooler.AddDriver(spec);
+    winsim::DriverSetup setup;
+    setup.name = driver;
+    setup.driverFile = "PSCRIPT5.DLL";
+    setup.configFile = "PS5UI.DLL";
+    setup.dataFile = dataFile;
+    setup.fileContents[dataFile] = "*PPD-Adobe: \"4.3\"\r\n*ModelName: \"Plain\"\r\n";
+    m_machine->spooler.AddDriver(setup);
 }
 
 void Workstation::AddPrinter(const std::string& name, const std::string& driver) {
-    winsim::PrinterSetup spec;
-    spec.name = name;
-    spec.driver = driver;
-    m_machine->spooler.AddPrinter(spec);
+    winsim::PrinterSetup setup;
+    setup.name = name;
+    setup.driver = driver;
+    m_machine->spooler.AddPrinter(setup);
 }
 
 int Workstation::Run(const std::string& arguments) {

@@ -1,6 +1,6 @@
-/* inspect: prints the controls of another program's top-level window, one item a line.
+/* dlgdump: prints the controls of another program's top-level window, one item a line.
  *
- *   inspect.exe [-w <ms>] [-c <class>] <exact caption>
+ *   dlgdump.exe [-w <ms>] [-c <class>] <exact caption>
  *
  *   window "<caption>" class=<class> enabled=<0|1> visible=<0|1>
  *   control <id> <class> "<text>" enabled=<0|1> visible=<0|1> style=0x<hex>
@@ -140,7 +140,7 @@ int main(void)
         }
     }
     if (!caption) {
-        fprintf(stderr, "usage: inspect [-w ms] [-c class] \"exact caption\"\n");
+        fprintf(stderr, "usage: dlgdump [-w ms] [-c class] \"exact caption\"\n");
         return 1;
     }
 
