@@ -8,6 +8,9 @@
  *   list <id> line <i>: <text>
  *   list <id> cursel <index>          (-1 when nothing is selected)
  *   list <id> hextent <pixels>
+ *   list <id> itemheight <pixels> top <index>
+ *   rect <id> <left> <top> <right> <bottom>   (screen coordinates of a control)
+ *   client <id> <x> <y>                       (screen position of a control's client origin)
  *
  * A static control that shows an icon or a bitmap has the text "<image>" (its
  * window text is a resource ordinal, not text).
@@ -89,6 +92,19 @@ static void dump_listbox(HWND h, int id)
     }
     printf("list %d cursel %ld\n", id, (long)msg(h, LB_GETCURSEL, 0, 0));
     printf("list %d hextent %ld\n", id, (long)msg(h, LB_GETHORIZONTALEXTENT, 0, 0));
+    printf("list %d itemheight %ld top %ld\n", id, (long)msg(h, LB_GETITEMHEIGHT, 0, 0),
+           (long)msg(h, LB_GETTOPINDEX, 0, 0));
+}
+
+/* Where a control is on the screen, so a script can click it as a person would. */
+static void dump_geometry(HWND h, int id)
+{
+    RECT r;
+    POINT origin = {0, 0};
+    if (GetWindowRect(h, &r))
+        printf("rect %d %ld %ld %ld %ld\n", id, (long)r.left, (long)r.top, (long)r.right, (long)r.bottom);
+    if (ClientToScreen(h, &origin))
+        printf("client %d %ld %ld\n", id, (long)origin.x, (long)origin.y);
 }
 
 static BOOL CALLBACK child_proc(HWND h, LPARAM top)
@@ -113,6 +129,7 @@ static BOOL CALLBACK child_proc(HWND h, LPARAM top)
     printf("\" enabled=%d visible=%d style=0x%08lx\n", IsWindowEnabled(h) ? 1 : 0,
            IsWindowVisible(h) ? 1 : 0, style);
     free(text);
+    dump_geometry(h, id);
     if (lstrcmpiW(cls, L"ListBox") == 0) dump_listbox(h, id);
     return TRUE;
 }

@@ -272,6 +272,29 @@ e2e_screenshot() {
   timeout 20 import -window "$1" "$2"
 }
 
+# e2e_click <x> <y>: a left click at a screen position (real XTEST events).
+e2e_click() {
+  timeout 5 xdotool mousemove --sync "$1" "$2" >/dev/null 2>&1 || timeout 5 xdotool mousemove "$1" "$2"
+  timeout 5 xdotool click 1
+}
+
+# e2e_click_control <dlgdump output> <control id>: clicks the middle of that control.
+e2e_click_control() {
+  local l t r b
+  read -r l t r b < <(sed -n "s/^rect $2 //p" <<<"$1" | head -n1)
+  [ -n "$b" ] || return 1
+  e2e_click $(( (l + r) / 2 )) $(( (t + b) / 2 ))
+}
+
+# e2e_click_line <dlgdump output> <list id> <line index>: clicks a list box line.
+e2e_click_line() {
+  local x y h top
+  read -r x y < <(sed -n "s/^client $2 //p" <<<"$1" | head -n1)
+  read -r h top < <(sed -n "s/^list $2 itemheight \([0-9-]*\) top \([0-9-]*\)$/\1 \2/p" <<<"$1" | head -n1)
+  [ -n "$top" ] && [ "$h" -gt 0 ] || return 1
+  e2e_click $(( x + 12 )) $(( y + ($3 - top) * h + h / 2 ))
+}
+
 # e2e_key <window id> <key>...: gives the window the focus and types the keys
 # (real XTEST events: Wine ignores synthetic ones).
 e2e_key() {

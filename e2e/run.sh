@@ -33,7 +33,6 @@ e2e_start_xvfb
 e2e_prepare_template
 e2e_new_prefix
 e2e_start_wineserver
-bash "$E2E_DIR/seed.sh" "$WINEPREFIX" || e2e_die "seeding the workstation failed"
 inspect=$(e2e_build_tool dlgdump -lshell32) || e2e_die "cannot build the inspector"
 spoolcheck=$(e2e_build_tool spoolcheck -lwinspool) || e2e_die "cannot build spoolcheck"
 
@@ -46,6 +45,33 @@ for dll in "$build_dir"/*_res.dll; do
 done
 app='C:\Program Files\Trellin\Trellin.exe'
 cd "$appdir" || e2e_die "cannot enter $appdir"
+
+# ---- (0) a workstation without printers -------------------------------------------
+echo "== no printers"
+e2e_start 60 "$E2E_OUT/trellin-empty.log" "$app"
+empty_pid=$E2E_PID
+if wid=$(e2e_wait_window "$CAPTION" "$WINDOW_WAIT"); then
+  out=$(e2e_run 20 "$inspect" "$CAPTION")
+  e2e_screenshot "$wid" "$SHOTS/no-printers.png" || true
+  placeholder=$(sed -n 's/^list 1002 line 0: //p' <<<"$out")
+  if grep -q '^list 1002 count 1$' <<<"$out" && [ -n "$placeholder" ] &&
+     grep -q '^control 1002 ListBox "" enabled=0 ' <<<"$out" &&
+     grep -q '^control 1003 ListBox "" enabled=0 ' <<<"$out" &&
+     grep -q '^control 1004 Button "[^"]*" enabled=0 ' <<<"$out" &&
+     grep -q '^control 1009 Button "[^"]*" enabled=1 ' <<<"$out"; then
+    e2e_pass "without printers the lists show \"$placeholder\" and are disabled with Delete"
+  else
+    e2e_fail "the no-printer state is not shown as expected"
+    echo "$out"
+  fi
+  e2e_key "$wid" Escape
+  e2e_wait_exit "$empty_pid" "$CLOSE_WAIT" || { e2e_fail "Escape did not end the run"; kill "$empty_pid" 2>/dev/null; }
+else
+  e2e_fail "main dialog did not appear on the bare workstation"
+  kill "$empty_pid" 2>/dev/null
+fi
+
+bash "$E2E_DIR/seed.sh" "$WINEPREFIX" || e2e_die "seeding the workstation failed"
 
 # The seeded spooler state; the command-line runs below must leave it as it is.
 spool_before=$(e2e_run 30 "$spoolcheck")
@@ -129,6 +155,45 @@ if wid=$(e2e_wait_window "$CAPTION" "$WINDOW_WAIT"); then
     e2e_pass "screenshot $SHOTS/main.png is drawn ($colors colours)"
   else
     e2e_fail "screenshot $SHOTS/main.png looks blank (${colors:-no} colours)"
+  fi
+
+  # A person picks another printer: the files list follows the selection.
+  if e2e_click_line "$out" 1002 1; then
+    sleep 0.5
+    after=$(e2e_run 20 "$inspect" "$CAPTION")
+    files=$(sed -n 's/^list 1003 line [0-9]*: //p' <<<"$after")
+    if [ "$(sed -n 's/^list 1002 cursel //p' <<<"$after")" = 1 ] && grep -qi '\\BR7200\.PPD$' <<<"$files" &&
+       ! grep -qi '\\BR4500\.PPD$' <<<"$files"; then
+      e2e_pass "a click on \"${EXPECTED_PRINTERS[1]}\" shows its files"
+    else
+      e2e_fail "a click on line 1 of list 1002 did not show the files of ${EXPECTED_PRINTERS[1]}"
+      echo "$after"
+    fi
+    e2e_screenshot "$wid" "$SHOTS/second-printer.png" || true
+  else
+    e2e_fail "no geometry for list 1002 in the dump"
+  fi
+
+  # About opens over the main dialog, shows the version after its text, and closes on Enter.
+  if e2e_click_control "$out" 1009 && about=$(e2e_wait_window "About" 10); then
+    about_out=$(e2e_run 20 "$inspect" "About")
+    e2e_screenshot "$about" "$SHOTS/about.png" || true
+    if grep -q '^control 1015 Static ".* 1\.1\.19" ' <<<"$about_out"; then
+      e2e_pass "About shows the version: $(sed -n 's/^control 1015 Static "\(.*\)" .*/\1/p' <<<"$about_out")"
+    else
+      e2e_fail "About lacks the version line"
+      echo "$about_out"
+    fi
+    e2e_key "$about" Return
+    sleep 0.5
+    if [ -z "$(e2e_find_windows "About")" ] && [ -n "$(e2e_find_windows "$CAPTION")" ]; then
+      e2e_pass "Enter closes About and the main dialog stays"
+    else
+      e2e_fail "About did not close on Enter, or the main dialog went with it"
+    fi
+  else
+    e2e_fail "a click on About opened no \"About\" window"
+    e2e_list_windows
   fi
 
   t0=$(e2e_now_ms)
