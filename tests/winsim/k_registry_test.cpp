@@ -114,6 +114,10 @@ struct DeleteCase {
     bool treeGone;
 };
 
+void PrintTo(const DeleteCase& c, std::ostream* os) {
+    *os << "os " << static_cast<int>(c.os);
+}
+
 class DeleteKeyPerOs : public ::testing::TestWithParam<DeleteCase> {};
 
 TEST_P(DeleteKeyPerOs, KeyWithSubKeys) {

@@ -27,6 +27,11 @@ const OsCase kOsCases[] = {
     {winsim::Os::Win7, 0x1DB10106, VER_PLATFORM_WIN32_NT, "C:\\Windows", "C:\\Windows\\system32"},
 };
 
+// Names the case in test listings by its values rather than its bytes.
+void PrintTo(const OsCase& c, std::ostream* os) {
+    *os << "os " << static_cast<int>(c.os) << " version " << std::hex << c.version;
+}
+
 class OsPreset : public ::testing::TestWithParam<OsCase> {};
 
 TEST_P(OsPreset, VersionAndFoldersMatchTheRelease) {

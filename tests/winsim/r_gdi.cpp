@@ -26,6 +26,11 @@ struct ExtentCase {
     LONG cx, cy;
 };
 
+// Names the case in test listings by its values rather than its bytes.
+void PrintTo(const ExtentCase& c, std::ostream* os) {
+    *os << "height " << c.height << " width " << c.width << " \"" << c.text << "\"";
+}
+
 class TextExtentTest : public ::testing::TestWithParam<ExtentCase> {};
 
 TEST_P(TextExtentTest, FollowsTheDocumentedRule) {
