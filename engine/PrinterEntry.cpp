@@ -8,6 +8,7 @@
 #include <string.h>
 #include <winspool.h>
 
+#include "afx/afxhandles.h"
 #include "afx/textfile.h"
 
 // The registry environment the spooler files this program's drivers under: a 64-bit program
@@ -23,26 +24,6 @@ namespace {
 const char* const kNameValues[] = {"Configuration File", "Data File", "Driver", "Help File"};
 const char* const kCompanionExtensions[] = {".BDD", ".XFR", ".ABD", ".BPD"};
 const char kVendorMarker[] = "OrvinexExchange";
-
-// Closes a registry key when it goes out of scope.
-class CKeyCloser {
-public:
-    explicit CKeyCloser(HKEY key) : m_key(key) {}
-    ~CKeyCloser() {
-        if (m_key)
-            RegCloseKey(m_key);
-    }
-
-private:
-    HKEY m_key;
-};
-
-HKEY OpenDriverKey(LPCSTR keyName) {
-    HKEY key = NULL;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return NULL;
-    return key;
-}
 
 CString UpperCase(const CString& text) {
     CString upper = text;
@@ -85,7 +66,7 @@ HANDLE CPrinterEntry::OpenPrinterHandle() {
 }
 
 int CPrinterEntry::GetDriverInfo() {
-    HANDLE printer = OpenPrinterHandle();
+    CPrinterHandle printer(OpenPrinterHandle());
     m_nDriverVersion = 0;
     if (!printer)
         return 0;
@@ -97,7 +78,6 @@ int CPrinterEntry::GetDriverInfo() {
         GetPrinterDriverA(printer, NULL, 2, block, needed, &needed);
     DRIVER_INFO_2A* info = reinterpret_cast<DRIVER_INFO_2A*>(block);
     if (!info || !info->pName || needed < sizeof(DRIVER_INFO_2A)) {
-        ClosePrinter(printer);
         delete[] block;
         return 0;
     }
@@ -105,7 +85,6 @@ int CPrinterEntry::GetDriverInfo() {
     m_strDataFile = info->pDataFile;
     if (m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5)
         m_nDriverVersion = info->cVersion;
-    ClosePrinter(printer);
     delete[] block;
     return 1;
 }
@@ -185,8 +164,8 @@ void CPrinterEntry::CollectDriverFiles() {
 
     CString dataFileName;
     {
-        HKEY key = OpenDriverKey(m_strDriverKey);
-        CKeyCloser closer(key);
+        CRegKey key;
+        key.Open(HKEY_LOCAL_MACHINE, m_strDriverKey, KEY_READ);
         for (const char* valueName : kNameValues) {
             CString text;
             if (!ReadNameValue(key, valueName, text))
@@ -204,8 +183,8 @@ void CPrinterEntry::CollectDriverFiles() {
     m_strDataFileName = dataFileName;
 
     if (m_nOsFamily == OS_FAMILY_9X) {
-        HKEY key = OpenDriverKey(m_strDriverKey);
-        CKeyCloser closer(key);
+        CRegKey key;
+        key.Open(HKEY_LOCAL_MACHINE, m_strDriverKey, KEY_READ);
         DWORD bytes = 0;
         BYTE* wpx = ReadWholeValue(key, "WPX File", 260, bytes);
         if (wpx && wpx[0]) {
@@ -218,8 +197,8 @@ void CPrinterEntry::CollectDriverFiles() {
     }
 
     {
-        HKEY key = OpenDriverKey(m_strDriverKey);
-        CKeyCloser closer(key);
+        CRegKey key;
+        key.Open(HKEY_LOCAL_MACHINE, m_strDriverKey, KEY_READ);
         DWORD bytes = 0;
         BYTE* list = ReadWholeValue(key, "Dependent Files", 2000, bytes);
         CString name;
