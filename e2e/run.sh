@@ -159,9 +159,14 @@ if wid=$(e2e_wait_window "$CAPTION" "$WINDOW_WAIT"); then
 
   # A person picks another printer: the files list follows the selection.
   if e2e_click_line "$out" 1002 1; then
-    sleep 0.5
-    after=$(e2e_run 20 "$inspect" "$CAPTION")
-    files=$(sed -n 's/^list 1003 line [0-9]*: //p' <<<"$after")
+    end=$(( $(e2e_now_ms) + 5000 ))
+    while :; do
+      after=$(e2e_run 20 "$inspect" "$CAPTION")
+      files=$(sed -n 's/^list 1003 line [0-9]*: //p' <<<"$after")
+      [ "$(sed -n 's/^list 1002 cursel //p' <<<"$after")" = 1 ] && break
+      [ "$(e2e_now_ms)" -ge "$end" ] && break
+      sleep 0.2
+    done
     if [ "$(sed -n 's/^list 1002 cursel //p' <<<"$after")" = 1 ] && grep -qi '\\BR7200\.PPD$' <<<"$files" &&
        ! grep -qi '\\BR4500\.PPD$' <<<"$files"; then
       e2e_pass "a click on \"${EXPECTED_PRINTERS[1]}\" shows its files"
@@ -185,7 +190,8 @@ if wid=$(e2e_wait_window "$CAPTION" "$WINDOW_WAIT"); then
       echo "$about_out"
     fi
     e2e_key "$about" Return
-    sleep 0.5
+    end=$(( $(e2e_now_ms) + 5000 ))
+    while [ -n "$(e2e_find_windows "About")" ] && [ "$(e2e_now_ms)" -lt "$end" ]; do sleep 0.1; done
     if [ -z "$(e2e_find_windows "About")" ] && [ -n "$(e2e_find_windows "$CAPTION")" ]; then
       e2e_pass "Enter closes About and the main dialog stays"
     else
