@@ -312,17 +312,7 @@ LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD l
     if (dwIndex >= key->values.size())
         return ERROR_NO_MORE_ITEMS;
     const winsim::RegValue& v = key->values[dwIndex];
-    LONG result = ERROR_SUCCESS;
-    DWORD len = DWORD(v.data.size());
-    if (lpData) {
-        if (len > *lpcbData) {
-            result = ERROR_MORE_DATA;
-        } else {
-            memcpy(lpData, v.data.data(), len);
-            if (IsString(v.type) && len > 0 && len < *lpcbData && lpData[len - 1])
-                lpData[len] = 0;
-        }
-    }
+    LONG result = CopyData(v, lpData, lpcbData);
     if (result == ERROR_SUCCESS) {
         DWORD nameLen = DWORD(v.name.size());
         if (nameLen >= *lpcchValueName) {
@@ -339,8 +329,6 @@ LONG WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD l
     }
     if (lpType)
         *lpType = v.type;
-    if (lpcbData)
-        *lpcbData = len;
     return result;
 }
 

@@ -230,11 +230,15 @@ void Spooler::SavePrinter(const Printer& p) {
     reg.SetDword(key, "Status", 0);
 }
 
+void Spooler::ForgetPrinter(const std::string& name) {
+    m_printers.erase(std::remove_if(m_printers.begin(), m_printers.end(),
+                                    [&](const Printer& o) { return SpoolerNameEquals(o.name, name); }),
+                     m_printers.end());
+}
+
 void Spooler::AddPrinter(const PrinterSetup& setup) {
     Machine& m = M(this);
-    m_printers.erase(std::remove_if(m_printers.begin(), m_printers.end(),
-                                    [&](const Printer& o) { return SpoolerNameEquals(o.name, setup.name); }),
-                     m_printers.end());
+    ForgetPrinter(setup.name);
     Printer p;
     p.name = setup.name;
     p.driver = setup.driver;
@@ -256,9 +260,7 @@ void Spooler::AddPrinter(const PrinterSetup& setup) {
 }
 
 void Spooler::AddConnectionRecord(const ConnectionSetup& setup) {
-    m_printers.erase(std::remove_if(m_printers.begin(), m_printers.end(),
-                                    [&](const Printer& o) { return SpoolerNameEquals(o.name, setup.name); }),
-                     m_printers.end());
+    ForgetPrinter(setup.name);
     Printer p;
     p.name = setup.name;
     p.driver = setup.driver;

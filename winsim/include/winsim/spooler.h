@@ -163,6 +163,8 @@ public:
     bool Is9x() const;
 
 private:
+    // Drops a printer or connection of that name from memory (not from the registry).
+    void ForgetPrinter(const std::string& name);
     void SaveDriver(const Driver& driver, const std::map<std::string, std::string>& extraValues);
     void AddConnectionRecord(const ConnectionSetup& setup);
 
