@@ -71,21 +71,21 @@ int CPrinterEntry::GetDriverInfo() {
     if (!printer)
         return 0;
 
+    CGlobalBlock block;
     DWORD needed = 0;
-    GetPrinterDriverA(printer, NULL, 2, NULL, 0, &needed);
-    BYTE* block = needed ? new BYTE[needed]() : NULL;
-    if (block)
-        GetPrinterDriverA(printer, NULL, 2, block, needed, &needed);
-    DRIVER_INFO_2A* info = reinterpret_cast<DRIVER_INFO_2A*>(block);
-    if (!info || !info->pName || needed < sizeof(DRIVER_INFO_2A)) {
-        delete[] block;
+    FetchSized(
+        block,
+        [&](BYTE* buffer, DWORD size, DWORD* got) {
+            return ResultOf(GetPrinterDriverA(printer, NULL, 2, buffer, size, got));
+        },
+        needed);
+    DRIVER_INFO_2A* info = reinterpret_cast<DRIVER_INFO_2A*>(block.Data());
+    if (!info || block.Size() < sizeof(DRIVER_INFO_2A) || !info->pName)
         return 0;
-    }
     m_strDriverName = info->pName;
     m_strDataFile = info->pDataFile;
     if (m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5)
         m_nDriverVersion = info->cVersion;
-    delete[] block;
     return 1;
 }
 
@@ -117,11 +117,13 @@ int CPrinterEntry::HasFile(CString path) {
     return 0;
 }
 
-void CPrinterEntry::AddFile(const CString& path) {
+void CPrinterEntry::AddFile(const CString& dir, const CString& name) {
+    const CString path = dir + "\\" + name;
     if (HasFile(path))
         return;
     CDriverFile* file = new CDriverFile;
     file->m_strPath = path;
+    file->m_strBaseDir = dir;
     m_files.AddTail(file);
 }
 
@@ -136,31 +138,31 @@ BOOL CPrinterEntry::ReadNameValue(HKEY key, LPCSTR name, CString& value) {
     return TRUE;
 }
 
-BYTE* CPrinterEntry::ReadWholeValue(HKEY key, LPCSTR name, DWORD minSize, DWORD& bytes) {
+namespace {
+
+// Reads a value whatever its length (at least `minSize` bytes of room) into `block`, kept
+// NUL-terminated; `bytes` receives the size of the value. FALSE when absent.
+BOOL ReadWholeValue(HKEY key, LPCSTR name, DWORD minSize, CGlobalBlock& block, DWORD& bytes) {
     bytes = 0;
     if (!key)
-        return NULL;
-    // Sized first, so a value longer than the usual buffer is still read whole.
-    DWORD size = 0;
-    LONG rc = RegQueryValueExA(key, name, NULL, NULL, NULL, &size);
-    if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA)
-        return NULL;
-    DWORD capacity = size > minSize ? size : minSize;
-    BYTE* data = new BYTE[capacity + 2]();
-    size = capacity;
-    if (RegQueryValueExA(key, name, NULL, NULL, data, &size) != ERROR_SUCCESS) {
-        delete[] data;
-        return NULL;
-    }
-    bytes = size;
-    return data;
+        return FALSE;
+    DWORD rc = FetchSized(
+        block,
+        [&](BYTE* buffer, DWORD size, DWORD* got) {
+            *got = size;
+            return (DWORD)RegQueryValueExA(key, name, NULL, NULL, buffer, got);
+        },
+        bytes, minSize, 2);
+    return rc == ERROR_SUCCESS;
 }
+
+}  // namespace
 
 void CPrinterEntry::CollectDriverFiles() {
     const BOOL versioned = m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5;
     CString versionDir;
     versionDir.Format("%d\\", (int)m_nDriverVersion);
-    const CString dir = m_strDriverDir + "\\";
+    const CString dir = m_strDriverDir;
 
     CString dataFileName;
     {
@@ -175,9 +177,9 @@ void CPrinterEntry::CollectDriverFiles() {
             if (text.IsEmpty())
                 continue;
             CString upper = UpperCase(text);
-            AddFile(dir + upper);
+            AddFile(dir, upper);
             if (versioned)
-                AddFile(dir + versionDir + upper);
+                AddFile(dir, versionDir + upper);
         }
     }
     m_strDataFileName = dataFileName;
@@ -186,21 +188,21 @@ void CPrinterEntry::CollectDriverFiles() {
         CRegKey key;
         key.Open(HKEY_LOCAL_MACHINE, m_strDriverKey, KEY_READ);
         DWORD bytes = 0;
-        BYTE* wpx = ReadWholeValue(key, "WPX File", 260, bytes);
-        if (wpx && wpx[0]) {
+        CGlobalBlock wpx;
+        if (ReadWholeValue(key, "WPX File", 260, wpx, bytes) && wpx.Data()[0]) {
             char windowsDir[260] = "";
             if (GetWindowsDirectoryA(windowsDir, sizeof(windowsDir)) >= sizeof(windowsDir))
                 windowsDir[0] = '\0';
-            AddFile(CString(windowsDir) + "\\" + UpperCase(CString(reinterpret_cast<char*>(wpx))));
+            AddFile(CString(windowsDir), UpperCase(CString(reinterpret_cast<char*>(wpx.Data()))));
         }
-        delete[] wpx;
     }
 
     {
         CRegKey key;
         key.Open(HKEY_LOCAL_MACHINE, m_strDriverKey, KEY_READ);
         DWORD bytes = 0;
-        BYTE* list = ReadWholeValue(key, "Dependent Files", 2000, bytes);
+        CGlobalBlock block;
+        const BYTE* list = ReadWholeValue(key, "Dependent Files", 2000, block, bytes) ? block.Data() : NULL;
         CString name;
         for (DWORD i = 0; list && i < bytes; ++i) {
             if (list[i] != '\0') {
@@ -209,13 +211,12 @@ void CPrinterEntry::CollectDriverFiles() {
             }
             if (!name.IsEmpty()) {
                 CString upper = UpperCase(name);
-                AddFile(dir + upper);
+                AddFile(dir, upper);
                 if (versioned)
-                    AddFile(dir + versionDir + upper);
+                    AddFile(dir, versionDir + upper);
             }
             name.Empty();
         }
-        delete[] list;
     }
 
     const CString base = m_strDataFileName.GetLength() < 4 ? CString()
@@ -223,13 +224,13 @@ void CPrinterEntry::CollectDriverFiles() {
     const CString wmk = base + ".WMK";
     if (versioned)
         m_strTempWmk = m_strTempWmk + "\\" + wmk;
-    AddFile(dir + versionDir + wmk);
+    AddFile(dir, versionDir + wmk);
 
     for (const char* extension : kCompanionExtensions) {
         CString companion = base + extension;
-        AddFile(dir + companion);
+        AddFile(dir, companion);
         if (versioned)
-            AddFile(dir + versionDir + companion);
+            AddFile(dir, versionDir + companion);
     }
 }
 

@@ -20,6 +20,9 @@ public:
 
     int m_bDelete;       // 1: the file-removal step deletes this file
     CString m_strPath;   // full path; unique within its entry's list
+    // The folder the name from the registry was joined to: the file is the driver's only while it
+    // lies inside it.
+    CString m_strBaseDir;
 };
 
 class CPrinterEntry : public CObject {
@@ -57,12 +60,35 @@ public:
     // vendor marker near the start of a .PPD data file.
     int IsBrontalDriver();
 
+    // ---- the printer object (PrinterOps.cpp)
+    // 1 when the printer is a network connection: a \\server\printer name that opens with SERVER_READ.
+    int IsPrinterConnection();
+    // Clears the shared attribute of a local printer that has a share name; 0 for a connection, else 1.
+    int UnsharePrinter();
+    // The result of the driver library's own "DeletePrinter" (beside the data file, extension DLL),
+    // or 0 when it could not be called.
+    int DeletePrinterViaDriver();
+
+    // ---- registry cleanup (RegistryCleanup.cpp)
+    // Deletes root\path and everything below it, depth first; 0 when all is gone, else the first error
+    // (the tree is then left partly deleted). ERROR_BADKEY for an empty path.
+    LONG DeleteKeyTree(HKEY root, CString path);
+    // Deletes the driver's own key; ERROR_BADKEY when the key names no one driver.
+    LONG DeleteDriverKey();
+    // Deletes the printer's and driver's data in the registry places where the spooler, the users'
+    // printer settings and the Brontal drivers keep it. Best effort; reports nothing.
+    void DeleteAllRegistryEntries(int bDriverShared, int bOnlyBrontalPrinter);
+
+    // ---- file removal (FileRemoval.cpp)
+    // Deletes the files flagged for deletion (or schedules them for the next restart) with their
+    // InstalledFiles and Known16DLLs values, then the temporary watermark files.
+    void DeleteDriverFiles();
+    // Deletes (or schedules) the OEM setup information files; nothing on Windows 9x.
+    void DeleteOemInf();
+
 private:
-    // Appends a candidate unless the list already holds the same path.
-    void AddFile(const CString& path);
+    // Appends the candidate `dir`\`name` unless the list already holds the same path.
+    void AddFile(const CString& dir, const CString& name);
     // Reads a single-name value into at most 260 bytes; FALSE when absent or too long.
     static BOOL ReadNameValue(HKEY key, LPCSTR name, CString& value);
-    // Reads a value whatever its length into a new zero-terminated block the caller deletes;
-    // NULL when absent. `bytes` receives the size of the value.
-    static BYTE* ReadWholeValue(HKEY key, LPCSTR name, DWORD minSize, DWORD& bytes);
 };

@@ -3,6 +3,7 @@
 
 #include <mbstring.h>
 
+#include "engine/PrinterList.h"
 #include "lang/langres.h"
 #include "ui/Language.h"
 #include "ui/resource.h"
@@ -176,14 +177,19 @@ void CUninstallDlg::ShowPrinterFiles() {
 }
 
 CPrinterEntry* CUninstallDlg::FindPrinterEntry(LPCSTR name) {
-    POSITION pos = m_printerList.GetHeadPosition();
-    while (pos) {
-        CPrinterEntry* entry = static_cast<CPrinterEntry*>(m_printerList.GetNext(pos));
-        if (_mbscmp(reinterpret_cast<const unsigned char*>((LPCSTR)entry->m_strPrinterName),
-                    reinterpret_cast<const unsigned char*>(name)) == 0)
-            return entry;
-    }
-    return NULL;
+    return ::FindPrinterEntry(m_printerList, name);
+}
+
+void CUninstallDlg::DetectOsFamily() {
+    m_nOsFamily = ::DetectOsFamily(&m_nXpMark);
+}
+
+void CUninstallDlg::GetDriverDirectory() {
+    m_strDriverDir = QueryDriverDirectory(m_strDriverDir);
+}
+
+int CUninstallDlg::EnumeratePrinters() {
+    return ::EnumeratePrinters(m_printerList, m_nOsFamily, m_strDriverDir);
 }
 
 void CUninstallDlg::OnSelchangePrinterList() {
@@ -227,12 +233,7 @@ void CUninstallDlg::OnAbout() {
 }
 
 void CUninstallDlg::FreePrinterList() {
-    while (!m_printerList.IsEmpty()) {
-        CPrinterEntry* entry = static_cast<CPrinterEntry*>(m_printerList.RemoveHead());
-        while (!entry->m_files.IsEmpty())
-            delete static_cast<CDriverFile*>(entry->m_files.RemoveHead());
-        delete entry;
-    }
+    ::FreePrinterList(m_printerList);
 }
 
 void CUninstallDlg::OnExit() {

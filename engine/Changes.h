@@ -1,0 +1,109 @@
+// The one narrow layer every change to the machine goes through: fences that refuse what is plainly not a
+// printer's or its driver's own data, a report of each change to an observer, and a dry run that only reports.
+#pragma once
+
+#include <windows.h>
+
+#include "afx/afxhandles.h"
+#include "afx/afxstr.h"
+
+enum ChangeKind {
+    CHANGE_DELETE_KEY,             // root, target: key path (one key, no sub-keys)
+    CHANGE_DELETE_VALUE,           // root, target: key path, name: value name
+    CHANGE_DELETE_FILE,            // target: file path
+    CHANGE_DELETE_AT_RESTART,      // target: file path, handed to the session manager
+    CHANGE_SET_PRINTER,            // target: printer name (level 2 written back)
+    CHANGE_DELETE_PRINTER,         // target: printer name, through the spooler
+    CHANGE_DRIVER_DELETE_PRINTER,  // target: printer name, name: the driver library's path
+    CHANGE_COPY_FILE,              // target: destination, name: source
+    CHANGE_SET_FILE_TIMES,         // target: file path
+    CHANGE_STOP_SERVICE,           // target: service name
+    CHANGE_START_SERVICE,          // target: service name
+    CHANGE_CALL_COMPANION,         // target: library path, name: export
+};
+
+enum ChangeOutcome {
+    CHANGE_DONE,     // made; result 0 (or the companion's value for CHANGE_CALL_COMPANION)
+    CHANGE_FAILED,   // attempted; result is the Win32 error
+    CHANGE_REFUSED,  // a fence refused it: nothing was attempted; result ERROR_ACCESS_DENIED
+    CHANGE_WOULD,    // dry run: nothing was attempted
+};
+
+struct ChangeEvent {
+    ChangeKind kind;
+    ChangeOutcome outcome;
+    HKEY root;  // registry changes only
+    CString target;
+    CString name;
+    DWORD result;
+};
+
+class IChangeObserver {
+public:
+    virtual ~IChangeObserver() {}
+    virtual void OnChange(const ChangeEvent& event) = 0;
+};
+
+class CMachineChanges {
+public:
+    // The process's one layer.
+    static CMachineChanges& Get();
+
+    // The observer sees every change, refusal and dry-run step; NULL for none. Not owned.
+    void SetObserver(IChangeObserver* observer) { m_pObserver = observer; }
+    void SetDryRun(BOOL dryRun) { m_bDryRun = dryRun; }
+    BOOL IsDryRun() const { return m_bDryRun; }
+
+    // ---- registry. `root` and `path` name the key for the fences and the report; the change
+    // itself is made through `parent` and `subKey`, which must name the same key.
+    // FALSE, reported as refused, when a tree at root\path must not be deleted.
+    BOOL MayDeleteKeyTree(HKEY root, const CString& path);
+    // RegDeleteKeyA(parent, subKey); the API's code, ERROR_ACCESS_DENIED when fenced off, 0 in a dry run.
+    LONG DeleteKey(HKEY root, const CString& path, HKEY parent, LPCSTR subKey);
+    // RegDeleteValueA(key, valueName) on the open key root\keyPath; an empty value name (the key's
+    // default value) is refused.
+    LONG DeleteValue(HKEY root, const CString& keyPath, HKEY key, LPCSTR valueName);
+
+    // ---- files. `dir` is the folder the file must lie in (after "." and ".." are folded).
+    BOOL RemoveFile(const CString& path, const CString& dir);
+    // MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT).
+    BOOL RemoveFileAtRestart(const CString& path, const CString& dir);
+    // Deletes the file, and when that fails hands it to the session manager for the next restart.
+    // TRUE when it is gone now.
+    BOOL RemoveFileNowOrAtRestart(const CString& path, const CString& dir);
+
+    // ---- printers.
+    BOOL UpdatePrinter(HANDLE printer, const CString& printerName, DWORD level, BYTE* info);
+    BOOL DeletePrinter(HANDLE printer, const CString& printerName);
+    // Loads the driver's library, calls its stdcall export "DeletePrinter" with the handle, closes the
+    // handle and unloads the library; the export's result, or 0 when it could not be called (nothing
+    // is loaded in a dry run).
+    int DriverDeletePrinter(const CString& libraryPath, CPrinterHandle& printer, const CString& printerName);
+
+    // ---- fences, also for steps that must skip related work.
+    // Whether a key tree may be deleted: at least three levels below the root, no empty part (one
+    // trailing separator aside), no root-key name, and not a key that holds every printer's, driver's
+    // or user's data (nor one above such a key).
+    static BOOL IsOwnKeyPath(HKEY root, LPCSTR path);
+    // Whether `path` lies strictly inside the absolute folder `dir` once "." and ".." are folded
+    // (letter case ignored, repeated separators collapsed, no drive inside the name).
+    static BOOL IsInsideDirectory(LPCSTR path, LPCSTR dir);
+
+private:
+    CMachineChanges() {}
+    void Report(ChangeKind kind, ChangeOutcome outcome, DWORD result, const CString& target,
+                const CString& name = CString(), HKEY root = NULL);
+    // Reports a refusal or a dry-run step; TRUE when the change must not be made.
+    BOOL Skip(BOOL allowed, ChangeKind kind, const CString& target, const CString& name = CString(),
+              HKEY root = NULL);
+    void ReportResult(ChangeKind kind, DWORD result, const CString& target, const CString& name = CString(),
+                      HKEY root = NULL);
+
+    IChangeObserver* m_pObserver = NULL;
+    BOOL m_bDryRun = FALSE;
+};
+
+// The process's change layer.
+inline CMachineChanges& Changes() {
+    return CMachineChanges::Get();
+}

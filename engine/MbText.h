@@ -1,0 +1,24 @@
+// Byte strings of the ANSI code page, walked character by character: a double-byte character's
+// trail byte may equal '\' or an ASCII letter and is never taken for one.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "afx/afxstr.h"
+
+// Bytes of the character that starts at text[i] (1 or 2; a lead byte at the end counts 1).
+int MbCharLength(LPCSTR text, int i);
+// `text` with every single-byte `from` replaced by `to`.
+CString MbReplace(const CString& text, char from, char to);
+// `text` with every single-byte `c` removed.
+CString MbRemove(const CString& text, char c);
+// Index of the last single-byte '\' or '/' (either, when `slashToo`), or -1.
+int MbFindLastSeparator(const CString& text, BOOL slashToo);
+// Whether `text` holds a single-byte `c`.
+BOOL MbContains(const CString& text, char c);
+// The parts between single-byte separators ('\', and '/' when `slashToo`), empty parts kept.
+std::vector<CString> MbSplit(const CString& text, BOOL slashToo);
+// Equal when they differ at most in the case of ASCII letters outside double-byte characters.
+BOOL MbEqualNoCase(LPCSTR a, LPCSTR b);

@@ -1,0 +1,21 @@
+// The printer list of one removal run: the system facts it is built from, its entries, and the
+// decisions a removal makes on it.
+#pragma once
+
+#include <windows.h>
+
+#include "afx/afxcoll.h"
+#include "afx/afxstr.h"
+#include "engine/PrinterEntry.h"
+
+// The OS family (OS_FAMILY_*) from the packed version; `xpMark` becomes 3 on version 5.1, else -1.
+int DetectOsFamily(int* xpMark);
+// The local printer-driver directory as the spooler reports it; `current` when it reports no size.
+CString QueryDriverDirectory(const CString& current);
+// Appends one prepared entry (name, driver description, key, candidate files) per printer the spooler
+// enumerates; nonzero when there was at least one. On failure the list is unchanged.
+int EnumeratePrinters(CObList& list, int family, const CString& driverDir);
+// The first entry whose printer name equals `name` byte for byte, removed entries included; or NULL.
+CPrinterEntry* FindPrinterEntry(const CObList& list, LPCSTR name);
+// Deletes every entry (and its driver files) and empties the list.
+void FreePrinterList(CObList& list);
