@@ -190,6 +190,23 @@ BOOL CMachineChanges::IsInsideDirectory(LPCSTR path, LPCSTR dir) {
     return TRUE;
 }
 
+BOOL CMachineChanges::IsJoinedName(LPCSTR path, LPCSTR dir) {
+    if (!path || !dir)
+        return FALSE;
+    const CString prefix = CString(dir) + "\\";
+    const CString full = path;
+    if (full.GetLength() <= prefix.GetLength() || full.Left(prefix.GetLength()) != prefix)
+        return FALSE;
+    const CString name = full.Mid(prefix.GetLength());
+    if (MbContains(name, ':'))
+        return FALSE;
+    for (const CString& part : MbSplit(name, TRUE)) {
+        if (part.IsEmpty())
+            return FALSE;
+    }
+    return IsInsideDirectory(path, dir);
+}
+
 BOOL CMachineChanges::MayDeleteKeyTree(HKEY root, const CString& path) {
     if (IsOwnKeyPath(root, path))
         return TRUE;

@@ -88,6 +88,9 @@ public:
     // Whether `path` lies strictly inside the absolute folder `dir` once "." and ".." are folded
     // (letter case ignored, repeated separators collapsed, no drive inside the name).
     static BOOL IsInsideDirectory(LPCSTR path, LPCSTR dir);
+    // Whether `path` is `dir`, a backslash and a relative name that stays inside `dir`: no empty part
+    // (a leading or doubled separator), no drive, no climb above it.
+    static BOOL IsJoinedName(LPCSTR path, LPCSTR dir);
 
 private:
     CMachineChanges() {}

@@ -35,9 +35,9 @@ void CPrinterEntry::DeleteDriverFiles() {
         CDriverFile* file = static_cast<CDriverFile*>(m_files.GetNext(pos));
         if (file->m_bDelete != 1)
             continue;
-        // A name from the registry that climbs out of its folder ("..\..\WIN.INI") names someone
-        // else's file: neither it nor the lists that name it are touched.
-        if (!CMachineChanges::IsInsideDirectory(file->m_strPath, file->m_strBaseDir))
+        // A name from the registry that climbs out of its folder ("..\..\WIN.INI", "\WIN.INI") names
+        // someone else's file: neither it nor the lists that name it are touched.
+        if (!CMachineChanges::IsJoinedName(file->m_strPath, file->m_strBaseDir))
             continue;
         const int last = MbFindLastSeparator(file->m_strPath, TRUE);
         const CString name = last < 0 ? file->m_strPath : file->m_strPath.Mid(last + 1);
