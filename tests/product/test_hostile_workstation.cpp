@@ -1,0 +1,337 @@
+// A damaged or hostile workstation: whatever the registry and the disk say, a removal takes nothing but
+// the printer's and its driver's own data, does not crash and leaves nothing open.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "removal_fixture.h"
+
+namespace {
+
+std::string Upper(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return (char)toupper(c); });
+    return s;
+}
+
+// Every removal operation of one entry, in the order a removal of an unshared driver runs them, with
+// the files that the other printer does not list flagged for deletion.
+void RunRemoval(RemovalBench& bench, CPrinterEntry& entry) {
+    std::unique_ptr<CPrinterEntry> other(bench.ws.MakeEntry("Other", FamilyOf(bench.ws->system.os)));
+    POSITION pos = entry.m_files.GetHeadPosition();
+    while (pos) {
+        CDriverFile* file = static_cast<CDriverFile*>(entry.m_files.GetNext(pos));
+        file->m_bDelete = other->HasFile(file->m_strPath) ? 0 : 1;
+    }
+    entry.UnsharePrinter();
+    entry.DeletePrinterViaDriver();
+    entry.DeleteAllRegistryEntries(0, 1);
+    entry.DeleteDriverKey();
+    entry.DeleteDriverFiles();
+    entry.DeleteOemInf();
+}
+
+// The snapshot differences that are not the printer's (`printer`) or the driver's own.
+std::vector<std::string> ForeignChanges(const std::vector<std::string>& diff, const std::string& printer) {
+    const std::vector<std::string> own = {Upper(printer), "PS DRIVER", "\\WATERMARK", "PENDINGFILERENAMEOPERATIONS",
+                                          "BRUI.DLL", "BRHELP.HLP", "TAVQ.DLL", "OFFICE."};
+    std::vector<std::string> foreign;
+    for (const std::string& d : diff) {
+        if (std::none_of(own.begin(), own.end(), [&](const std::string& o) { return d.find(o) != std::string::npos; }))
+            foreign.push_back(d);
+    }
+    return foreign;
+}
+
+void ExpectNothingLeftOpen(RemovalBench& bench) {
+    EXPECT_EQ(bench.ws->registry.OpenKeyCount(), 0u);
+    EXPECT_EQ(bench.ws->spooler.OpenHandles(), 0);
+    EXPECT_EQ(bench.ws->files.OpenFileCount(), 0u);
+    EXPECT_EQ(bench.ws->system.globals.LiveBlocks(), 0u);
+}
+
+const char kPrinterData[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Office\\PrinterDriverData";
+const char kLocation[] = "_NXStorage\\_NXDataLocation";
+
+struct HostileCase {
+    const char* name;
+    // Damages the workstation before the entry is made.
+    std::function<void(RemovalBench&)> arrange;
+    // Damages the entry the enumeration made.
+    std::function<void(CPrinterEntry&)> damage;
+    // Keys that must survive besides the other printer's traces.
+    std::vector<std::string> survivors;
+};
+
+class HostileWorkstations : public ::testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostileWorkstations, TakeNothingButThePrintersOwnData) {
+    const HostileCase& c = GetParam();
+    RemovalBench bench;
+    bench.ws->registry.CreateKey("HKLM\\SOFTWARE\\X\\Y\\Z");
+    bench.ws->registry.CreateKey("HKCU\\SOFTWARE\\X\\Y\\Z");
+    bench.ws->registry.CreateKey("HKCU\\Software\\Microsoft\\Notepad");
+    if (c.arrange)
+        c.arrange(bench);
+    CPrinterEntry& office = bench.Office();
+    if (c.damage)
+        c.damage(office);
+    auto before = SnapshotMachine();
+    RunRemoval(bench, office);
+    EXPECT_EQ(ForeignChanges(SnapshotDiff(before, SnapshotMachine()), "Office"), std::vector<std::string>());
+    for (const std::string& key : c.survivors)
+        EXPECT_TRUE(KeyThere(key)) << key;
+    EXPECT_TRUE(KeyThere("HKLM\\SOFTWARE\\Brontal\\Data\\Other"));
+    EXPECT_TRUE(KeyThere("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\"
+                         "Version-3\\Other Driver"));
+    ExpectNothingLeftOpen(bench);
+}
+
+void SetLocation(RemovalBench& bench, const std::string& location) {
+    bench.ws->registry.SetString(kPrinterData, kLocation, location);
+}
+
+const std::string kVersionKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\Version-3";
+
+INSTANTIATE_TEST_SUITE_P(
+    Registry, HostileWorkstations,
+    ::testing::Values(
+        HostileCase{"PrinterThatCannotBeOpenedHasNoDriverName",
+                    [](RemovalBench& b) { b.ws->spooler.SetRights("Office", winsim::PrinterRights{false, false, false}); },
+                    nullptr,
+                    {"HKCU\\Printers\\Settings\\Drivers\\Other Driver"}},
+        HostileCase{"DriverNamedBackslash", nullptr,
+                    [](CPrinterEntry& e) {
+                        e.m_strDriverName = "\\";
+                        e.BuildDriverKey();
+                    },
+                    {"HKLM\\" + kVersionKey + "\\PS Driver"}},
+        HostileCase{"DriverKeyIsTheVersionKey", nullptr,
+                    [](CPrinterEntry& e) { e.m_strDriverKey = kVersionKey.c_str(); }, {"HKLM\\" + kVersionKey}},
+        HostileCase{"DriverKeyIsTheVersionKeyWithASeparator", nullptr,
+                    [](CPrinterEntry& e) { e.m_strDriverKey = (kVersionKey + "\\").c_str(); },
+                    {"HKLM\\" + kVersionKey}},
+        HostileCase{"EmptyLocation", [](RemovalBench& b) { SetLocation(b, ""); }, nullptr, {}},
+        HostileCase{"LocationIsASeparator", [](RemovalBench& b) { SetLocation(b, "\\"); }, nullptr, {}},
+        HostileCase{"LocationIsSoftware", [](RemovalBench& b) { SetLocation(b, "SOFTWARE"); }, nullptr,
+                    {"HKLM\\SOFTWARE\\X\\Y\\Z"}},
+        HostileCase{"LocationIsSoftwareMicrosoft", [](RemovalBench& b) { SetLocation(b, "Software\\Microsoft"); },
+                    nullptr, {"HKCU\\Software\\Microsoft\\Notepad"}},
+        HostileCase{"LocationIsTheControlSet", [](RemovalBench& b) { SetLocation(b, "SYSTEM\\CurrentControlSet"); },
+                    nullptr, {"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Other"}},
+        HostileCase{"LocationIsAKeyAboveEveryPrinter",
+                    [](RemovalBench& b) { SetLocation(b, "SYSTEM\\CurrentControlSet\\Control"); }, nullptr,
+                    {"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Other"}},
+        HostileCase{"LocationWithAnEmptyPart", [](RemovalBench& b) { SetLocation(b, "SOFTWARE\\\\Brontal"); },
+                    nullptr, {"HKLM\\SOFTWARE\\Brontal\\Data\\Other"}},
+        HostileCase{"LocationNamingARoot",
+                    [](RemovalBench& b) { SetLocation(b, "HKEY_LOCAL_MACHINE\\SOFTWARE\\X\\Y"); }, nullptr,
+                    {"HKLM\\SOFTWARE\\X\\Y\\Z"}},
+        HostileCase{"LocationWithALeadingSeparator", [](RemovalBench& b) { SetLocation(b, "\\SOFTWARE\\X\\Y"); },
+                    nullptr, {"HKLM\\SOFTWARE\\X\\Y\\Z"}},
+        HostileCase{"LocationOf250Bytes",
+                    [](RemovalBench& b) { SetLocation(b, "SOFTWARE\\X\\" + std::string(239, 'Y')); }, nullptr,
+                    {"HKLM\\SOFTWARE\\X\\Y\\Z"}},
+        HostileCase{"LocationOfTypeNumber",
+                    [](RemovalBench& b) {
+                        b.ws->registry.SetValue(kPrinterData, kLocation, REG_DWORD, std::string("S\0\0\0", 4));
+                    },
+                    nullptr, {}},
+        HostileCase{"DeepTreeBelowThePrinterKey",
+                    [](RemovalBench& b) {
+                        std::string path = kPrinterData;
+                        for (int depth = 8; depth < 512; ++depth)
+                            path += "\\L";
+                        b.ws->registry.CreateKey(path);
+                    },
+                    nullptr, {}},
+        HostileCase{"DependentFilesThatClimbOut",
+                    [](RemovalBench& b) {
+                        winsim::DriverSetup setup;
+                        setup.name = "PS Driver";
+                        setup.configFile = "BRUI.DLL";
+                        setup.dataFile = "OFFICE.PPD";
+                        setup.dependentFiles = {"..\\..\\WIN.INI", "..\\3\\..\\..\\X.DLL", "C:\\WINDOWS\\WIN.INI"};
+                        for (int i = 0; i < 300; ++i)
+                            setup.dependentFiles.push_back("OFFICE" + std::to_string(i) + ".DAT");
+                        setup.fileContents["OFFICE.UIM"] = "UIM";
+                        b.ws->spooler.AddDriver(setup);
+                        b.ws->files.WriteFile("C:\\WINDOWS\\WIN.INI", "[windows]");
+                        b.ws->files.WriteFile("C:\\WINDOWS\\system32\\spool\\drivers\\X.DLL", "x");
+                        b.ws->files.WriteFile("C:\\WINDOWS\\system32\\spool\\X.DLL", "x");
+                    },
+                    nullptr, {}}),
+    [](const ::testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.name); });
+
+TEST(HostileWorkstations, LongAndDoubleBytePrinterNamesTakeOnlyTheirOwnKeys) {
+    const std::string japanese = "\x95\x5C\x8E\xA6\x83\x76\x83\x8A\x83\x93\x83\x5E";  // two kanji, then katakana
+    for (const std::string& name : {std::string(255, 'P'), japanese}) {
+        RemovalBench bench;
+        bench.ws->system.SetLocale(0x0411);
+        winsim::PrinterSetup setup;
+        setup.name = name;
+        setup.driver = "PS Driver";
+        bench.ws->spooler.AddPrinter(setup);
+        SeedRegistryTraces(bench.ws, name, "PS Driver", "SOFTWARE\\Brontal\\Data\\" + name);
+        std::unique_ptr<CPrinterEntry> entry(bench.ws.MakeEntry(name, OS_FAMILY_NT5));
+        auto before = SnapshotMachine();
+        entry->DeleteAllRegistryEntries(1, 0);
+        std::vector<std::string> diff = SnapshotDiff(before, SnapshotMachine());
+        EXPECT_EQ(ForeignChanges(diff, name), std::vector<std::string>());
+        EXPECT_FALSE(KeyThere(std::string(kPrintersKey) + "\\" + name));
+        // A data location longer than 200 bytes is not read: the long name's stays.
+        EXPECT_EQ(KeyThere("HKLM\\SOFTWARE\\Brontal\\Data\\" + name), name.size() > 200);
+        EXPECT_FALSE(ValueThere("HKCU\\Printers\\DevModes2", name));
+        EXPECT_TRUE(KeyThere(std::string(kPrintersKey) + "\\Office"));
+        ExpectNothingLeftOpen(bench);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+BOOL WINAPI OfficeDriverDeletePrinter(HANDLE printer) {
+    return DeletePrinter(printer);
+}
+
+struct FaultCase {
+    const char* name;
+    const char* api;
+    const char* argPart;  // the injected failure only hits calls whose argument holds this (empty: all)
+    // What must hold afterwards: the failed call's own step was skipped, the others still ran.
+    std::function<void(RemovalBench&)> check;
+};
+
+class InjectedFaults : public ::testing::TestWithParam<FaultCase> {};
+
+const std::string kPrinterKeyOffice = std::string(kPrintersKey) + "\\Office";
+
+TEST_P(InjectedFaults, SkipOnlyWhatDependsOnTheFailedCall) {
+    const FaultCase& c = GetParam();
+    RemovalBench bench;
+    winsim::ModuleImage driver;
+    driver.exports["DeletePrinter"] = reinterpret_cast<FARPROC>(&OfficeDriverDeletePrinter);
+    bench.ws->modules.Register(bench.driverDir + "\\3\\OFFICE.DLL", driver);
+    bench.ws->registry.SetString("HKLM\\SYSTEM\\CurrentControlSet\\Control\\InstalledFiles", "BRUI.DLL", "x");
+    bench.ws->files.WriteFile(bench.ws->system.windowsDir + "\\inf\\oem.inf", "inf");
+    CPrinterEntry& office = bench.Office();
+    bench.ws->files.WriteFile((LPCSTR)office.m_strTempWmk, "wmk");
+    std::string part = c.argPart;
+    bench.ws->faults.Fail(c.api, ERROR_ACCESS_DENIED, -1, 0,
+                          [part](const std::string& arg) { return part.empty() || arg.find(part) != std::string::npos; });
+    RunRemoval(bench, office);
+    bench.ws->faults.Clear();
+    c.check(bench);
+    ExpectNothingLeftOpen(bench);
+    EXPECT_EQ(bench.ws->modules.LoadCount(bench.driverDir + "\\3\\OFFICE.DLL"), 0);
+}
+
+bool Shared(RemovalBench& b) {
+    return b.ws->spooler.IsShared("Office");
+}
+bool PrinterThere(RemovalBench& b) {
+    return b.ws->spooler.PrinterExists("Office");
+}
+bool FileThere(RemovalBench& b, const std::string& path) {
+    return b.ws->files.Exists(path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Removal, InjectedFaults,
+    ::testing::Values(
+        FaultCase{"OpenPrinterFails", "OpenPrinterA", "Office",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(Shared(b));
+                      EXPECT_TRUE(PrinterThere(b));
+                      EXPECT_FALSE(KeyThere(kPrinterKeyOffice));
+                      EXPECT_FALSE(FileThere(b, b.driverDir + "\\3\\BRUI.DLL"));
+                  }},
+        FaultCase{"GetPrinterFails", "GetPrinterA", "",
+                  [](RemovalBench& b) {
+                      EXPECT_EQ(b.ws->faults.Calls("SetPrinterA"), 0);
+                      EXPECT_FALSE(PrinterThere(b));
+                      EXPECT_FALSE(KeyThere("HKCU\\Printers\\Settings\\Office"));
+                  }},
+        FaultCase{"GlobalAllocFails", "GlobalAlloc", "",
+                  [](RemovalBench& b) {
+                      EXPECT_EQ(b.ws->faults.Calls("SetPrinterA"), 0);
+                      EXPECT_FALSE(KeyThere("HKCU\\Printers\\Settings\\Office"));
+                  }},
+        FaultCase{"SetPrinterFails", "SetPrinterA", "",
+                  [](RemovalBench& b) {
+                      EXPECT_FALSE(PrinterThere(b));
+                      EXPECT_FALSE(KeyThere(kPrinterKeyOffice));
+                  }},
+        FaultCase{"DriverLibraryDoesNotLoad", "LoadLibraryA", "OFFICE.DLL",
+                  [](RemovalBench& b) {
+                      // The registry cleanup still takes the printer's key: the spooler forgets it at its restart.
+                      EXPECT_FALSE(KeyThere(kPrinterKeyOffice));
+                      EXPECT_FALSE(FileThere(b, b.driverDir + "\\3\\BRUI.DLL"));
+                  }},
+        FaultCase{"DriverExportMissing", "GetProcAddress", "DeletePrinter",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(PrinterThere(b));
+                      EXPECT_FALSE(KeyThere("HKU\\" + std::string(kUserSid) + "\\Printers\\Settings\\Printers\\Office"));
+                  }},
+        FaultCase{"DataLocationUnreadable", "RegQueryValueExA", "_NXDataLocation",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(KeyThere("HKLM\\SOFTWARE\\Brontal\\Data\\Office"));
+                      EXPECT_FALSE(KeyThere(kPrinterKeyOffice));
+                  }},
+        FaultCase{"PrinterDataKeyDoesNotOpen", "RegOpenKeyExA", "PrinterDriverData",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(KeyThere("HKCU\\SOFTWARE\\Brontal\\Data\\Office"));
+                      EXPECT_FALSE(KeyThere("HKLM\\SYSTEM\\ControlSet003\\Control\\Print\\Printers\\Office"));
+                  }},
+        FaultCase{"EnumerationFailsInEveryTree", "RegEnumKeyExA", "",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(KeyThere("HKCU\\Printers\\Settings\\Office"));
+                      EXPECT_FALSE(ValueThere("HKCU\\Printers\\DevModes2", "Office"));
+                  }},
+        FaultCase{"OneKeyRefusesDeletion", "RegDeleteKeyA", "Settings\\Printers\\Office",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(KeyThere("HKCU\\Printers\\Settings\\Printers\\Office"));
+                      EXPECT_FALSE(KeyThere("HKCU\\Printers\\Settings\\Office"));
+                      EXPECT_FALSE(KeyThere("HKU\\" + std::string(kUserSid) + "\\Printers\\Settings\\Printers\\PS Driver"));
+                  }},
+        FaultCase{"ValuesRefuseDeletion", "RegDeleteValueA", "",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(ValueThere("HKCU\\Printers\\DevModes2", "Office"));
+                      EXPECT_TRUE(ValueThere("HKLM\\SYSTEM\\CurrentControlSet\\Control\\InstalledFiles", "BRUI.DLL"));
+                      EXPECT_FALSE(KeyThere("HKCU\\Printers\\Settings\\Office"));
+                      EXPECT_FALSE(FileThere(b, b.driverDir + "\\3\\BRUI.DLL"));
+                  }},
+        FaultCase{"ComputerNameUnreadable", "GetComputerNameA", "",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(ValueThere("HKCU\\Printers\\Devmodes2", "\\\\WORKSTATION\\Office,LocalsplOnly"));
+                      EXPECT_FALSE(KeyThere("HKU\\.Default\\Printers\\Settings\\Drivers\\PS Driver"));
+                  }},
+        FaultCase{"FileInUseGoesAtRestart", "DeleteFileA", "BRUI.DLL",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(FileThere(b, b.driverDir + "\\3\\BRUI.DLL"));
+                      EXPECT_FALSE(ValueThere("HKLM\\SYSTEM\\CurrentControlSet\\Control\\InstalledFiles", "BRUI.DLL"));
+                      bool pending = false;
+                      for (const auto& op : winsim::PendingFileRenames(b.ws->registry))
+                          pending = pending || op.first.find("\\3\\BRUI.DLL") != std::string::npos;
+                      EXPECT_TRUE(pending);
+                  }},
+        FaultCase{"RestartSchedulingFails", "MoveFileExA", "",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(winsim::PendingFileRenames(b.ws->registry).empty());
+                      EXPECT_FALSE(FileThere(b, b.driverDir + "\\3\\BRUI.DLL"));
+                      EXPECT_FALSE(FileThere(b, b.ws->system.windowsDir + "\\inf\\oem.inf"));
+                  }},
+        FaultCase{"WindowsFolderUnknown", "GetWindowsDirectoryA", "",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(FileThere(b, b.ws->system.windowsDir + "\\inf\\oem.inf"));
+                      EXPECT_FALSE(FileThere(b, b.driverDir + "\\3\\BRUI.DLL"));
+                  }},
+        FaultCase{"TempFolderUnknown", "GetTempPathA", "",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(FileThere(b, b.ws->system.tempDir + "\\OFFICE.WMK"));
+                      EXPECT_FALSE(FileThere(b, b.ws->system.windowsDir + "\\inf\\oem.inf"));
+                  }}),
+    [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
