@@ -223,3 +223,61 @@ INSTANTIATE_TEST_SUITE_P(
                         "HKCU\\Printers\\Settings\\Printers\\Office", "HKLM\\SOFTWARE\\Brontal\\Data\\Office",
                         "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Network\\LanMan\\Other Driver"}}),
     [](const ::testing::TestParamInfo<CleanupVariant>& info) { return std::string(info.param.name); });
+
+struct ExtInfoCase {
+    const char* name;
+    std::string content;  // of the file the driver's settings name; "<none>": no such file
+    std::vector<std::string> gone;  // under HKCU
+    std::vector<std::string> kept;
+};
+
+class ExtInfoFiles : public ::testing::TestWithParam<ExtInfoCase> {};
+
+TEST_P(ExtInfoFiles, NameTheExtraSettingsKeyOfAConnection) {
+    const ExtInfoCase& c = GetParam();
+    RemovalBench bench;
+    winsim::ConnectionSetup connection;
+    connection.name = "\\\\srv\\q";
+    connection.driver = "PS Driver";
+    bench.ws->spooler.AddConnection(connection);
+    const std::string cached =
+        "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Providers\\LanMan Print Services\\Servers\\srv"
+        "\\Printers\\q";
+    bench.ws->registry.SetString(cached + "\\PrinterDriverData", "_NXStorage\\_NXDataLocation",
+                                 "Software\\Brontal\\Remote\\q");
+    bench.ws->registry.SetString("HKCU\\Software\\Brontal\\Remote\\q", "ExtInfofileName", "C:\\Brontal\\ext.txt");
+    for (const char* key : {"Software\\Brontal Ext\\,,srv,q", "Software\\Brontal\\Ext2\\,,srv,q", "Software\\Keep"})
+        bench.ws->registry.CreateKey(std::string("HKCU\\") + key);
+    if (c.content != "<none>")
+        bench.ws->files.WriteFile("C:\\Brontal\\ext.txt", c.content);
+    std::unique_ptr<CPrinterEntry> remote(bench.ws.MakeEntry("\\\\srv\\q", OS_FAMILY_NT5));
+    remote->DeleteAllRegistryEntries(1, 0);
+    for (const std::string& key : c.gone)
+        EXPECT_FALSE(KeyThere("HKCU\\" + key)) << key;
+    for (const std::string& key : c.kept)
+        EXPECT_TRUE(KeyThere("HKCU\\" + key)) << key;
+    EXPECT_FALSE(KeyThere("HKCU\\Software\\Brontal\\Remote\\q"));
+    EXPECT_EQ(bench.ws->files.OpenFileCount(), 0u);
+}
+
+const std::string kSpaced = "Software\\Brontal Ext\\,,srv,q";
+const std::string kPlain = "Software\\Brontal\\Ext2\\,,srv,q";
+
+INSTANTIATE_TEST_SUITE_P(
+    Registry, ExtInfoFiles,
+    ::testing::Values(
+        ExtInfoCase{"LocationWithABlankEndsWhereItHoldsThePrinter",
+                    "[Ext]\r\nPath _NXDataLocation=Software\\Brontal Ext\\,,srv,q tail\r\n", {kSpaced}, {kPlain}},
+        ExtInfoCase{"MarkerAtTheEndOfTheFileStandsAlone", "a b _NXDataLocation=Software\\Brontal\\Ext2\\,,srv,q",
+                    {kPlain}, {kSpaced}},
+        ExtInfoCase{"MarkerAfterTheFifthTokenIsNotSeen",
+                    "1 2 3 4 5 _NXDataLocation=Software\\Brontal\\Ext2\\,,srv,q", {}, {kPlain, kSpaced}},
+        ExtInfoCase{"LocationNamingAWholeHiveIsRefused", "_NXDataLocation=SOFTWARE", {},
+                    {"Software\\Keep", kPlain}},
+        ExtInfoCase{"MissingFile", "<none>", {}, {kPlain, kSpaced}},
+        ExtInfoCase{"EmptyFile", "", {}, {kPlain, kSpaced}},
+        ExtInfoCase{"OneMegabyteToken", std::string(1 << 20, 'A'), {}, {kPlain, kSpaced}},
+        ExtInfoCase{"LongTokenIsSkippedNotSplit",
+                    std::string(300, 'B') + "_NXDataLocation=X " + "_NXDataLocation=Software\\Brontal\\Ext2\\,,srv,q",
+                    {kPlain}, {kSpaced}}),
+    [](const ::testing::TestParamInfo<ExtInfoCase>& info) { return std::string(info.param.name); });
