@@ -8,3 +8,4 @@
 #include <winsim/api_res.h>
 #include <winsim/api_user.h>
 #include <winsim/api_gdi.h>
+#include <winsim/api_svc.h>

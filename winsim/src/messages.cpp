@@ -235,7 +235,7 @@ static void Idle(HWND hwnd, UINT first, UINT last) {
     }
     if (target > m.now) {
         s.idleAdvanced += target - m.now;
-        m.now = target;
+        m.Advance(target - m.now);
     }
     if (s.idleAdvanced > m.ui.maxWaitMs)
         throw SimAbort("the program kept waiting for " + std::to_string(s.idleAdvanced / 1000) +

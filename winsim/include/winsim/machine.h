@@ -12,6 +12,8 @@
 #include <winsim/ui.h>
 #include <winsim/user.h>
 #include <winsim/debug.h>
+#include <winsim/services.h>
+#include <winsim/security.h>
 
 #include <stdexcept>
 #include <string>
@@ -45,9 +47,19 @@ struct Machine {
     Ui ui;
     ScriptedUser user;
     DebugCapture debug;
+    ServiceManager services;
+    Security security;
 
     // Advances the virtual clock; timers and services that fall due are handled by their owners.
-    void Advance(uint64_t ms) { now += ms; }
+    void Advance(uint64_t ms) {
+        now += ms;
+        services.Settle(now, spooler);
+    }
+    // The machine starts again: the pending file renames and deletions run in order (the value is then
+    // cleared), files other processes held open or mapped are free, the services are back in their boot
+    // state (the spooler running, its printers read again) and the token has its default privileges.
+    // The program's own handles and windows are left as they are. Needs no ExitWindowsEx before it.
+    void Restart();
 };
 
 // The machine the Win32 calls act on; aborts if none is installed.
