@@ -519,6 +519,7 @@ BOOL CopyImpl(const std::string& from, const std::string& to, bool failIfExists)
     dst->written = src->written;
     dst->accessed = winsim::FileSystem::Now();
     src->accessed = winsim::FileSystem::Now();
+    Current().modules.CopyImage(src->FullPath(), dst->FullPath());
     return TRUE;
 }
 

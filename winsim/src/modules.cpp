@@ -174,6 +174,14 @@ std::vector<std::string> Modules::Loaded() const {
     return names;
 }
 
+void Modules::CopyImage(const std::string& from, const std::string& to) {
+    const Module* source = ByPath(from);
+    if (!source || NamesEqual(source->path, Current().files.FullPath(to)))
+        return;
+    ModuleImage image = source->image;
+    Put(to, std::move(image));
+}
+
 std::string Modules::PathOf(HMODULE module) const {
     const Module* m = ImageOf(module);
     return m ? m->path : std::string();
