@@ -334,6 +334,22 @@ START_TEST(removal_open_printer_access) {
                  (unsigned long)GetLastError());
     if (r)
         ClosePrinter(h);
+
+    // A handle opened for use only may not change or delete the printer on Windows; Wine checks neither.
+    ok(OpenNamed(kPrinter, PRINTER_ACCESS_USE, &h), "use: %lu\n", (unsigned long)GetLastError());
+    std::vector<BYTE> rec = ReadLevel2(h);
+    ok(!rec.empty(), "reading level 2 through a use handle: %lu\n", (unsigned long)GetLastError());
+    if (!rec.empty()) {
+        SetLastError(0xdeadbeef);
+        r = SetPrinterA(h, 2, rec.data(), 0);
+        todo_wine ok(!r && GetLastError() == ERROR_ACCESS_DENIED, "SetPrinterA through a use handle: %d %lu\n", r,
+                     (unsigned long)GetLastError());
+    }
+    SetLastError(0xdeadbeef);
+    r = DeletePrinter(h);
+    todo_wine ok(!r && GetLastError() == ERROR_ACCESS_DENIED, "DeletePrinter through a use handle: %d %lu\n", r,
+                 (unsigned long)GetLastError());
+    ClosePrinter(h);
     RemoveScratchPrinter(stage);
 }
 
@@ -620,6 +636,45 @@ START_TEST(removal_files_that_cannot_go) {
                (unsigned long)c.share);
         else
             ok(DeleteFileA(held.c_str()), "deleting after the close: %lu\n", (unsigned long)GetLastError());
+    }
+
+    // A file that cannot go now is scheduled for the restart: "\\??\\<path>" and an empty target are
+    // appended to the session manager's list, whose earlier entries stay.
+    HKEY sm;
+    const char* value = "PendingFileRenameOperations";
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_ALL_ACCESS,
+                      &sm) != ERROR_SUCCESS) {
+        skip("cannot open the session manager's key\n");
+    } else {
+        DWORD type = 0, cb = 0;
+        LONG had = RegQueryValueExA(sm, value, NULL, &type, NULL, &cb);
+        std::string saved(cb, '\0');
+        if (had == ERROR_SUCCESS && cb)
+            RegQueryValueExA(sm, value, NULL, &type, (BYTE*)&saved[0], &cb);
+        const char earlier[] = "\\??\\C:\\earlier.dll\0\0";
+        RegSetValueExA(sm, value, 0, REG_MULTI_SZ, (const BYTE*)earlier, sizeof(earlier));
+        d.Make("held.dll", "MZ");
+        HANDLE h = CreateFileA(held.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+        ok(!DeleteFileA(held.c_str()) && GetLastError() == ERROR_SHARING_VIOLATION, "held: %lu\n",
+           (unsigned long)GetLastError());
+        ok(MoveFileExA(held.c_str(), NULL, MOVEFILE_DELAY_UNTIL_REBOOT), "scheduling: %lu\n",
+           (unsigned long)GetLastError());
+        CloseHandle(h);
+        char full[MAX_PATH];
+        GetFullPathNameA(held.c_str(), sizeof(full), full, NULL);
+        std::string expected = std::string(earlier, sizeof(earlier) - 1) + "\\??\\" + full + '\0' + '\0' + '\0';
+        cb = 0;
+        RegQueryValueExA(sm, value, NULL, &type, NULL, &cb);
+        std::string now(cb, '\0');
+        if (cb)
+            RegQueryValueExA(sm, value, NULL, &type, (BYTE*)&now[0], &cb);
+        ok(type == REG_MULTI_SZ && now == expected, "the list: type %lu, %lu bytes, expected %lu\n",
+           (unsigned long)type, (unsigned long)now.size(), (unsigned long)expected.size());
+        if (had == ERROR_SUCCESS)
+            RegSetValueExA(sm, value, 0, REG_MULTI_SZ, (const BYTE*)saved.data(), (DWORD)saved.size());
+        else
+            RegDeleteValueA(sm, value);
+        RegCloseKey(sm);
     }
 
     d.Make("ro.dll", "MZ");
