@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <winspool.h>
+#include <mbstring.h>
 #include <winsim/codepage.h>
 #include <winsim/machine.h>
 
@@ -29,8 +30,11 @@ TEST(Names, AsciiLettersFoldAndDoubleByteCharactersStayWhole) {
     EXPECT_TRUE(winsim::NamesEqual("Brontal PS", "BRONTAL ps"));
     EXPECT_FALSE(winsim::NamesEqual("Brontal", "Brontal "));
     EXPECT_TRUE(winsim::NamesEqual(kSmallA, kBigA));  // 1252: the second byte is a letter
+    EXPECT_EQ(_mbsicmp((const unsigned char*)kSmallA, (const unsigned char*)kBigA), 0);
     UseCodePage(*m, 932);
     EXPECT_FALSE(winsim::NamesEqual(kSmallA, kBigA));
+    EXPECT_NE(_mbsicmp((const unsigned char*)kSmallA, (const unsigned char*)kBigA), 0);
+    EXPECT_EQ(_mbsicmp((const unsigned char*)"\x83\x61x", (const unsigned char*)"\x83\x61X"), 0);
     EXPECT_TRUE(winsim::NamesEqual(std::string(kSmallA) + "x", std::string(kSmallA) + "X"));
 }
 
