@@ -1,5 +1,6 @@
 // Entry of the conformance tests on the simulated machine: a fresh workstation per test.
 #include "conformance.h"
+#include "conformance_drv.h"
 
 #include <winsim/machine.h>
 
@@ -31,6 +32,10 @@ static void SetUpWorkstation(winsim::Machine& m) {
     exe.resFile = CONFORMANCE_RES;
     m.modules.SetMainModule("C:\\Tests\\conformance.exe", exe);
     m.system.commandLine = "C:\\Tests\\conformance.exe";
+    // conformance_drv.dll lies beside the program, as the Windows build puts it.
+    winsim::ModuleImage drv;
+    drv.exports["DeletePrinter"] = reinterpret_cast<FARPROC>(&ConformanceDrvDeletePrinter);
+    m.modules.Register("C:\\Tests\\conformance_drv.dll", drv);
 }
 
 static void RunOnFreshMachine(conformance::TestFn fn) {

@@ -48,10 +48,50 @@ bool IsHiveKey(const RegKey& key) {
     return !key.parent || !key.parent->parent;
 }
 
+// ERROR_NO_SYSTEM_RESOURCES: Windows makes no key below level 511 (\REGISTRY being level 1, a hive root
+// such as \REGISTRY\MACHINE level 2); the tree holds at most 512 levels.
+const LONG kErrorNoSystemResources = 1450;
+const int kDeepestLevel = 511;
+// A key name holds at most 255 characters.
+const size_t kLongestName = 255;
+// The A calls convert the sub-key path in the thread's 261-character buffer (measured under Wine).
+const size_t kLongestPath = 260;
+
+bool IsPredefinedRoot(HKEY hKey) {
+    return hKey == HKEY_CLASSES_ROOT || hKey == HKEY_CURRENT_USER || hKey == HKEY_LOCAL_MACHINE ||
+           hKey == HKEY_USERS || hKey == HKEY_CURRENT_CONFIG;
+}
+
+int Level(const RegKey& key) {
+    int level = 2;
+    for (const RegKey* p = key.parent; p; p = p->parent)
+        ++level;
+    return level;
+}
+
+// Why an A call refuses a sub-key path before looking at the registry, or 0. May step past a leading
+// separator that Windows accepts.
+LONG PathError(HKEY hKey, LPCSTR& sub) {
+    if (!sub)
+        return ERROR_SUCCESS;
+    if (strlen(sub) > kLongestPath)
+        return ERROR_MORE_DATA;
+    if (*sub == '\\' && Current().system.IsNT()) {
+        // NT refuses a path that starts with a separator (ERROR_BAD_PATHNAME), except below
+        // HKEY_CLASSES_ROOT, where advapi32 skips one; Windows 9x ignores leading separators.
+        if (hKey != HKEY_CLASSES_ROOT)
+            return ERROR_BAD_PATHNAME;
+        ++sub;
+    }
+    return ERROR_SUCCESS;
+}
+
 LONG OpenImpl(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
     if (!phkResult)
         return ERROR_INVALID_PARAMETER;
     *phkResult = NULL;
+    if (LONG e = PathError(hKey, lpSubKey))
+        return e;
     const Registry::OpenKey* parentOpen = nullptr;
     std::shared_ptr<RegKey> parent;
     if (LONG e = KeyOf(hKey, parent, &parentOpen))
@@ -69,6 +109,8 @@ LONG CreateImpl(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult, LPDWORD lpdwDisposi
     if (!phkResult || !lpSubKey)
         return ERROR_INVALID_PARAMETER;
     *phkResult = NULL;
+    if (LONG e = PathError(hKey, lpSubKey))
+        return e;
     const Registry::OpenKey* parentOpen = nullptr;
     std::shared_ptr<RegKey> parent;
     if (LONG e = KeyOf(hKey, parent, &parentOpen))
@@ -83,6 +125,12 @@ LONG CreateImpl(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult, LPDWORD lpdwDisposi
         *phkResult = Reg().AddHandle(existing, path);
         return ERROR_SUCCESS;
     }
+    std::vector<std::string> parts = winsim::SplitParts(lpSubKey, false);
+    for (const std::string& part : parts)
+        if (part.size() > kLongestName)
+            return ERROR_INVALID_PARAMETER;
+    if (Level(*parent) + int(parts.size()) > kDeepestLevel)
+        return kErrorNoSystemResources;
     bool created = false;
     std::shared_ptr<RegKey> key = Reg().Walk(parent, lpSubKey, true, &created);
     if (DWORD denied = Reg().DeniedError(*key)) {
@@ -121,6 +169,11 @@ extern "C" {
 
 LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) {
     REG_FAULT("RegOpenKeyExA", Join(Reg().Lookup(hKey), lpSubKey));
+    // No path below a predefined root gives that root's own handle back, not a new one.
+    if (phkResult && (!lpSubKey || !*lpSubKey) && IsPredefinedRoot(hKey)) {
+        *phkResult = hKey;
+        return ERROR_SUCCESS;
+    }
     return OpenImpl(hKey, lpSubKey, phkResult);
 }
 
@@ -237,6 +290,8 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     REG_FAULT("RegDeleteKeyA", Join(Reg().Lookup(hKey), lpSubKey));
     if (!lpSubKey)
         return ERROR_INVALID_PARAMETER;
+    if (LONG e = PathError(hKey, lpSubKey))
+        return e;
     std::shared_ptr<RegKey> parent;
     if (LONG e = KeyOf(hKey, parent))
         return e;

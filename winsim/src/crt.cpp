@@ -2,6 +2,7 @@
 #include "k_internal.h"
 
 #include <mbstring.h>
+#include <winsim/codepage.h>
 #include <string.h>
 
 namespace {
@@ -18,17 +19,9 @@ unsigned int NextChar(const unsigned char*& p) {
     return c;
 }
 
-unsigned int UpperAscii(unsigned int c) {
-    return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
-}
-
-int CompareUnits(const unsigned char* a, const unsigned char* b, bool ignoreCase) {
+int CompareUnits(const unsigned char* a, const unsigned char* b) {
     while (*a || *b) {
         unsigned int x = NextChar(a), y = NextChar(b);
-        if (ignoreCase) {
-            x = UpperAscii(x);
-            y = UpperAscii(y);
-        }
         if (x != y)
             return x < y ? -1 : 1;
     }
@@ -44,11 +37,13 @@ int LowerAscii(int c) {
 extern "C" {
 
 int _mbscmp(const unsigned char* a, const unsigned char* b) {
-    return CompareUnits(a, b, false);
+    return CompareUnits(a, b);
 }
 
 int _mbsicmp(const unsigned char* a, const unsigned char* b) {
-    return CompareUnits(a, b, true);
+    // The machine's one case-insensitive form, compared character by character.
+    std::string x = winsim::NameKey((const char*)a), y = winsim::NameKey((const char*)b);
+    return CompareUnits((const unsigned char*)x.c_str(), (const unsigned char*)y.c_str());
 }
 
 unsigned char* _mbsstr(const unsigned char* str, const unsigned char* sub) {

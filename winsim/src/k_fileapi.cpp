@@ -1,6 +1,8 @@
 // kernel32's file calls on the simulated file system: handles, sharing, attributes, moves, searches.
 #include "k_internal.h"
 
+#include <winsim/codepage.h>
+
 #include <windows.h>
 
 #include <string.h>
@@ -101,16 +103,20 @@ void FillFindData(const FsNode& node, const std::string& name, WIN32_FIND_DATAA&
     strncpy(fd.cFileName, name.c_str(), MAX_PATH - 1);
 }
 
-// DOS wildcard match, case-insensitive: '*' any run, '?' one character.
+// DOS wildcard match of names already in their NameKey form: '*' any run, '?' one character (a
+// double-byte character counts as one).
 bool WildMatch(const char* pattern, const char* name) {
     if (*pattern == '\0')
         return *name == '\0';
+    size_t width = *name && winsim::IsLead((unsigned char)*name) && name[1] ? 2 : 1;
     if (*pattern == '*')
-        return WildMatch(pattern + 1, name) || (*name && WildMatch(pattern, name + 1));
+        return WildMatch(pattern + 1, name) || (*name && WildMatch(pattern, name + width));
     if (*name == '\0')
         return false;
-    if (*pattern == '?' || toupper((unsigned char)*pattern) == toupper((unsigned char)*name))
-        return WildMatch(pattern + 1, name + 1);
+    if (*pattern == '?')
+        return WildMatch(pattern + 1, name + width);
+    if (strncmp(pattern, name, width) == 0)
+        return WildMatch(pattern + width, name + width);
     return false;
 }
 
@@ -118,7 +124,7 @@ bool MatchName(const std::string& pattern, const std::string& name) {
     // "*.*" matches names without a dot too.
     if (pattern == "*.*")
         return true;
-    return WildMatch(pattern.c_str(), name.c_str());
+    return WildMatch(winsim::NameKey(pattern).c_str(), winsim::NameKey(name).c_str());
 }
 
 std::string ProgramDirectory() {
@@ -513,6 +519,7 @@ BOOL CopyImpl(const std::string& from, const std::string& to, bool failIfExists)
     dst->written = src->written;
     dst->accessed = winsim::FileSystem::Now();
     src->accessed = winsim::FileSystem::Now();
+    Current().modules.CopyImage(src->FullPath(), dst->FullPath());
     return TRUE;
 }
 

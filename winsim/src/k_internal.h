@@ -29,7 +29,7 @@ const LocaleData& UserLocale(const SystemInfo& system);
 
 // True when `c` starts a double-byte character in the current machine's ANSI code page.
 bool IsLead(unsigned char c);
-// Upper-cases ASCII letters, leaving both bytes of double-byte characters alone.
+// NameKey and NamesEqual of winsim/codepage.h: the machine's one case-insensitive name form.
 std::string Upper(const std::string& s);
 bool EqualNoCase(const std::string& a, const std::string& b);
 // Splits at backslashes (and slashes when `slashes`), never inside a double-byte character; drops empty parts.

@@ -11,25 +11,11 @@ namespace winsim {
 namespace rsim {
 
 bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z')
-            x -= 32;
-        if (y >= 'a' && y <= 'z')
-            y -= 32;
-        if (x != y)
-            return false;
-    }
-    return true;
+    return NamesEqual(a, b);
 }
 
 std::string UpperAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 32);
-    return s;
+    return NameKey(s);
 }
 
 std::string FileNamePart(const std::string& path) {
@@ -186,6 +172,14 @@ std::vector<std::string> Modules::Loaded() const {
     for (const Module* m : m_loadOrder)
         names.push_back(rsim::FileNamePart(m->path));
     return names;
+}
+
+void Modules::CopyImage(const std::string& from, const std::string& to) {
+    const Module* source = ByPath(from);
+    if (!source || NamesEqual(source->path, Current().files.FullPath(to)))
+        return;
+    ModuleImage image = source->image;
+    Put(to, std::move(image));
 }
 
 std::string Modules::PathOf(HMODULE module) const {

@@ -42,29 +42,9 @@ Machine& M(const Spooler* spooler) {
     return m;
 }
 
-unsigned Acp() {
-    return HasCurrent() ? Current().system.acp : 1252;
-}
-
-// Upper-cases ASCII letters, leaving both bytes of a double-byte character alone.
-std::string Fold(const std::string& s) {
-    unsigned cp = Acp();
-    std::string out = s;
-    for (size_t i = 0; i < out.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(out[i]);
-        if (IsLeadByte(c, cp)) {
-            ++i;
-            continue;
-        }
-        if (c >= 'a' && c <= 'z')
-            out[i] = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
-
 const EnvironmentInfo* FindEnvironment(const std::string& name) {
     for (const EnvironmentInfo& e : kEnvironments)
-        if (SpoolerNameEquals(e.name, name))
+        if (NamesEqual(e.name, name))
             return &e;
     return nullptr;
 }
@@ -100,7 +80,7 @@ std::string PrinterKey(const std::string& name) {
 }  // namespace
 
 bool SpoolerNameEquals(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && Fold(a) == Fold(b);
+    return NamesEqual(a, b);
 }
 
 bool Spooler::Is9x() const {
@@ -178,8 +158,8 @@ void Spooler::AddDriver(const DriverSetup& setup) {
 
     m_drivers.erase(std::remove_if(m_drivers.begin(), m_drivers.end(),
                                    [&](const Driver& o) {
-                                       return SpoolerNameEquals(o.name, d.name) &&
-                                              SpoolerNameEquals(o.environment, d.environment) &&
+                                       return NamesEqual(o.name, d.name) &&
+                                              NamesEqual(o.environment, d.environment) &&
                                               o.version == d.version;
                                    }),
                     m_drivers.end());
@@ -232,7 +212,7 @@ void Spooler::SavePrinter(const Printer& p) {
 
 void Spooler::ForgetPrinter(const std::string& name) {
     m_printers.erase(std::remove_if(m_printers.begin(), m_printers.end(),
-                                    [&](const Printer& o) { return SpoolerNameEquals(o.name, name); }),
+                                    [&](const Printer& o) { return NamesEqual(o.name, name); }),
                      m_printers.end());
 }
 
@@ -250,7 +230,7 @@ void Spooler::AddPrinter(const PrinterSetup& setup) {
     p.printProcessor = setup.printProcessor;
     p.datatype = setup.datatype;
     p.rights = setup.rights;
-    m_rightsByName[Fold(p.name)] = p.rights;
+    m_rightsByName[NameKey(p.name)] = p.rights;
     m_printers.push_back(p);
     SavePrinter(p);
     if (!Is9x()) {
@@ -273,7 +253,7 @@ void Spooler::AddConnectionRecord(const ConnectionSetup& setup) {
     p.shareName = share;
     p.printProcessor = "WinPrint";
     p.datatype = "RAW";
-    m_rightsByName[Fold(p.name)] = p.rights;
+    m_rightsByName[NameKey(p.name)] = p.rights;
     m_printers.push_back(p);
     SavePrinter(p);
 }
@@ -285,14 +265,14 @@ void Spooler::AddConnection(const ConnectionSetup& setup) {
 
 void Spooler::OfferNetworkPrinter(const ConnectionSetup& setup) {
     m_offered.erase(std::remove_if(m_offered.begin(), m_offered.end(),
-                                   [&](const ConnectionSetup& o) { return SpoolerNameEquals(o.name, setup.name); }),
+                                   [&](const ConnectionSetup& o) { return NamesEqual(o.name, setup.name); }),
                     m_offered.end());
     m_offered.push_back(setup);
 }
 
 const ConnectionSetup* Spooler::FindOffered(const std::string& name) const {
     for (const ConnectionSetup& c : m_offered)
-        if (SpoolerNameEquals(c.name, name))
+        if (NamesEqual(c.name, name))
             return &c;
     return nullptr;
 }
@@ -301,7 +281,7 @@ const Spooler::Printer* Spooler::FindPrinter(const std::string& name) const {
     // Local printers win over a connection of the same spelling, as the local provider answers first.
     for (int pass = 0; pass < 2; ++pass)
         for (const Printer& p : m_printers)
-            if (p.connection == (pass == 1) && SpoolerNameEquals(p.name, name))
+            if (p.connection == (pass == 1) && NamesEqual(p.name, name))
                 return &p;
     return nullptr;
 }
@@ -324,7 +304,7 @@ std::vector<const Spooler::Printer*> Spooler::Enumerate(bool local, bool connect
     for (const Printer& p : m_printers)
         (p.connection ? remotes : locals).push_back(&p);
     // The registry hands the printers' keys out sorted by name, and the spooler lists them that way.
-    auto byName = [](const Printer* a, const Printer* b) { return Fold(a->name) < Fold(b->name); };
+    auto byName = [](const Printer* a, const Printer* b) { return NameKey(a->name) < NameKey(b->name); };
     std::sort(locals.begin(), locals.end(), byName);
     std::sort(remotes.begin(), remotes.end(), byName);
     std::vector<const Printer*> out;
@@ -348,7 +328,7 @@ const Spooler::Driver* Spooler::FindDriver(const std::string& name, const std::s
     std::string envName = env ? env->name : environment;
     const Driver* best = nullptr;
     for (const Driver& d : m_drivers) {
-        if (!SpoolerNameEquals(d.name, name) || !SpoolerNameEquals(d.environment, envName))
+        if (!NamesEqual(d.name, name) || !NamesEqual(d.environment, envName))
             continue;
         if (version >= 0 && d.version != DWORD(version))
             continue;
@@ -359,7 +339,7 @@ const Spooler::Driver* Spooler::FindDriver(const std::string& name, const std::s
 }
 
 void Spooler::SetRights(const std::string& printer, const PrinterRights& rights) {
-    m_rightsByName[Fold(printer)] = rights;
+    m_rightsByName[NameKey(printer)] = rights;
     if (Printer* p = FindPrinter(printer))
         p->rights = rights;
 }
@@ -398,7 +378,7 @@ void Spooler::RemovePrinter(const std::string& name) {
     }
     m_printers.erase(std::remove_if(m_printers.begin(), m_printers.end(),
                                     [&](const Printer& o) {
-                                        return o.connection == p.connection && SpoolerNameEquals(o.name, p.name);
+                                        return o.connection == p.connection && NamesEqual(o.name, p.name);
                                     }),
                      m_printers.end());
     m_deleted.push_back(p.name);
@@ -410,8 +390,8 @@ void Spooler::RemoveDriver(const Driver& driver) {
     m.registry.DeleteTree(DriverKeyPath(d));
     m_drivers.erase(std::remove_if(m_drivers.begin(), m_drivers.end(),
                                    [&](const Driver& o) {
-                                       return SpoolerNameEquals(o.name, d.name) &&
-                                              SpoolerNameEquals(o.environment, d.environment) &&
+                                       return NamesEqual(o.name, d.name) &&
+                                              NamesEqual(o.environment, d.environment) &&
                                               o.version == d.version;
                                    }),
                     m_drivers.end());
@@ -452,7 +432,7 @@ void Spooler::Reload() {
                 continue;
             }
             // NT files its drivers under Version-<n>; anything else there is not a driver.
-            if (Fold(sub).rfind("VERSION-", 0) != 0)
+            if (NameKey(sub).rfind("VERSION-", 0) != 0)
                 continue;
             DWORD version = DWORD(strtoul(sub.c_str() + 8, nullptr, 10));
             for (const std::string& name : reg.SubKeys(key)) {
@@ -476,7 +456,7 @@ void Spooler::Reload() {
         p.location = str(key, "Location");
         p.printProcessor = str(key, "Print Processor");
         p.datatype = str(key, "Datatype");
-        auto r = m_rightsByName.find(Fold(name));
+        auto r = m_rightsByName.find(NameKey(name));
         if (r != m_rightsByName.end())
             p.rights = r->second;
         m_printers.push_back(p);
@@ -501,7 +481,7 @@ void Spooler::Reload() {
             p.comment = str(cache, "Description");
             p.attributes = reg.GetDword(cache, "Attributes").value_or(kAttributeNetwork);
         }
-        auto r = m_rightsByName.find(Fold(name));
+        auto r = m_rightsByName.find(NameKey(name));
         if (r != m_rightsByName.end())
             p.rights = r->second;
         m_printers.push_back(p);

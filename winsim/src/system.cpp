@@ -68,15 +68,7 @@ bool IsLead(unsigned char c) {
 }
 
 std::string Upper(const std::string& s) {
-    std::string r(s);
-    for (size_t i = 0; i < r.size(); ++i) {
-        unsigned char c = (unsigned char)r[i];
-        if (IsLead(c) && i + 1 < r.size())
-            ++i;
-        else if (c >= 'a' && c <= 'z')
-            r[i] = char(c - 'a' + 'A');
-    }
-    return r;
+    return NameKey(s);
 }
 
 std::vector<std::string> SplitParts(const std::string& path, bool slashes) {
@@ -101,7 +93,7 @@ std::vector<std::string> SplitParts(const std::string& path, bool slashes) {
 }
 
 bool EqualNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && Upper(a) == Upper(b);
+    return NamesEqual(a, b);
 }
 
 DWORD CopyOut(const std::string& value, char* buffer, DWORD size) {

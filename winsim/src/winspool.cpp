@@ -51,7 +51,7 @@ bool SpoolerDown() {
 bool IsLocalServer(LPCSTR name) {
     if (!name || !*name)
         return true;
-    return winsim::SpoolerNameEquals(name, "\\\\" + Current().system.computerName);
+    return winsim::NamesEqual(name, "\\\\" + Current().system.computerName);
 }
 
 // An environment name as given, or the machine's own for NULL and "".
@@ -252,7 +252,7 @@ bool CopyDriverFile(const Spooler::Driver& d, const std::string& given, std::str
     if (slash == std::string::npos)
         source = m.spooler.DriverDirectory(d.environment).value_or(std::string()) + "\\" + given;
     std::string target = m.spooler.DriverFilePath(d, bare);
-    if (winsim::SpoolerNameEquals(source, target))
+    if (winsim::NamesEqual(source, target))
         return m.files.Exists(target);
     std::optional<std::string> content = m.files.ReadFile(source);
     if (!content)
@@ -504,7 +504,7 @@ BOOL WINAPI DeletePrinterDriverA(LPSTR pName, LPSTR pEnvironment, LPSTR pDriverN
     if (!s.FindDriver(pDriverName, env))
         return Fail(ERROR_UNKNOWN_PRINTER_DRIVER);
     for (const Spooler::Printer* p : s.Enumerate(true, true))
-        if (winsim::SpoolerNameEquals(p->driver, pDriverName))
+        if (winsim::NamesEqual(p->driver, pDriverName))
             return Fail(ERROR_PRINTER_DRIVER_IN_USE);
     // Every version of the driver in that environment goes; its files stay, as on Windows.
     while (const Spooler::Driver* d = s.FindDriver(pDriverName, env))
@@ -537,7 +537,7 @@ BOOL WINAPI DeletePrinterConnectionA(LPSTR pName) {
         return FALSE;
     Spooler& s = Current().spooler;
     for (const Spooler::Printer* p : s.Enumerate(false, true)) {
-        if (winsim::SpoolerNameEquals(p->name, pName)) {
+        if (winsim::NamesEqual(p->name, pName)) {
             s.RemovePrinter(p->name);
             return TRUE;
         }

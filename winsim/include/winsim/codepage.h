@@ -15,3 +15,16 @@ std::u16string FromUtf8(const std::string& text);
 bool IsLeadByte(unsigned char c, unsigned cp);
 
 }  // namespace winsim
+
+namespace winsim {
+
+// The one case-insensitive form of names on the simulated machine (registry keys and values, files,
+// printers and drivers, modules, environment): ASCII letters upper-cased, both bytes of a double-byte
+// character of code page `cp` kept as they are, as Windows' registry, file system and spooler compare
+// these names. A trail byte that looks like a letter (932: 0x83 0x61) is therefore never folded.
+std::string NameKey(const std::string& name, unsigned cp);
+// NameKey in the current machine's ANSI code page (1252 when no machine is installed).
+std::string NameKey(const std::string& name);
+bool NamesEqual(const std::string& a, const std::string& b);
+
+}  // namespace winsim

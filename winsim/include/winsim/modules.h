@@ -71,6 +71,9 @@ public:
     std::vector<std::string> Loaded() const;
     // Path of a registered module's handle, or empty.
     std::string PathOf(HMODULE module) const;
+    // A copied module file holds the same code: when `from` is a registered module, `to` becomes one
+    // with the same image (CopyFileA calls this after copying the bytes).
+    void CopyImage(const std::string& from, const std::string& to);
 
     // With SafeDllSearchMode (the default from Windows XP SP2) the current folder is searched after
     // the Windows folder instead of second. Off by default: the order the program was written for.
