@@ -40,7 +40,8 @@ TEST(UnsharePrinter, ClearsOnlyTheSharedAttributeOfASharedLocalPrinter) {
 
 TEST(UnsharePrinter, WritesNothingForAnEmptyShareNameOrAConnection) {
     RemovalBench bench;
-    EXPECT_EQ(bench.ws.MakeEntry("Other", OS_FAMILY_NT5)->UnsharePrinter(), 1);
+    std::unique_ptr<CPrinterEntry> other(bench.ws.MakeEntry("Other", OS_FAMILY_NT5));
+    EXPECT_EQ(other->UnsharePrinter(), 1);
     winsim::ConnectionSetup connection;
     connection.name = "\\\\srv\\q";
     connection.driver = "PS Driver";
