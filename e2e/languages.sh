@@ -40,7 +40,8 @@ TOOL_LOCALE=C.UTF-8
 #   texts   <control id>=<string ids joined by '+'>; {version} and {printer} stand for the version
 #           and the selected printer's name, which the program puts between library texts
 #   closes  key that closes it, or "-" (closed later: by the next dialog's opening, or at the end)
-# The main dialog stays open to the end and is closed with Escape.
+# The main dialog stays open to the end and is closed with Escape. The warning, the reset-spooler
+# notice and the restart dialog join this list, one row each, once the program opens them.
 DIALOGS=(
   "main|start|1|1004=6 1009=2 1024=5 1021=3 1022=4|-"
   "about|main:click 1009|2|1016=12 1015=11+{version} 1017=13 1018=14 1=10|Return"
