@@ -15,9 +15,23 @@ check() {  # check <file> <expected `file` output fragment>
 }
 check build/win32/Trellin.exe "PE32 executable (GUI) Intel 80386"
 check build/win64/Trellin.exe "PE32+ executable (GUI) x86-64"
-for dir in build/win32 build/win64; do
-  for lib in "$dir"/*_res.dll; do
-    check "$lib" "(DLL)"
+# The eight language libraries: present beside each program, of its architecture, importing nothing.
+languages="us_res jp_res fr_res it_res gr_res sp_res du_res bp_res"
+for pair in "build/win32 i686 PE32 Intel 80386" "build/win64 x86_64 PE32+ x86-64"; do
+  set -- $pair
+  dir=$1 prefix=$2 format=$3
+  shift 3
+  for lang in $languages; do
+    lib=$dir/$lang.dll
+    check "$lib" "$format executable (DLL) (GUI) $*"
+    if [ -f "$lib" ] && "$prefix-w64-mingw32-objdump" -p "$lib" | grep -q 'DLL Name:'; then
+      echo "FAIL $lib imports a library; a language library holds resources only"
+      status=1
+    fi
+    if [ -f "$lib" ] && ! "$prefix-w64-mingw32-objdump" -h "$lib" | grep -q ' \.rsrc '; then
+      echo "FAIL $lib has no resource section"
+      status=1
+    fi
   done
 done
 for pair in "build/win32 i686" "build/win64 x86_64"; do

@@ -62,6 +62,16 @@ else
   record "end to end under Wine" 0 1
 fi
 
+lang_log=build/e2e-languages.log
+bash e2e/languages.sh build/win64 2>&1 | tee "$lang_log"
+line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$lang_log" | tail -n1)
+if [ -n "$line" ]; then
+  record "languages under Wine" "$(echo "$line" | sed -E 's/^([0-9]+) passed.*/\1/')" \
+    "$(echo "$line" | sed -E 's/.* ([0-9]+) failed$/\1/')"
+else
+  record "languages under Wine" 0 1
+fi
+
 echo
 echo "== summary"
 printf '  %s\n' "${summary[@]}"

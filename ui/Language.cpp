@@ -20,11 +20,39 @@ void SetTextFromLibrary(HWND control, HINSTANCE lib, UINT id) {
     ApplyUiFont(control);
 }
 
+namespace {
+
+struct LanguageRow {
+    const char* key;
+    const char* library;
+    const char* face;
+};
+
+// Tested from the top; the first row whose key occurs in the name wins, English when none does.
+const LanguageRow kLanguages[] = {
+    {"Japanese", "jp_res.dll", "MS UI Gothic"},
+    {"French", "fr_res.dll", "Arial"},
+    {"Italian", "it_res.dll", "Arial"},
+    {"German", "gr_res.dll", "Arial"},
+    {"Spanish", "sp_res.dll", "Arial"},
+    {"Dutch", "du_res.dll", "Arial"},
+    {"Portuguese", "bp_res.dll", "Arial"},
+};
+const LanguageRow kDefaultLanguage = {"", "us_res.dll", "Arial"};
+
+}  // namespace
+
 void CUninstallDlg::SelectLanguage(LPCSTR languageName) {
-    // Until the other seven libraries ship, every language gets the English one.
-    (void)languageName;
-    g_strLangLib = "us_res.dll";
-    m_strFontFace = "Arial";
+    const LanguageRow* row = &kDefaultLanguage;
+    for (const LanguageRow& candidate : kLanguages) {
+        // Case-sensitive substring test: "Japanese (Japan)" still counts as Japanese.
+        if (strstr(languageName, candidate.key)) {
+            row = &candidate;
+            break;
+        }
+    }
+    g_strLangLib = row->library;
+    m_strFontFace = row->face;
 }
 
 int CUninstallDlg::CreateUiFont(LPCSTR languageName) {

@@ -60,7 +60,9 @@ BOOL CUninstallDlg::OnInitDialog() {
     SetIcon(m_hIcon, FALSE);
 
     char language[200] = "";
-    GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SENGLANGUAGE, language, sizeof(language));
+    // A failed query may leave a partial name behind; it counts as no name at all.
+    if (!GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SENGLANGUAGE, language, sizeof(language)))
+        language[0] = '\0';
     SelectLanguage(language);
     m_hLangLib = LoadLibraryA(g_strLangLib);
     if (CreateUiFont(language))

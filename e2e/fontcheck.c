@@ -1,0 +1,133 @@
+/* fontcheck: which font each control of another program's window was given, and whether its text
+ * fits the control and has a glyph for every character in a given font.
+ *
+ *   fontcheck.exe [-w <ms>] <exact caption> <face> <height> <charset>
+ *
+ *   realized "<face>"                      (the face the font mapper chose for <face>)
+ *   fit <id> need <w> <h> have <w> <h>     (statics and push buttons with text)
+ *   glyphs <id> missing <n>
+ *
+ * A control's font cannot be read from another process (Wine 8 answers no cross-process
+ * WM_GETFONT, and a font handle is the program's own), so each text is measured in a font made here
+ * from the logical description the program uses, laid out as the control lays it out (statics wrap
+ * at words, push buttons keep one line).
+ *
+ * Exit code 0 when the window was found, 2 when it was not, 1 on bad usage. */
+#include <windows.h>
+#include <shellapi.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+static HDC g_dc;
+
+/* A hung target must not hang the inspector. */
+static LRESULT msg(HWND h, UINT m, WPARAM wp, LPARAM lp)
+{
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(h, m, wp, lp, SMTO_ABORTIFHUNG, 5000, &result)) return 0;
+    return (LRESULT)result;
+}
+
+static WCHAR *window_text(HWND h)
+{
+    LRESULT len = msg(h, WM_GETTEXTLENGTH, 0, 0);
+    WCHAR *buf = calloc((size_t)len + 1, sizeof(WCHAR));
+    if (buf) msg(h, WM_GETTEXT, (WPARAM)len + 1, (LPARAM)buf);
+    return buf;
+}
+
+static void put_text(const WCHAR *w)
+{
+    char s[1024];
+    if (!WideCharToMultiByte(CP_UTF8, 0, w, -1, s, sizeof(s), NULL, NULL)) s[0] = 0;
+    fputs(s, stdout);
+}
+
+static BOOL CALLBACK child_proc(HWND h, LPARAM top)
+{
+    WCHAR cls[64];
+    WCHAR *text;
+    RECT client, need;
+    DWORD style;
+    WORD *glyphs;
+    int id, is_static, is_button, len, missing = 0, i;
+
+    if (GetParent(h) != (HWND)top) return TRUE;
+    id = GetDlgCtrlID(h);
+    if (!GetClassNameW(h, cls, 64)) cls[0] = 0;
+    style = (DWORD)GetWindowLongW(h, GWL_STYLE);
+    is_static = lstrcmpiW(cls, L"Static") == 0 && (style & SS_TYPEMASK) <= SS_RIGHT;
+    is_button = lstrcmpiW(cls, L"Button") == 0 && (style & BS_TYPEMASK) <= BS_DEFPUSHBUTTON;
+    if (!is_static && !is_button) return TRUE;
+    text = window_text(h);
+    len = text ? lstrlenW(text) : 0;
+    if (len) {
+        GetClientRect(h, &client);
+        SetRect(&need, 0, 0, client.right, 0);
+        /* A push button draws one line inside its 3D frame and focus rectangle. */
+        DrawTextW(g_dc, text, -1, &need, DT_CALCRECT | (is_static ? DT_WORDBREAK | DT_EXPANDTABS : DT_SINGLELINE));
+        if (is_button) {
+            need.right += 8;
+            need.bottom += 4;
+        }
+        printf("fit %d need %ld %ld have %ld %ld\n", id, (long)need.right, (long)need.bottom, (long)client.right,
+               (long)client.bottom);
+        glyphs = calloc((size_t)len, sizeof(WORD));
+        if (glyphs && GetGlyphIndicesW(g_dc, text, len, glyphs, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR) {
+            for (i = 0; i < len; i++)
+                if (glyphs[i] == 0xffff && text[i] > ' ') missing++;
+            printf("glyphs %d missing %d\n", id, missing);
+        }
+        free(glyphs);
+    }
+    free(text);
+    return TRUE;
+}
+
+int main(void)
+{
+    const WCHAR *args[4] = {0};
+    DWORD wait_ms = 0, start;
+    HWND top;
+    HFONT font;
+    LOGFONTW lf;
+    WCHAR realized[LF_FACESIZE] = L"";
+    WCHAR **argv;
+    int argc, i, n = 0;
+
+    argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv) return 1;
+    for (i = 1; i < argc; i++) {
+        if (wcscmp(argv[i], L"-w") == 0 && i + 1 < argc) wait_ms = wcstoul(argv[++i], NULL, 10);
+        else if (n < 4) args[n++] = argv[i];
+        else return 1;
+    }
+    if (n != 4) {
+        fprintf(stderr, "usage: fontcheck [-w ms] \"exact caption\" face height charset\n");
+        return 1;
+    }
+    start = GetTickCount();
+    while (!(top = FindWindowW(NULL, args[0]))) {
+        if (GetTickCount() - start >= wait_ms) return 2;
+        Sleep(50);
+    }
+    memset(&lf, 0, sizeof(lf));
+    lf.lfHeight = wcstol(args[2], NULL, 10);
+    lf.lfWeight = FW_NORMAL;
+    lf.lfCharSet = (BYTE)wcstoul(args[3], NULL, 10);
+    lstrcpynW(lf.lfFaceName, args[1], LF_FACESIZE);
+    font = CreateFontIndirectW(&lf);
+    g_dc = GetDC(NULL);
+    SelectObject(g_dc, font);
+    GetTextFaceW(g_dc, LF_FACESIZE, realized);
+    printf("realized \"");
+    put_text(realized);
+    printf("\"\n");
+    EnumChildWindows(top, child_proc, (LPARAM)top);
+    SelectObject(g_dc, GetStockObject(SYSTEM_FONT));
+    DeleteObject(font);
+    ReleaseDC(NULL, g_dc);
+    fflush(stdout);
+    return 0;
+}
