@@ -80,3 +80,16 @@ BOOL CKernelHandle::Close() {
     m_hHandle = NULL;
     return ok;
 }
+
+void CServiceHandle::Attach(SC_HANDLE handle) {
+    Close();
+    m_hHandle = handle;
+}
+
+BOOL CServiceHandle::Close() {
+    if (!m_hHandle)
+        return TRUE;
+    BOOL ok = CloseServiceHandle(m_hHandle);
+    m_hHandle = NULL;
+    return ok;
+}

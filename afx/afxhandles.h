@@ -95,6 +95,23 @@ private:
     CKernelHandle& operator=(const CKernelHandle&) = delete;
 };
 
+// A handle of the service control manager or of one service (CloseServiceHandle).
+class CServiceHandle {
+public:
+    explicit CServiceHandle(SC_HANDLE handle = NULL) : m_hHandle(handle) {}
+    ~CServiceHandle() { Close(); }
+    operator SC_HANDLE() const { return m_hHandle; }
+    // Replaces the held handle (closing it) by `handle`.
+    void Attach(SC_HANDLE handle);
+    // Closes the handle; TRUE also when none was held.
+    BOOL Close();
+
+private:
+    SC_HANDLE m_hHandle;
+    CServiceHandle(const CServiceHandle&) = delete;
+    CServiceHandle& operator=(const CServiceHandle&) = delete;
+};
+
 // Two-call sizing of a Win32 buffer. `call(buffer, size, &needed)` returns the call's Win32 code.
 // The first call, without a buffer, may only succeed or report ERROR_INSUFFICIENT_BUFFER or
 // ERROR_MORE_DATA with a nonzero size; then a block of max(size, minSize) + `slack` zero bytes is

@@ -261,7 +261,11 @@ BOOL CMachineChanges::RemoveFileNowOrAtRestart(const CString& path, const CStrin
     ReportResult(CHANGE_DELETE_FILE, rc, path);
     if (rc == ERROR_SUCCESS)
         return TRUE;
-    ReportResult(CHANGE_DELETE_AT_RESTART, ResultOf(MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT)), path);
+    DWORD deferred = ResultOf(MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
+    ReportResult(CHANGE_DELETE_AT_RESTART, deferred, path);
+    // A candidate where no file lies is scheduled all the same, but needs no restart.
+    if (deferred == ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND && rc != ERROR_PATH_NOT_FOUND)
+        m_nDeferred++;
     return FALSE;
 }
 
@@ -304,4 +308,63 @@ int CMachineChanges::DriverDeletePrinter(const CString& libraryPath, CPrinterHan
     ReportResult(CHANGE_DRIVER_DELETE_PRINTER, result ? ERROR_SUCCESS : ResultOf(FALSE), printerName,
                  libraryPath);
     return result;
+}
+
+int CMachineChanges::CallCompanion(const CString& libraryPath, LPCSTR exportName, BOOL* called) {
+    *called = FALSE;
+    if (Skip(TRUE, CHANGE_CALL_COMPANION, libraryPath, exportName))
+        return 1;
+    CLibrary library;
+    if (!library.Load(libraryPath)) {
+        ReportResult(CHANGE_CALL_COMPANION, ResultOf(FALSE), libraryPath, exportName);
+        return 1;
+    }
+    typedef int (*CompanionFn)(void);
+    CompanionFn entry = reinterpret_cast<CompanionFn>(reinterpret_cast<void (*)(void)>(library.GetProc(exportName)));
+    if (!entry) {
+        ReportResult(CHANGE_CALL_COMPANION, ResultOf(FALSE), libraryPath, exportName);
+        return 1;
+    }
+    int result = entry();
+    *called = TRUE;
+    library.Free();
+    Report(CHANGE_CALL_COMPANION, CHANGE_DONE, (DWORD)result, libraryPath, exportName);
+    return result;
+}
+
+BOOL CMachineChanges::CopyFileOver(const CString& source, const CString& target, const CString& dir) {
+    BOOL allowed = IsInsideDirectory(target, dir);
+    if (Skip(allowed, CHANGE_COPY_FILE, target, source))
+        return FALSE;
+    DWORD rc = ResultOf(CopyFileA(source, target, FALSE));
+    ReportResult(CHANGE_COPY_FILE, rc, target, source);
+    return rc == ERROR_SUCCESS;
+}
+
+BOOL CMachineChanges::SetFileTimes(const CString& path, const CString& dir, const FILETIME& time) {
+    BOOL allowed = IsInsideDirectory(path, dir);
+    if (Skip(allowed, CHANGE_SET_FILE_TIMES, path))
+        return FALSE;
+    CKernelHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, NULL));
+    DWORD rc = file.IsValid() ? ResultOf(SetFileTime(file, &time, &time, &time)) : ResultOf(FALSE);
+    ReportResult(CHANGE_SET_FILE_TIMES, rc, path);
+    return rc == ERROR_SUCCESS;
+}
+
+BOOL CMachineChanges::RequestServiceStop(SC_HANDLE service, LPCSTR name) {
+    if (Skip(TRUE, CHANGE_STOP_SERVICE, name))
+        return FALSE;
+    SERVICE_STATUS status;
+    DWORD rc = ResultOf(ControlService(service, SERVICE_CONTROL_STOP, &status));
+    ReportResult(CHANGE_STOP_SERVICE, rc, name);
+    return rc == ERROR_SUCCESS;
+}
+
+BOOL CMachineChanges::RequestServiceStart(SC_HANDLE service, LPCSTR name) {
+    if (Skip(TRUE, CHANGE_START_SERVICE, name))
+        return FALSE;
+    DWORD rc = ResultOf(StartServiceA(service, 0, NULL));
+    ReportResult(CHANGE_START_SERVICE, rc, name);
+    return rc == ERROR_SUCCESS;
 }

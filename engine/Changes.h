@@ -80,6 +80,24 @@ public:
     // is loaded in a dry run).
     int DriverDeletePrinter(const CString& libraryPath, CPrinterHandle& printer, const CString& printerName);
 
+    // ---- the companion library and the driver's copy of it.
+    // Loads the library, calls its export `exportName` (no arguments, int result) and unloads it.
+    // `called` tells whether the export ran; its result, or 1 when it did not run (a dry run loads
+    // nothing and reports what it would call).
+    int CallCompanion(const CString& libraryPath, LPCSTR exportName, BOOL* called);
+    // CopyFileA(source, target, FALSE) over a file inside `dir`.
+    BOOL CopyFileOver(const CString& source, const CString& target, const CString& dir);
+    // Sets creation, access and write time of a file inside `dir` to `time` (UTC).
+    BOOL SetFileTimes(const CString& path, const CString& dir, const FILETIME& time);
+
+    // ---- services. The service must be open with the rights the call needs.
+    BOOL RequestServiceStop(SC_HANDLE service, LPCSTR name);
+    BOOL RequestServiceStart(SC_HANDLE service, LPCSTR name);
+
+    // Files that existed and were left for deletion at the next restart since the last reset.
+    int DeferredFiles() const { return m_nDeferred; }
+    void ResetDeferredFiles() { m_nDeferred = 0; }
+
     // ---- fences, also for steps that must skip related work.
     // Whether a key tree may be deleted: at least three levels below the root, no empty part (one
     // trailing separator aside), no root-key name, and not a key that holds every printer's, driver's
@@ -104,6 +122,7 @@ private:
 
     IChangeObserver* m_pObserver = NULL;
     BOOL m_bDryRun = FALSE;
+    int m_nDeferred = 0;
 };
 
 // The process's change layer.

@@ -79,6 +79,12 @@ public:
     // printer settings and the Brontal drivers keep it. Best effort; reports nothing.
     void DeleteAllRegistryEntries(int bDriverShared, int bOnlyBrontalPrinter);
 
+    // ---- the companion library (Companion.cpp)
+    // Lets the driver's copy of the companion library remove the monitoring application, then (NT)
+    // replaces that copy by the program's own and keeps it. 0: the application could not be ended
+    // (or, on NT, the program's own file name is unknown), and the removal must stop; else nonzero.
+    int RunCompanionRemover();
+
     // ---- file removal (FileRemoval.cpp)
     // Deletes the files flagged for deletion (or schedules them for the next restart) with their
     // InstalledFiles and Known16DLLs values, then the temporary watermark files.

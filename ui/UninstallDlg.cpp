@@ -2,11 +2,25 @@
 #include "ui/UninstallDlg.h"
 
 #include <mbstring.h>
+#include <stdio.h>
+#include <string.h>
 
+#include "afx/afxhandles.h"
+#include "engine/Changes.h"
 #include "engine/PrinterList.h"
+#include "engine/Removal.h"
+#include "engine/SpoolerService.h"
 #include "lang/langres.h"
 #include "ui/Language.h"
+#include "ui/AboutDlg.h"
+#include "ui/RebootDlg.h"
+#include "ui/WarningDlg.h"
 #include "ui/resource.h"
+
+namespace {
+// How long a command-line run waits at most for the spooler to run again after its removal.
+const DWORD kSpoolerCycleWaitMs = 120000;
+}  // namespace
 
 CUninstallDlg::CUninstallDlg(CWnd* parent, int cmdLine, CString printerName)
     : CDialog(IDD_TRELLIN_DIALOG, parent),
@@ -18,13 +32,20 @@ CUninstallDlg::CUninstallDlg(CWnd* parent, int cmdLine, CString printerName)
       m_printerList(10),
       m_bWaitCursor(0),
       m_bCmdLine(cmdLine),
-      m_strCmdPrinter(printerName) {
+      m_strCmdPrinter(printerName),
+      m_nExitCode(ERROR_SUCCESS),
+      m_nPendingEvent(0),
+      m_bCycleAbandoned(FALSE),
+      m_bListArrived(FALSE) {
     m_hIcon = LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
     // An unattended run must never appear on the screen, not even for a moment.
     m_bCreateHidden = m_bCmdLine;
 }
 
 CUninstallDlg::~CUninstallDlg() {
+    // A dialog that ends while its spooler cycle is under way still brings the spooler back.
+    if (m_nPendingEvent != 0)
+        FinishSpoolerCycle();
     // The next main dialog of the same run creates the font again.
     g_uiFont.DeleteObject();
     if (m_hLangLib)
@@ -43,7 +64,9 @@ BEGIN_MESSAGE_MAP(CUninstallDlg, CDialog)
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
     ON_LBN_SELCHANGE(IDC_PRINTER_LIST, OnSelchangePrinterList)
+    ON_BN_CLICKED(IDC_DELETE, OnDelete)
     ON_BN_CLICKED(IDC_ABOUT, OnAbout)
+    ON_WM_TIMER()
     ON_WM_SETCURSOR()
     ON_BN_CLICKED(IDCANCEL, OnExit)
     ON_BN_CLICKED(IDC_EXIT, OnExit)
@@ -82,21 +105,58 @@ BOOL CUninstallDlg::OnInitDialog() {
     m_bSpoolerStopIssued = 0;
     DetectOsFamily();
 
-    // The spooler reset before the enumeration comes with the removal; until then the
-    // printers are enumerated at once, as when the spooler cannot be stopped.
-    GetDriverDirectory();
-    EnumeratePrinters();
-    if (!m_bCmdLine) {
-        FillPrinterList();
-        ShowPrinterFiles();
-        m_bWaitCursor = 0;
+    // On NT the spooler is stopped and started again before the printers are enumerated; the timer
+    // enumerates them once it runs again. Where it cannot be stopped, and on Windows 9x, at once.
+    const BOOL nt = m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5;
+    if (!nt || !StopSpooler(SPOOLER_EVENT_STARTUP)) {
+        EnumerateNow();
+        if (!m_bCmdLine) {
+            FillPrinterList();
+            ShowPrinterFiles();
+            m_bWaitCursor = 0;
+        }
     }
 
     if (m_bCmdLine) {
         SetWindowPos(m_hWnd, NULL, 0, 0, 0, 0, SWP_HIDEWINDOW);
+        int removed = OnDeleteCmdline();
+        // The dialog ends only once the spooler runs again: a silent run must not leave the
+        // workstation unable to print.
+        WaitForSpoolerCycle();
+        if (removed && (m_nPendingEvent != 0 || m_bCycleAbandoned))
+            m_nExitCode = ERROR_SERVICE_NOT_ACTIVE;
         EndDialog(1);
     }
     return TRUE;
+}
+
+void CUninstallDlg::FinishSpoolerCycle() {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < kSpoolerCycleWaitMs) {
+        SpoolerTick tick = PollSpooler();
+        if (tick == SPOOLER_RUNNING || tick == SPOOLER_START_REFUSED)
+            break;
+        Sleep(250);
+    }
+    m_nPendingEvent = 0;
+}
+
+void CUninstallDlg::EnumerateNow() {
+    GetDriverDirectory();
+    EnumeratePrinters();
+    m_bListArrived = TRUE;
+}
+
+void CUninstallDlg::WaitForSpoolerCycle() {
+    const DWORD start = GetTickCount();
+    while (m_nPendingEvent != 0 && GetTickCount() - start < kSpoolerCycleWaitMs) {
+        // The cycle's timer ticks once a second, so this wait always wakes.
+        MSG msg;
+        if (GetMessageA(&msg, NULL, 0, 0) <= 0)
+            break;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
 }
 
 void CUninstallDlg::OnSetFont(CFont* font) {
@@ -227,6 +287,179 @@ BOOL CUninstallDlg::OnSetCursor(CWnd* wnd, UINT hitTest, UINT message) {
     }
     Default();
     return FALSE;
+}
+
+int CUninstallDlg::StopSpooler(UINT eventId) {
+    if (!RequestSpoolerStop())
+        return 0;
+    m_bSpoolerStopIssued = 1;
+    if (eventId != 0) {
+        ::SetTimer(m_hWnd, eventId, 1000, NULL);
+        m_nPendingEvent = eventId;
+        m_bCycleAbandoned = FALSE;
+    }
+    return 1;
+}
+
+void CUninstallDlg::OnTimer(UINT_PTR eventId) {
+    if (m_bWaitCursor && !m_bCmdLine)
+        SetCursor(LoadCursorA(NULL, IDC_APPSTARTING));
+    switch (PollSpooler()) {
+    case SPOOLER_START_REQUESTED:
+        m_bSpoolerStopIssued = 1;
+        return;
+    case SPOOLER_START_REFUSED:
+        // The pending step never runs; nothing is shown.
+        ::KillTimer(m_hWnd, eventId);
+        m_bSpoolerStopIssued = 1;
+        m_nPendingEvent = 0;
+        m_bCycleAbandoned = TRUE;
+        return;
+    case SPOOLER_RUNNING:
+        if (m_bSpoolerStopIssued == 1)
+            break;
+        return;
+    default:
+        return;
+    }
+    ::KillTimer(m_hWnd, eventId);
+    if (m_nPendingEvent == eventId)
+        m_nPendingEvent = 0;
+    if (eventId == SPOOLER_EVENT_REMOVAL) {
+        if (!m_bCmdLine) {
+            FillPrinterList();
+            ::SendMessageA(GetDlgItem(IDC_FILES_LIST), LB_RESETCONTENT, 0, 0);
+        }
+        m_resetSpoolerDlg.DestroyWindow();
+        if (!m_bCmdLine)
+            PromptRestart();
+    } else if (eventId == SPOOLER_EVENT_STARTUP) {
+        EnumerateNow();
+        if (!m_bCmdLine) {
+            FillPrinterList();
+            ShowPrinterFiles();
+            SetCursor(LoadCursorA(NULL, IDC_ARROW));
+            m_bWaitCursor = 0;
+        }
+    }
+}
+
+void CUninstallDlg::OnDelete() {
+    OutputDebugStringA("In OnDelete Starting\n ");
+    CWarningDlg warning(NULL);
+    HWND list = GetDlgItem(IDC_PRINTER_LIST);
+    ::SendMessageA(list, LB_GETCOUNT, 0, 0);
+    warning.m_strMessage = LangString(IDS_CONFIRM_BEFORE);
+    CString selected;
+    if (!GetSelectedPrinter(selected))
+        return;
+    warning.m_strMessage += selected;
+    warning.m_strMessage += LangString(IDS_CONFIRM_AFTER);
+    if (warning.DoModal() != IDOK)
+        return;
+
+    m_resetSpoolerDlg.Create(IDD_RESET_SPOOLER, NULL);
+    m_resetSpoolerDlg.ShowWindow(SW_SHOW);
+    OutputDebugStringA("Displayed reset dialog\n ");
+    SetCursor(LoadCursorA(NULL, IDC_WAIT));
+
+    CPrinterEntry* target = FindPrinterEntry(selected);
+    if (!target) {
+        OutputDebugStringA("remove is 0 returning \n");
+        return;
+    }
+    Changes().ResetDeferredFiles();
+    if (RunRemovalSteps(m_printerList, *target, selected, m_nOsFamily, TRUE) == REMOVAL_COMPANION_REFUSED) {
+        OutputDebugStringA("After  deleting tallyvue \n ");
+        m_resetSpoolerDlg.DestroyWindow();
+        return;
+    }
+    if (m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5) {
+        m_bSpoolerStopIssued = 0;
+        if (StopSpooler(SPOOLER_EVENT_REMOVAL))
+            return;
+    }
+    m_resetSpoolerDlg.DestroyWindow();
+    PromptRestart();
+    FillPrinterList();
+    ::SendMessageA(GetDlgItem(IDC_FILES_LIST), LB_RESETCONTENT, 0, 0);
+}
+
+int CUninstallDlg::OnDeleteCmdline() {
+    OutputDebugStringA("In OnDeleteCmdline Starting\n ");
+    Changes().ResetDeferredFiles();
+    // Waits only while the opening cycle is under way: without it no message may ever come.
+    for (int pass = 0; pass < 5 && m_printerList.IsEmpty() && m_nPendingEvent == SPOOLER_EVENT_STARTUP; ++pass) {
+        MSG msg;
+        BOOL got;
+        if (m_nXpMark == 3) {
+            got = PeekMessageA(&msg, m_hWnd, WM_TIMER, 0, PM_NOREMOVE);
+            // An inverted filter finds no timer message on every system; take the due one.
+            if (!got)
+                got = PeekMessageA(&msg, m_hWnd, WM_TIMER, WM_TIMER, PM_REMOVE);
+        } else {
+            got = GetMessageA(&msg, NULL, 0, 0) > 0;
+        }
+        if (got) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(900);
+    }
+    if (m_printerList.IsEmpty()) {
+        m_nExitCode = m_bListArrived ? ERROR_INVALID_PRINTER_NAME : ERROR_SERVICE_REQUEST_TIMEOUT;
+        return 0;
+    }
+    CPrinterEntry* target = FindPrinterEntry(m_strCmdPrinter);
+    if (!target) {
+        OutputDebugStringA("remove is 0 returning \n");
+        m_nExitCode = ERROR_INVALID_PRINTER_NAME;
+        return 0;
+    }
+    if (RunRemovalSteps(m_printerList, *target, m_strCmdPrinter, m_nOsFamily, FALSE) == REMOVAL_COMPANION_REFUSED) {
+        m_nExitCode = ERROR_BUSY;
+        return 0;
+    }
+    m_nExitCode = Changes().DeferredFiles() > 0 ? ERROR_SUCCESS_REBOOT_REQUIRED : ERROR_SUCCESS;
+    if (m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5) {
+        m_bSpoolerStopIssued = 0;
+        OutputDebugStringA("In OnDelete Restarting spooler with event 2");
+        StopSpooler(SPOOLER_EVENT_REMOVAL);
+    }
+    return 1;
+}
+
+void CUninstallDlg::PromptRestart() {
+    CRebootDlg reboot(NULL);
+    if (m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5) {
+        reboot.m_strMessage = LangString(IDS_RESTART_QUESTION);
+        if (reboot.DoModal() == IDOK)
+            RestartSystem();
+        return;
+    }
+    reboot.m_strMessage = LangString(IDS_RESTART_NOTICE_9X);
+    reboot.DoModal();
+}
+
+void CUninstallDlg::RestartSystem() {
+    CKernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.Receive())) {
+        printf("Error: OpenProcessToken\n");
+    } else {
+        TOKEN_PRIVILEGES privileges;
+        memset(&privileges, 0, sizeof(privileges));
+        if (!LookupPrivilegeValueA(NULL, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid))
+            printf("Error: LookupPrivilegeValue\n");
+        privileges.PrivilegeCount = 1;
+        privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        AdjustTokenPrivileges(token, FALSE, &privileges, 0, NULL, NULL);
+        // ERROR_NOT_ALL_ASSIGNED: the user may not shut the machine down.
+        if (GetLastError() != ERROR_SUCCESS)
+            printf("Error: AdjustTokenPrivileges\n");
+    }
+    if (!ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0))
+        printf("Error: ExitWindowsEx\n");
+    fflush(stdout);
 }
 
 void CUninstallDlg::OnAbout() {

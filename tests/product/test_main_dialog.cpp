@@ -11,6 +11,9 @@
 
 namespace {
 
+// On NT the lists fill once the spooler has been stopped and started again: a few seconds.
+const uint64_t kSpoolerCycleMs = 3000;
+
 // Brontal printers (by .UIM and by marker, two sharing a driver) among ordinary ones, added unsorted.
 void SeedOffice(Workstation& ws) {
     ws.AddUimDriver("Brontal 4500 PS", "BR4500.PPD");
@@ -62,6 +65,7 @@ void ExpectSortedAsListBox(const std::vector<std::string>& lines) {
 TEST(MainDialog, ShowsLibraryTextsWithTheUiFontAndLeavesTheTemplateFontOnTheRest) {
     Workstation ws;
     ws->user.On(IDD_TRELLIN_DIALOG)
+        .Wait(kSpoolerCycleMs)
         .Inspect([&](HWND dlg) {
             EXPECT_EQ(ws->ui.Text(dlg), LibraryText(IDS_MAIN_CAPTION));
             struct Item {
@@ -105,6 +109,7 @@ TEST(MainDialog, ShowsLibraryTextsWithTheUiFontAndLeavesTheTemplateFontOnTheRest
 TEST(MainDialog, TemplateHoldsItsControlsWithTheirStyles) {
     Workstation ws;
     ws->user.On(IDD_TRELLIN_DIALOG)
+        .Wait(kSpoolerCycleMs)
         .Inspect([&](HWND dlg) {
             LONG style = GetWindowLongA(dlg, GWL_STYLE);
             for (LONG bit : {(LONG)WS_POPUP, (LONG)WS_CAPTION, (LONG)WS_SYSMENU, (LONG)WS_MINIMIZEBOX, (LONG)WS_MAXIMIZEBOX,
@@ -146,6 +151,7 @@ TEST(MainDialog, ListsTheBrontalPrintersSortedWithTheFirstOnesFiles) {
     Workstation ws;
     SeedOffice(ws);
     ws->user.On(IDD_TRELLIN_DIALOG)
+        .Wait(kSpoolerCycleMs)
         .Inspect([&](HWND dlg) {
             EXPECT_EQ(Lines(dlg, IDC_PRINTER_LIST),
                       (std::vector<std::string>{"Brontal 4500 PS", "Brontal 7200 Color", "Brontal 7200 Color (Office 2)"}));
@@ -182,6 +188,7 @@ TEST(MainDialog, ListsTheSameOnEveryFamily) {
         Workstation ws(os);
         SeedOffice(ws);
         ws->user.On(IDD_TRELLIN_DIALOG)
+            .Wait(kSpoolerCycleMs)
             .Inspect([&](HWND dlg) {
                 EXPECT_EQ(Lines(dlg, IDC_PRINTER_LIST),
                           (std::vector<std::string>{"Brontal 4500 PS", "Brontal 7200 Color",
@@ -207,6 +214,7 @@ TEST(MainDialog, WithoutRemovablePrintersShowsPlaceholdersAndDisablesTheLists) {
             ws.AddPrinter("Plain PS Printer", "Plain PS");
         }
         ws->user.On(IDD_TRELLIN_DIALOG)
+            .Wait(kSpoolerCycleMs)
             .Inspect([&](HWND dlg) {
                 EXPECT_EQ(Lines(dlg, IDC_PRINTER_LIST), std::vector<std::string>{LibraryText(IDS_NO_PRINTER)});
                 EXPECT_EQ(Lines(dlg, IDC_FILES_LIST), std::vector<std::string>{LibraryText(IDS_NO_SELECTION)});
@@ -264,6 +272,7 @@ TEST(MainDialog, EveryWayOutEndsTheRunAndReleasesEverything) {
 TEST(MainDialog, MinimisedDialogDrawsTheProgramIconCentred) {
     Workstation ws;
     ws->user.On(IDD_TRELLIN_DIALOG)
+        .Wait(kSpoolerCycleMs)
         .Minimize()
         .Inspect([&](HWND dlg) {
             ASSERT_TRUE(IsIconic(dlg));
@@ -291,6 +300,9 @@ TEST(MainDialog, BusyCursorShowsOnlyWhileTheListsAreFilled) {
             EXPECT_EQ(ws->gdi.CursorName(ws->gdi.cursorHistory.front()), "IDC_APPSTARTING");
         })
         .MoveMouseOver(IDC_PRINTER_LIST)
+        .Inspect([&](HWND) { EXPECT_EQ(ws->gdi.CursorName(ws->gdi.currentCursor), "IDC_APPSTARTING"); })
+        .Wait(kSpoolerCycleMs)
+        .MoveMouseOver(IDC_PRINTER_LIST)
         .Inspect([&](HWND) { EXPECT_EQ(ws->gdi.CursorName(ws->gdi.currentCursor), "IDC_ARROW"); })
         .PressEsc();
     ws.Run("");
@@ -303,6 +315,7 @@ TEST(MainDialog, SelectedPrinterWithAVeryLongNameStillShowsItsFiles) {
     std::string name = "Brontal " + std::string(250, 'L');
     ws.AddPrinter(name, "Brontal 4500 PS");
     ws->user.On(IDD_TRELLIN_DIALOG)
+        .Wait(kSpoolerCycleMs)
         .SelectLine(IDC_PRINTER_LIST, name)
         .Inspect([&](HWND dlg) {
             EXPECT_EQ(Lines(dlg, IDC_PRINTER_LIST), std::vector<std::string>{name});
@@ -317,6 +330,7 @@ TEST(MainDialog, SelectedPrinterWithAVeryLongNameStillShowsItsFiles) {
 TEST(MainDialog, AboutShowsTheVersionAfterStringElevenAndClosesOnOk) {
     Workstation ws;
     ws->user.On(IDD_TRELLIN_DIALOG)
+        .Wait(kSpoolerCycleMs)
         .Press(IDC_ABOUT)
         .On(IDD_ABOUTBOX)
         .Inspect([&](HWND dlg) {
@@ -336,6 +350,7 @@ TEST(MainDialog, MissingLanguageLibraryLeavesTextsEmptyButTheVersion) {
     Workstation ws;
     ASSERT_TRUE(ws->files.DeleteFile("C:\\Program Files\\Trellin\\us_res.dll"));
     ws->user.On(IDD_TRELLIN_DIALOG)
+        .Wait(kSpoolerCycleMs)
         .Inspect([&](HWND dlg) {
             // Loads from a null library read the program's own table, which holds only the version.
             EXPECT_EQ(ws->ui.Text(dlg), " 1.1.19");

@@ -224,6 +224,13 @@ BOOL WINAPI FileTimeToLocalFileTime(const FILETIME* ft, LPFILETIME local) {
     return TRUE;
 }
 
+BOOL WINAPI LocalFileTimeToFileTime(const FILETIME* local, LPFILETIME ft) {
+    SIM_FAULT("LocalFileTimeToFileTime", "", FALSE);
+    // The simulated machine's local time is UTC.
+    *ft = *local;
+    return TRUE;
+}
+
 LONG WINAPI CompareFileTime(const FILETIME* a, const FILETIME* b) {
     uint64_t x = winsim::ToU64(*a), y = winsim::ToU64(*b);
     return x < y ? -1 : x > y ? 1 : 0;

@@ -1,5 +1,5 @@
-// About dialog and reset-spooler notice: texts from the language library the main dialog loaded.
-#include "ui/SecondaryDlgs.h"
+// The About dialog: texts from the language library the main dialog loaded.
+#include "ui/AboutDlg.h"
 
 #include "lang/langres.h"
 #include "ui/Language.h"
@@ -32,17 +32,4 @@ BOOL CAboutDlg::OnInitDialog() {
 }
 
 BEGIN_MESSAGE_MAP(CAboutDlg, CDialog)
-END_MESSAGE_MAP()
-
-CResetSpoolerDlg::CResetSpoolerDlg(CWnd* parent) : CDialog(IDD_RESET_SPOOLER, parent) {}
-
-BOOL CResetSpoolerDlg::OnInitDialog() {
-    CDialog::OnInitDialog();
-    HINSTANCE lib = GetModuleHandleA(g_strLangLib);
-    ::SetWindowTextA(m_hWnd, LoadLibraryString(lib, IDS_RESET_CAPTION));
-    SetTextFromLibrary(GetDlgItem(IDC_MESSAGE), lib, IDS_RESET_TEXT);
-    return TRUE;
-}
-
-BEGIN_MESSAGE_MAP(CResetSpoolerDlg, CDialog)
 END_MESSAGE_MAP()

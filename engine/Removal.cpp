@@ -1,0 +1,115 @@
+// Removal decisions and the removal steps of one printer.
+#include "engine/Removal.h"
+
+#include <mbstring.h>
+#include <winspool.h>
+
+#include "afx/afxhandles.h"
+#include "engine/Changes.h"
+
+namespace {
+
+BOOL SameText(const CString& a, const CString& b) {
+    return _mbscmp(reinterpret_cast<const unsigned char*>((LPCSTR)a), reinterpret_cast<const unsigned char*>((LPCSTR)b)) ==
+           0;
+}
+
+CPrinterEntry* EntryAt(const CObList& list, POSITION& pos) {
+    return static_cast<CPrinterEntry*>(const_cast<CObList&>(list).GetNext(pos));
+}
+
+void Log(BOOL enabled, LPCSTR text) {
+    if (enabled)
+        OutputDebugStringA(text);
+}
+
+}  // namespace
+
+int DriverNameMatch(const CObList& list, CString printerName) {
+    CString driver;
+    POSITION pos = list.GetHeadPosition();
+    while (pos) {
+        CPrinterEntry* entry = EntryAt(list, pos);
+        if (SameText(entry->m_strPrinterName, printerName))
+            driver = entry->m_strDriverName;
+    }
+    int users = 0;
+    pos = list.GetHeadPosition();
+    while (pos) {
+        CPrinterEntry* entry = EntryAt(list, pos);
+        if (SameText(entry->m_strDriverName, driver) && entry->m_bRemoved != 1)
+            users++;
+    }
+    return users >= 2 ? 1 : 0;
+}
+
+void Markfilestodelete(CObList& list, CString printerName) {
+    CPrinterEntry* target = NULL;
+    POSITION pos = list.GetHeadPosition();
+    while (pos && !target) {
+        CPrinterEntry* entry = EntryAt(list, pos);
+        if (SameText(entry->m_strPrinterName, printerName))
+            target = entry;
+    }
+    if (!target)
+        return;
+    POSITION filePos = target->m_files.GetHeadPosition();
+    while (filePos) {
+        CDriverFile* file = static_cast<CDriverFile*>(target->m_files.GetNext(filePos));
+        BOOL used = FALSE;
+        pos = list.GetHeadPosition();
+        while (pos && !used) {
+            CPrinterEntry* other = EntryAt(list, pos);
+            if (!SameText(other->m_strPrinterName, printerName) && other->m_bRemoved != 1 &&
+                other->HasFile(file->m_strPath))
+                used = TRUE;
+        }
+        if (!used)
+            file->m_bDelete = 1;
+    }
+}
+
+int IsOnlyBrontalPrinter(const CObList& list) {
+    int count = 0;
+    POSITION pos = list.GetHeadPosition();
+    while (pos) {
+        if (EntryAt(list, pos)->IsBrontalDriver())
+            count++;
+    }
+    return count == 1 ? 1 : 0;
+}
+
+RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CString& printerName, int family,
+                               BOOL detailedLog) {
+    const BOOL nt = family == OS_FAMILY_NT || family == OS_FAMILY_NT5;
+    if (nt) {
+        OutputDebugStringA("remove is 1 Unsharing the driver \n");
+        target.UnsharePrinter();
+    }
+    Log(detailedLog, "Before calling Driver name match  \n");
+    const int shared = DriverNameMatch(list, printerName);
+    Log(detailedLog, "After calling driver name match \n ");
+    if (shared == 1) {
+        Log(detailedLog, "Before calling DeleteAllRegistryEntries \n ");
+        target.DeleteAllRegistryEntries(1, IsOnlyBrontalPrinter(list));
+        Log(detailedLog, "After calling DeleteAllRegistryEntries \n ");
+    } else {
+        Log(detailedLog, "Before calling Markfilestodelete \n ");
+        Markfilestodelete(list, printerName);
+        Log(detailedLog, "After  calling Markfilestodelete, before deleting tallyvue \n ");
+        if (target.RunCompanionRemover() == 0)
+            return REMOVAL_COMPANION_REFUSED;
+        target.DeletePrinterViaDriver();
+        target.DeleteAllRegistryEntries(0, IsOnlyBrontalPrinter(list));
+        target.DeleteDriverKey();
+    }
+    if (family == OS_FAMILY_9X) {
+        CPrinterHandle printer(target.OpenPrinterHandle());
+        Changes().DeletePrinter(printer, target.m_strPrinterName);
+    }
+    if (shared != 1)
+        target.DeleteDriverFiles();
+    target.DeleteOemInf();
+    target.m_bRemoved = 1;
+    return REMOVAL_DONE;
+}

@@ -1,0 +1,26 @@
+// The decisions a removal makes on the printer list, and the fixed order of the removal steps.
+#pragma once
+
+#include <windows.h>
+
+#include "afx/afxcoll.h"
+#include "afx/afxstr.h"
+#include "engine/PrinterEntry.h"
+
+// 1 when the named printer's driver is used by at least one other printer not yet removed, else 0.
+int DriverNameMatch(const CObList& list, CString printerName);
+// Flags for deletion every file of the named printer that no other printer not yet removed lists.
+void Markfilestodelete(CObList& list, CString printerName);
+// 1 when exactly one entry of the list (removed ones included) has a Brontal driver, else 0.
+int IsOnlyBrontalPrinter(const CObList& list);
+
+enum RemovalOutcome {
+    REMOVAL_DONE,               // every step ran; the entry is marked removed
+    REMOVAL_COMPANION_REFUSED,  // the monitoring application could not be ended: nothing was removed
+};
+
+// Runs the removal steps of `target` (named `printerName` in the list) in their fixed order: unshare
+// (NT), the shared-driver or own-driver path, the spooler's deletion (Windows 9x), the driver files,
+// the OEM setup files, and marks it removed. `detailedLog` writes the interactive run's progress lines.
+RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CString& printerName, int family,
+                               BOOL detailedLog);

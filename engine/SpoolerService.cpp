@@ -1,0 +1,42 @@
+// The spooler service's stop request and state poll.
+#include "engine/SpoolerService.h"
+
+#include "afx/afxhandles.h"
+#include "engine/Changes.h"
+
+namespace {
+
+const char kSpooler[] = "spooler";
+
+// Opens the manager and the spooler service; FALSE when either fails.
+BOOL OpenSpooler(CServiceHandle& manager, CServiceHandle& service) {
+    manager.Attach(OpenSCManagerA(NULL, NULL, SC_MANAGER_CONNECT));
+    if (!manager)
+        return FALSE;
+    service.Attach(OpenServiceA(manager, kSpooler, SERVICE_ALL_ACCESS));
+    return service != NULL;
+}
+
+}  // namespace
+
+BOOL RequestSpoolerStop() {
+    CServiceHandle manager, service;
+    if (!OpenSpooler(manager, service))
+        return FALSE;
+    Changes().RequestServiceStop(service, kSpooler);
+    SERVICE_STATUS status;
+    return QueryServiceStatus(service, &status);
+}
+
+SpoolerTick PollSpooler() {
+    CServiceHandle manager, service;
+    SERVICE_STATUS status;
+    if (!OpenSpooler(manager, service) || !QueryServiceStatus(service, &status))
+        return SPOOLER_UNKNOWN;
+    if (status.dwCurrentState == SERVICE_STOPPED) {
+        // A dry run never stopped it; should it be stopped all the same, starting it is no change of ours.
+        return Changes().RequestServiceStart(service, kSpooler) || Changes().IsDryRun() ? SPOOLER_START_REQUESTED
+                                                                                        : SPOOLER_START_REFUSED;
+    }
+    return status.dwCurrentState == SERVICE_RUNNING ? SPOOLER_RUNNING : SPOOLER_PENDING;
+}
