@@ -416,6 +416,12 @@ int CUninstallDlg::OnDeleteCmdline() {
         m_nExitCode = ERROR_INVALID_PRINTER_NAME;
         return 0;
     }
+    // Only what Delete would offer: a mistyped name must not take another maker's printer and driver.
+    if (!target->IsBrontalDriver()) {
+        OutputDebugStringA("remove is 0 returning \n");
+        m_nExitCode = ERROR_UNKNOWN_PRINTER_DRIVER;
+        return 0;
+    }
     if (RunRemovalSteps(m_printerList, *target, m_strCmdPrinter, m_nOsFamily, FALSE) == REMOVAL_COMPANION_REFUSED) {
         m_nExitCode = ERROR_BUSY;
         return 0;

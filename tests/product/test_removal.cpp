@@ -1,0 +1,432 @@
+// Whole removals: Delete in the dialog and the command-line run, with the spooler cycles, the dialogs,
+// the companion hand-off, the restart and the exit codes.
+#include <gtest/gtest.h>
+
+#include <winsim/machine.h>
+
+#include "app/TrellinApp.h"
+#include "lang/langres.h"
+#include "removal_station.h"
+#include "ui/resource.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const uint64_t kSpoolerCycleMs = 3000;
+const std::string kWarningOffice =
+    "The printer \"Office\" and its driver files will be removed. Are you sure you want to continue?";
+
+std::string Text(HWND dlg, int id) {
+    char text[512] = "";
+    GetWindowTextA(GetDlgItem(dlg, id), text, sizeof(text));
+    return text;
+}
+
+std::vector<std::string> ListLines(HWND dlg, int id) {
+    HWND list = GetDlgItem(dlg, id);
+    std::vector<std::string> lines;
+    int count = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (int i = 0; i < count; ++i) {
+        char text[512] = "";
+        SendMessageA(list, LB_GETTEXT, i, (LPARAM)text);
+        lines.push_back(text);
+    }
+    return lines;
+}
+
+// "Office" on its own Brontal driver, shared; "Plain" on a driver of another maker.
+void SeedOffice(RemovalStation& st) {
+    st.AddBrontalDriver("Brontal Office", "OFFICE.PPD");
+    st.AddPrinter("Office", "Brontal Office", true);
+    st.ws.AddPlainDriver("Plain Driver", "PLAIN.PPD");
+    st.ws.AddPrinter("Plain", "Plain Driver");
+    st.ws->registry.SetString("HKCU\\Printers\\Settings\\Office", "Paper", "A4");
+    st.ws->registry.SetString("HKCU\\Printers\\Settings\\Plain", "Paper", "A4");
+}
+
+int Count(const std::vector<winsim::DialogRecord>& dialogs, int templateId) {
+    int n = 0;
+    for (const auto& d : dialogs)
+        n += d.templateId == templateId;
+    return n;
+}
+
+FILETIME Stamp1998() {
+    SYSTEMTIME t = {1998, 1, 4, 1, 1, 1, 1, 0};
+    FILETIME ft;
+    SystemTimeToFileTime(&t, &ft);
+    return ft;
+}
+
+const Lines kRemovedOwnDriverInteractive = {
+    "In OnDelete Starting\n ",
+    "Displayed reset dialog\n ",
+    "remove is 1 Unsharing the driver \n",
+    "Before calling Driver name match  \n",
+    "After calling driver name match \n ",
+    "Before calling Markfilestodelete \n ",
+    "After  calling Markfilestodelete, before deleting tallyvue \n ",
+};
+
+}  // namespace
+
+TEST(Removal, InteractiveRemovalTakesThePrinterItsDriverAndItsTraces) {
+    RemovalStation st;
+    SeedOffice(st);
+    const std::string tavq = st.versionDir + "\\TAVQ.DLL";
+    st.ws->user.On(IDD_TRELLIN_DIALOG)
+        .Wait(kSpoolerCycleMs)
+        .SelectLine(IDC_PRINTER_LIST, "Office")
+        .Press(IDC_DELETE);
+    st.ws->user.On(IDD_WARNING)
+        .Inspect([&](HWND dlg) {
+            EXPECT_EQ(Text(dlg, IDC_MESSAGE), kWarningOffice);
+            EXPECT_EQ(Text(dlg, IDOK), "OK");
+            EXPECT_EQ(Text(dlg, IDCANCEL), "Cancel");
+        })
+        .Press(IDOK);
+    st.ws->user.On(IDD_REBOOT)
+        .Inspect([&](HWND dlg) {
+            EXPECT_EQ(Text(dlg, IDC_MESSAGE),
+                      "The printer has been removed. Windows must be restarted to complete the removal. Restart now?");
+            EXPECT_NE(GetDlgItem(dlg, IDCANCEL), nullptr);
+            // The notice closed when the spooler ran again, before the question.
+            const winsim::DialogRecord* notice = st.ws->ui.LastDialog(IDD_RESET_SPOOLER);
+            ASSERT_NE(notice, nullptr);
+            EXPECT_TRUE(notice->everVisible);
+            EXPECT_TRUE(notice->destroyed);
+            EXPECT_EQ(st.ws->services.State(), (DWORD)SERVICE_RUNNING);
+        })
+        .Press(IDCANCEL);
+    st.ws->user.On(IDD_TRELLIN_DIALOG)
+        .Inspect([&](HWND dlg) {
+            EXPECT_EQ(ListLines(dlg, IDC_PRINTER_LIST), Lines{"No Brontal printer was found."});
+            EXPECT_TRUE(ListLines(dlg, IDC_FILES_LIST).empty());
+        })
+        .PressEsc();
+    EXPECT_EQ(st.Run(""), 0);
+    EXPECT_TRUE(st.ws->user.Unused().empty());
+
+    EXPECT_EQ(st.Transcript(), kRemovedOwnDriverInteractive);
+    EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
+    EXPECT_FALSE(st.ws->spooler.DriverExists("Brontal Office"));
+    EXPECT_TRUE(st.ws->spooler.PrinterExists("Plain"));
+    for (const char* file : {"OFFICE.PPD", "OFFICE.HLP", "OFFICE.BDD"})
+        EXPECT_FALSE(st.ws->files.Exists(st.versionDir + "\\" + file)) << file;
+    // Another maker's driver still lists them.
+    EXPECT_TRUE(st.ws->files.Exists(st.versionDir + "\\PSCRIPT5.DLL"));
+    EXPECT_TRUE(st.ws->files.Exists(st.versionDir + "\\PS5UI.DLL"));
+    EXPECT_FALSE(st.ws->registry.KeyExists("HKCU\\Printers\\Settings\\Office"));
+    EXPECT_TRUE(st.ws->registry.KeyExists("HKCU\\Printers\\Settings\\Plain"));
+    // The companion ran once; the driver's copy is now the shipped one, stamped, and stays.
+    EXPECT_EQ(g_companion.calls, 1);
+    EXPECT_EQ(st.ws->files.ReadFile(tavq), st.ws->files.ReadFile(kShippedCompanion));
+    auto times = st.ws->files.GetTimes(tavq);
+    ASSERT_TRUE(times.has_value());
+    const FILETIME stamp = Stamp1998();
+    for (const FILETIME& t : {times->creation, times->lastAccess, times->lastWrite})
+        EXPECT_EQ(winsim::ToU64(t), winsim::ToU64(stamp));
+    EXPECT_EQ(st.ws->services.State(), (DWORD)SERVICE_RUNNING);
+    EXPECT_EQ(st.ws->services.spoolerStops, 2);
+    EXPECT_TRUE(st.ws->security.shutdowns.empty());
+    EXPECT_EQ(st.ws->services.OpenHandles(), 0u);
+    EXPECT_EQ(st.ws->registry.OpenKeyCount(), 0u);
+    EXPECT_EQ(st.ws->spooler.OpenHandles(), 0);
+}
+
+TEST(Removal, SharedDriverKeepsItsDriverUntilTheSecondPrinterGoes) {
+    RemovalStation st;
+    st.AddBrontalDriver("Brontal Copy", "COPY.PPD");
+    st.AddPrinter("Copy 1", "Brontal Copy");
+    st.AddPrinter("Copy 2", "Brontal Copy");
+    st.ws->user.On(IDD_TRELLIN_DIALOG).Wait(kSpoolerCycleMs).SelectLine(IDC_PRINTER_LIST, "Copy 1").Press(IDC_DELETE);
+    st.ws->user.On(IDD_WARNING).Press(IDOK);
+    st.ws->user.On(IDD_REBOOT).Press(IDCANCEL);
+    st.ws->user.On(IDD_TRELLIN_DIALOG)
+        .Inspect([&](HWND dlg) {
+            EXPECT_EQ(ListLines(dlg, IDC_PRINTER_LIST), Lines{"Copy 2"});
+            EXPECT_TRUE(st.ws->spooler.DriverExists("Brontal Copy"));
+            EXPECT_TRUE(st.ws->files.Exists(st.versionDir + "\\COPY.PPD"));
+            EXPECT_EQ(g_companion.calls, 0);
+            EXPECT_FALSE(st.ws->spooler.PrinterExists("Copy 1"));
+        })
+        .SelectLine(IDC_PRINTER_LIST, "Copy 2")
+        .Press(IDC_DELETE);
+    st.ws->user.On(IDD_WARNING).Press(IDOK);
+    st.ws->user.On(IDD_REBOOT).Press(IDCANCEL);
+    st.ws->user.On(IDD_TRELLIN_DIALOG).PressEsc();
+    st.Run("");
+    EXPECT_TRUE(st.ws->user.Unused().empty());
+
+    Lines expected = {
+        "In OnDelete Starting\n ",
+        "Displayed reset dialog\n ",
+        "remove is 1 Unsharing the driver \n",
+        "Before calling Driver name match  \n",
+        "After calling driver name match \n ",
+        "Before calling DeleteAllRegistryEntries \n ",
+        "After calling DeleteAllRegistryEntries \n ",
+    };
+    expected.insert(expected.end(), kRemovedOwnDriverInteractive.begin(), kRemovedOwnDriverInteractive.end());
+    EXPECT_EQ(st.Transcript(), expected);
+    EXPECT_FALSE(st.ws->spooler.DriverExists("Brontal Copy"));
+    EXPECT_FALSE(st.ws->files.Exists(st.versionDir + "\\COPY.PPD"));
+    EXPECT_EQ(g_companion.calls, 1);
+    // The notice is created again from the same object for the second removal.
+    EXPECT_EQ(Count(st.ws->ui.Dialogs(), IDD_RESET_SPOOLER), 2);
+}
+
+TEST(Removal, CancelInTheWarningRemovesNothing) {
+    for (auto leave : {winsim::Press(IDCANCEL), winsim::PressEsc()}) {
+        RemovalStation st;
+        SeedOffice(st);
+        st.ws->user.On(IDD_TRELLIN_DIALOG).Wait(kSpoolerCycleMs).Press(IDC_DELETE);
+        st.ws->user.On(IDD_WARNING).Then(leave);
+        st.ws->user.On(IDD_TRELLIN_DIALOG).PressEsc();
+        st.Run("");
+        EXPECT_EQ(st.Transcript(), Lines{"In OnDelete Starting\n "});
+        EXPECT_EQ(Count(st.ws->ui.Dialogs(), IDD_RESET_SPOOLER), 0);
+        EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
+        EXPECT_TRUE(st.ws->spooler.IsShared("Office"));
+        EXPECT_EQ(st.ws->services.spoolerStops, 1);
+    }
+}
+
+TEST(Removal, RestartAnsweredOkRestartsTheMachineForced) {
+    RemovalStation st;
+    SeedOffice(st);
+    st.ws->files.HoldOpen(st.versionDir + "\\OFFICE.HLP", true);
+    st.ws->user.On(IDD_TRELLIN_DIALOG).Wait(kSpoolerCycleMs).Press(IDC_DELETE);
+    st.ws->user.On(IDD_WARNING).Press(IDOK);
+    st.ws->user.On(IDD_REBOOT).Press(IDOK);
+    st.ws->user.On(IDD_TRELLIN_DIALOG).PressEsc();
+    st.ws->debug.StartStdout();
+    st.Run("");
+    EXPECT_EQ(st.ws->debug.StopStdout(), "");
+    ASSERT_EQ(st.ws->security.shutdowns.size(), 1u);
+    EXPECT_EQ(st.ws->security.shutdowns[0].flags, (UINT)(EWX_REBOOT | EWX_FORCE));
+    EXPECT_TRUE(st.ws->security.shutdowns[0].granted);
+    // The file in use goes with the restart.
+    EXPECT_TRUE(st.ws->files.Exists(st.versionDir + "\\OFFICE.HLP"));
+    st.ws->Restart();
+    EXPECT_FALSE(st.ws->files.Exists(st.versionDir + "\\OFFICE.HLP"));
+    EXPECT_TRUE(st.ws->files.Exists(st.versionDir + "\\PSCRIPT5.DLL"));
+}
+
+TEST(Removal, RestartWithoutTheShutdownPrivilegeReportsBothFailures) {
+    RemovalStation st;
+    SeedOffice(st);
+    st.ws->security.Revoke(SE_SHUTDOWN_NAME);
+    st.ws->user.On(IDD_TRELLIN_DIALOG).Wait(kSpoolerCycleMs).Press(IDC_DELETE);
+    st.ws->user.On(IDD_WARNING).Press(IDOK);
+    st.ws->user.On(IDD_REBOOT).Press(IDOK);
+    st.ws->user.On(IDD_TRELLIN_DIALOG).PressEsc();
+    st.ws->debug.StartStdout();
+    st.Run("");
+    EXPECT_EQ(st.ws->debug.StopStdout(), "Error: AdjustTokenPrivileges\nError: ExitWindowsEx\n");
+    EXPECT_FALSE(st.ws->security.restartPending);
+    EXPECT_TRUE(st.ws->user.Unused().empty());
+}
+
+TEST(Removal, Windows9xDeletesThroughTheSpoolerAndOnlyNotifiesOfTheRestart) {
+    RemovalStation st(winsim::Os::Win98);
+    SeedOffice(st);
+    st.ws->user.On(IDD_TRELLIN_DIALOG).SelectLine(IDC_PRINTER_LIST, "Office").Press(IDC_DELETE);
+    st.ws->user.On(IDD_WARNING).Press(IDOK);
+    st.ws->user.On(IDD_REBOOT)
+        .Inspect([&](HWND dlg) {
+            EXPECT_EQ(GetDlgItem(dlg, IDCANCEL), nullptr);
+            EXPECT_EQ(Text(dlg, IDC_MESSAGE),
+                      "The printer has been removed. Restart Windows to complete the removal.");
+        })
+        .PressEsc();
+    // Delete lost the focus when it was disabled: the user clicks Exit.
+    st.ws->user.On(IDD_TRELLIN_DIALOG).Press(IDC_EXIT);
+    st.Run("");
+    EXPECT_TRUE(st.ws->user.Unused().empty());
+    Lines expected = kRemovedOwnDriverInteractive;
+    expected.erase(expected.begin() + 2);  // no unsharing on Windows 9x
+    EXPECT_EQ(st.Transcript(), expected);
+    EXPECT_EQ(st.ws->services.CallCount(), 0u);
+    EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
+    EXPECT_TRUE(st.ws->security.shutdowns.empty());
+    // The companion ran; on Windows 9x its copy is not replaced and goes with the driver.
+    EXPECT_EQ(g_companion.calls, 1);
+    EXPECT_FALSE(st.ws->files.Exists(st.versionDir + "\\TAVQ.DLL"));
+}
+
+struct SpoolerCase {
+    const char* name;
+    std::function<void(winsim::Machine&)> script;
+    bool cycle;  // the spooler is stopped first: the lists start empty
+    bool listsFill;
+    int starts;  // StartServiceA calls during the opening cycle
+};
+
+class SpoolerCycles : public ::testing::TestWithParam<SpoolerCase> {};
+
+TEST_P(SpoolerCycles, FillTheListsOnlyOnceTheSpoolerRunsAgain) {
+    const SpoolerCase& c = GetParam();
+    RemovalStation st;
+    SeedOffice(st);
+    c.script(st.ws.machine());
+    st.ws->user.On(IDD_TRELLIN_DIALOG)
+        .Inspect([&](HWND dlg) { EXPECT_EQ(ListLines(dlg, IDC_PRINTER_LIST).empty(), c.cycle); })
+        .Wait(6000)
+        .MoveMouseOver(IDC_PRINTER_LIST)
+        .Inspect([&](HWND dlg) {
+            EXPECT_EQ(ListLines(dlg, IDC_PRINTER_LIST).size(), c.listsFill ? 1u : 0u);
+            EXPECT_EQ(st.ws->gdi.CursorName(st.ws->gdi.currentCursor), c.listsFill ? "IDC_ARROW" : "IDC_APPSTARTING");
+            EXPECT_EQ(st.ws->services.CallCount("StartServiceA"), c.starts);
+        })
+        .PressEsc();
+    st.Run("");
+    EXPECT_TRUE(st.ws->user.Unused().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Removal, SpoolerCycles,
+    ::testing::Values(
+        SpoolerCase{"StopsAtOnce", [](winsim::Machine&) {}, true, true, 1},
+        SpoolerCase{"StillStoppingAtTheFirstTick",
+                    [](winsim::Machine& m) { m.services.Behaviour().stopLatencyMs = 1500; }, true, true, 1},
+        SpoolerCase{"AlreadyStopped", [](winsim::Machine& m) { m.services.SetState("spooler", SERVICE_STOPPED); },
+                    true, true, 1},
+        SpoolerCase{"RefusesToStop", [](winsim::Machine& m) { m.services.Behaviour().ignoreStop = true; }, true, true, 0},
+        SpoolerCase{"CannotBeOpened", [](winsim::Machine& m) { m.services.admin = false; }, false, true, 0},
+        SpoolerCase{"RefusesToStart",
+                    [](winsim::Machine& m) { m.services.Behaviour().refuseStart = ERROR_SERVICE_DISABLED; }, true,
+                    false, 1}),
+    [](const ::testing::TestParamInfo<SpoolerCase>& info) { return std::string(info.param.name); });
+
+TEST(Removal, LeavingDuringTheOpeningCycleStillBringsTheSpoolerBack) {
+    RemovalStation st;
+    SeedOffice(st);
+    st.ws->services.Behaviour().stopLatencyMs = 500;
+    st.ws->user.On(IDD_TRELLIN_DIALOG).Wait(700).PressEsc();
+    st.Run("");
+    EXPECT_EQ(st.ws->services.State(), (DWORD)SERVICE_RUNNING);
+}
+
+struct CommandLineRun {
+    const char* name;
+    std::string arguments;
+    std::function<void(RemovalStation&)> arrange;
+    DWORD exitCode;
+    Lines transcript;  // empty: not checked
+    std::function<void(RemovalStation&)> check;
+};
+
+class CommandLineRuns : public ::testing::TestWithParam<CommandLineRun> {};
+
+TEST_P(CommandLineRuns, ReportTheirOutcomeInTheExitCode) {
+    const CommandLineRun& c = GetParam();
+    RemovalStation st;
+    SeedOffice(st);
+    if (c.arrange)
+        c.arrange(st);
+    EXPECT_EQ((DWORD)st.Run(c.arguments), c.exitCode);
+    if (!c.transcript.empty())
+        EXPECT_EQ(st.Transcript(), c.transcript);
+    // Whatever happened, the workstation can print again.
+    EXPECT_EQ(st.ws->services.State(), c.exitCode == ERROR_SERVICE_NOT_ACTIVE ? (DWORD)SERVICE_STOPPED
+                                                                              : (DWORD)SERVICE_RUNNING);
+    for (const auto& d : st.ws->ui.Dialogs())
+        EXPECT_FALSE(d.everVisible) << d.templateName;
+    if (c.check)
+        c.check(st);
+}
+
+const Lines kCommandLineRemoved = {"In OnDeleteCmdline Starting\n ", "remove is 1 Unsharing the driver \n",
+                                   "In OnDelete Restarting spooler with event 2"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Removal, CommandLineRuns,
+    ::testing::Values(
+        CommandLineRun{"Removed", "Office", nullptr, ERROR_SUCCESS, kCommandLineRemoved,
+                       [](RemovalStation& st) {
+                           EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
+                           EXPECT_TRUE(st.ws->spooler.PrinterExists("Plain"));
+                           EXPECT_EQ(g_companion.calls, 1);
+                           EXPECT_TRUE(st.ws->security.shutdowns.empty());
+                       }},
+        CommandLineRun{"FileInUseNeedsTheRestart", "Office",
+                       [](RemovalStation& st) { st.ws->files.HoldOpen(st.versionDir + "\\OFFICE.HLP", true); },
+                       ERROR_SUCCESS_REBOOT_REQUIRED, kCommandLineRemoved,
+                       [](RemovalStation& st) {
+                           EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
+                           st.ws->Restart();
+                           EXPECT_FALSE(st.ws->files.Exists(st.versionDir + "\\OFFICE.HLP"));
+                       }},
+        CommandLineRun{"UnknownName", "Lobby", nullptr, ERROR_INVALID_PRINTER_NAME,
+                       {"In OnDeleteCmdline Starting\n ", "remove is 0 returning \n"},
+                       [](RemovalStation& st) {
+                           EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
+                           EXPECT_EQ(st.ws->services.spoolerStops, 1);
+                       }},
+        CommandLineRun{"CompanionRefuses", "Office", [](RemovalStation&) { g_companion.result = 0; }, ERROR_BUSY,
+                       {"In OnDeleteCmdline Starting\n ", "remove is 1 Unsharing the driver \n"},
+                       [](RemovalStation& st) {
+                           EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
+                           EXPECT_TRUE(st.ws->files.Exists(st.versionDir + "\\OFFICE.PPD"));
+                           EXPECT_TRUE(st.ws->registry.KeyExists("HKCU\\Printers\\Settings\\Office"));
+                           EXPECT_EQ(st.ws->services.spoolerStops, 1);
+                       }},
+        CommandLineRun{"SpoolerRefusesToComeBack", "Office",
+                       [](RemovalStation& st) { st.ws->faults.Fail("StartServiceA", ERROR_SERVICE_DISABLED, -1, 1); },
+                       ERROR_SERVICE_NOT_ACTIVE, kCommandLineRemoved,
+                       [](RemovalStation& st) { EXPECT_FALSE(st.ws->spooler.PrinterExists("Office")); }},
+        CommandLineRun{"ListNeverArrives", "Office",
+                       [](RemovalStation& st) { st.ws->services.Behaviour().startLatencyMs = 9000; },
+                       ERROR_SERVICE_REQUEST_TIMEOUT, {"In OnDeleteCmdline Starting\n "},
+                       [](RemovalStation& st) { EXPECT_TRUE(st.ws->spooler.PrinterExists("Office")); }},
+        CommandLineRun{"AnotherMakersPrinterIsNotRemoved", "Plain", nullptr, ERROR_UNKNOWN_PRINTER_DRIVER,
+                       {"In OnDeleteCmdline Starting\n ", "remove is 0 returning \n"},
+                       [](RemovalStation& st) {
+                           EXPECT_TRUE(st.ws->spooler.PrinterExists("Plain"));
+                           EXPECT_TRUE(st.ws->spooler.DriverExists("Plain Driver"));
+                           EXPECT_TRUE(st.ws->registry.KeyExists("HKCU\\Printers\\Settings\\Plain"));
+                       }},
+        CommandLineRun{"FirstFailureWins", "Office,Lobby,Plain", nullptr, ERROR_INVALID_PRINTER_NAME, {},
+                       [](RemovalStation& st) {
+                           EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
+                           EXPECT_TRUE(st.ws->spooler.PrinterExists("Plain"));
+                       }},
+        CommandLineRun{"RestartNeededWinsOverSuccess", "Lobby,Office",
+                       [](RemovalStation& st) {
+                           st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
+                           st.AddPrinter("Lobby", "Brontal Lobby");
+                           st.ws->files.HoldOpen(st.versionDir + "\\OFFICE.HLP", true);
+                       },
+                       ERROR_SUCCESS_REBOOT_REQUIRED, {}, [](RemovalStation& st) {
+                           EXPECT_FALSE(st.ws->spooler.PrinterExists("Lobby"));
+                           EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
+                       }}),
+    [](const ::testing::TestParamInfo<CommandLineRun>& info) { return std::string(info.param.name); });
+
+TEST(Removal, MoreThanFiveNamesRemoveTheFirstFiveAndFail) {
+    RemovalStation st;
+    std::vector<std::string> names = {"P1", "P2", "P3", "P4", "P5", "P6"};
+    for (const std::string& name : names) {
+        st.AddBrontalDriver("Driver " + name, name + ".PPD", false);
+        st.AddPrinter(name, "Driver " + name);
+    }
+    EXPECT_EQ((DWORD)st.Run("P1,P2,P3,P4,P5,P6"), (DWORD)ERROR_BAD_ARGUMENTS);
+    for (const std::string& name : names)
+        EXPECT_EQ(st.ws->spooler.PrinterExists(name), name == "P6") << name;
+}
+
+TEST(Removal, OnlyBrontalPrinterDecidesWhetherTheWatermarksGo) {
+    for (bool second : {false, true}) {
+        RemovalStation st;
+        SeedOffice(st);
+        if (second) {
+            st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
+            st.AddPrinter("Lobby", "Brontal Lobby");
+        }
+        st.ws->registry.CreateKey("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Watermark\\Draft");
+        EXPECT_EQ(st.Run("Office"), 0);
+        EXPECT_EQ(st.ws->registry.KeyExists("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Watermark"), second);
+    }
+}
