@@ -78,10 +78,43 @@ START_TEST(service_spooler_opens_by_any_case) {
     missing = OpenServiceA(NULL, "spooler", SERVICE_ALL_ACCESS);
     ok(missing == NULL && GetLastError() == ERROR_INVALID_HANDLE, "no manager handle: %p %lu\n", (void*)missing,
        (unsigned long)GetLastError());
+    SetLastError(0xdeadbeef);
+    missing = OpenServiceA(scm, "", SERVICE_ALL_ACCESS);
+    ok(missing == NULL && GetLastError() == ERROR_INVALID_NAME, "empty name: %p %lu\n", (void*)missing,
+       (unsigned long)GetLastError());
+    SetLastError(0xdeadbeef);
+    missing = OpenServiceA(scm, NULL, SERVICE_ALL_ACCESS);
+    ok(missing == NULL && GetLastError() == ERROR_INVALID_ADDRESS, "no name: %p %lu\n", (void*)missing,
+       (unsigned long)GetLastError());
     ok(CloseServiceHandle(scm), "closing the manager: %lu\n", (unsigned long)GetLastError());
     SetLastError(0xdeadbeef);
     ok(!CloseServiceHandle(NULL) && GetLastError() == ERROR_INVALID_HANDLE, "closing NULL: %lu\n",
        (unsigned long)GetLastError());
+}
+
+// The database is the active one, unnamed or named exactly; any other name is refused.
+START_TEST(service_manager_databases) {
+    const char* accepted[] = {NULL, "", "ServicesActive"};
+    for (const char* db : accepted) {
+        SC_HANDLE scm = OpenSCManagerA(NULL, db, SC_MANAGER_CONNECT);
+        ok(scm != NULL, "database %s: %lu\n", db ? db : "(null)", (unsigned long)GetLastError());
+        if (scm)
+            CloseServiceHandle(scm);
+    }
+    struct {
+        const char* db;
+        DWORD error;
+    } refused[] = {{"ServicesFailed", ERROR_DATABASE_DOES_NOT_EXIST},
+                 {"WinsimNoSuchDatabase", ERROR_INVALID_NAME},
+                 {"servicesactive", ERROR_INVALID_NAME}};  // compared exactly
+    for (const auto& c : refused) {
+        SetLastError(0xdeadbeef);
+        SC_HANDLE scm = OpenSCManagerA(NULL, c.db, SC_MANAGER_CONNECT);
+        ok(scm == NULL && GetLastError() == c.error, "database %s: %p %lu\n", c.db, (void*)scm,
+           (unsigned long)GetLastError());
+        if (scm)
+            CloseServiceHandle(scm);
+    }
 }
 
 START_TEST(service_status_fields) {

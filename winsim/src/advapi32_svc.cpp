@@ -278,8 +278,10 @@ SC_HANDLE WINAPI OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDatabaseName, DWO
         SetError(RPC_S_SERVER_UNAVAILABLE);
         return nullptr;
     }
-    if (lpDatabaseName && !winsim::EqualNoCase(lpDatabaseName, SERVICES_ACTIVE_DATABASEA)) {
-        SetError(ERROR_DATABASE_DOES_NOT_EXIST);
+    // Database names are compared exactly (Wine refuses "servicesactive" with ERROR_INVALID_NAME).
+    std::string db = lpDatabaseName ? lpDatabaseName : "";
+    if (!db.empty() && db != SERVICES_ACTIVE_DATABASEA) {
+        SetError(db == SERVICES_FAILED_DATABASEA ? ERROR_DATABASE_DOES_NOT_EXIST : ERROR_INVALID_NAME);
         return nullptr;
     }
     DWORD access = MapManagerAccess(dwDesiredAccess) | SC_MANAGER_CONNECT;

@@ -14,6 +14,7 @@ extern "C" {
 
 // ---- service control manager ----
 #define SERVICES_ACTIVE_DATABASEA "ServicesActive"
+#define SERVICES_FAILED_DATABASEA "ServicesFailed"
 
 #define SC_MANAGER_CONNECT 0x0001
 #define SC_MANAGER_CREATE_SERVICE 0x0002
@@ -93,9 +94,9 @@ typedef struct _SERVICE_STATUS {
 } SERVICE_STATUS, *LPSERVICE_STATUS;
 
 // Local machine only (NULL, "", or the computer name with or without "\\"; else RPC_S_SERVER_UNAVAILABLE);
-// database NULL or "ServicesActive" (else ERROR_DATABASE_DOES_NOT_EXIST). Without administrator rights
-// only connect/enumerate/query-lock access is granted (else ERROR_ACCESS_DENIED). Windows 9x: NULL with
-// ERROR_CALL_NOT_IMPLEMENTED, as for every service call there.
+// database NULL, "" or exactly "ServicesActive" ("ServicesFailed": ERROR_DATABASE_DOES_NOT_EXIST, others
+// ERROR_INVALID_NAME). Without administrator rights only connect/enumerate/query-lock access is granted (else
+// ERROR_ACCESS_DENIED). Windows 9x: NULL with ERROR_CALL_NOT_IMPLEMENTED, as for every service call there.
 SC_HANDLE WINAPI OpenSCManagerA(LPCSTR lpMachineName, LPCSTR lpDatabaseName, DWORD dwDesiredAccess);
 // Service name case-insensitive; missing: ERROR_SERVICE_DOES_NOT_EXIST; NULL name ERROR_INVALID_ADDRESS,
 // "" or over 256 bytes ERROR_INVALID_NAME; start/stop/config access without administrator rights: ERROR_ACCESS_DENIED.
