@@ -8,3 +8,5 @@
 #include <winsim/api_res.h>
 #include <winsim/api_user.h>
 #include <winsim/api_gdi.h>
+#include <winsim/api_wide.h>
+#include <winsim/api_process.h>

@@ -12,6 +12,8 @@
 #include <winsim/ui.h>
 #include <winsim/user.h>
 #include <winsim/debug.h>
+#include <winsim/processes.h>
+#include <winsim/shell.h>
 
 #include <stdexcept>
 #include <string>
@@ -45,6 +47,8 @@ struct Machine {
     Ui ui;
     ScriptedUser user;
     DebugCapture debug;
+    Processes processes;
+    Shell shell;
 
     // Advances the virtual clock; timers and services that fall due are handled by their owners.
     void Advance(uint64_t ms) { now += ms; }
