@@ -309,7 +309,7 @@ static BOOL SnapshotEntry(HANDLE hSnapshot, LPPROCESSENTRY32W lppe, bool first) 
         return FALSE;
     }
     if (!lppe || lppe->dwSize < sizeof(PROCESSENTRY32W)) {
-        SetError(24 /* ERROR_BAD_LENGTH */);
+        SetError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
     if (first)

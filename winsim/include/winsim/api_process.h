@@ -50,7 +50,7 @@ typedef struct tagPROCESSENTRY32W {
 } PROCESSENTRY32W, *PPROCESSENTRY32W, *LPPROCESSENTRY32W;
 
 // The running processes, the caller first; szExeFile is the program's file name. dwSize must be set
-// (smaller than the structure: ERROR_BAD_LENGTH); past the last one: FALSE with ERROR_NO_MORE_FILES.
+// (smaller than the structure: ERROR_INSUFFICIENT_BUFFER, as Wine); past the last one: FALSE with ERROR_NO_MORE_FILES.
 HANDLE WINAPI CreateToolhelp32Snapshot(DWORD dwFlags, DWORD th32ProcessID);
 BOOL WINAPI Process32FirstW(HANDLE hSnapshot, LPPROCESSENTRY32W lppe);
 BOOL WINAPI Process32NextW(HANDLE hSnapshot, LPPROCESSENTRY32W lppe);
