@@ -1,10 +1,11 @@
 /* tallyvue: a stand-in for the monitoring application Tallyvue, for the tests only (never shipped).
  *
- *   Tallyvue.exe [--no-pid]
+ *   Tallyvue.exe [--no-pid | --idle]
  *
  * Run from its program folder (<temp>\Tallyvue\Tallyvue.exe), it takes the user-scoped instance mutex,
  * writes its process id to HKCU\SOFTWARE\Norix\Tallyvue "PID" (not with --no-pid), the autostart value
- * "Norix Tallyvue" and the desktop shortcut Tallyvue.lnk, prints "ready <pid>" and waits (120 s at most). */
+ * "Norix Tallyvue" and the desktop shortcut Tallyvue.lnk, prints "ready <pid>" and waits (120 s at most).
+ * With --idle, copied under another name, it is some other program: it only prints "ready <pid>" and waits. */
 #include <windows.h>
 #include <shlobj.h>
 #include <stdio.h>
@@ -21,7 +22,18 @@ static int SetValue(const WCHAR* path, const WCHAR* name, DWORD type, const void
     return e == ERROR_SUCCESS;
 }
 
+static void Wait(void) {
+    for (int i = 0; i < 1200; i++)
+        Sleep(100);
+}
+
 int main(int argc, char** argv) {
+    if (argc > 1 && strcmp(argv[1], "--idle") == 0) {
+        printf("ready %lu\n", (unsigned long)GetCurrentProcessId());
+        fflush(stdout);
+        Wait();
+        return 0;
+    }
     int writePid = !(argc > 1 && strcmp(argv[1], "--no-pid") == 0);
     WCHAR user[64], domain[64], name[256], exe[MAX_PATH], desktop[MAX_PATH], link[MAX_PATH];
     DWORD userChars = 64;
@@ -56,8 +68,7 @@ int main(int argc, char** argv) {
 
     printf("ready %lu\n", (unsigned long)pid);
     fflush(stdout);
-    for (int i = 0; i < 1200; i++)
-        Sleep(100);
+    Wait();
     CloseHandle(mutex);
     return 0;
 }

@@ -155,7 +155,29 @@ if install_and_start --no-pid; then
   else
     e2e_fail "removed despite the refusal: $state"
   fi
-  # ---- 3. the same notice in Japanese ------------------------------------------------------
+  # ---- 3. "PID" names another program: it is not touched ------------------------------------
+  other_dir="$cdrive/users/$user/Temp/Ledger"
+  mkdir -p "$other_dir"
+  cp "$standin" "$other_dir/ledger.exe"
+  other_log=$E2E_TMP/ledger.log
+  e2e_start 150 "$other_log" "C:\\users\\$user\\Temp\\Ledger\\ledger.exe" --idle
+  other_pid=$E2E_PID
+  end=$(( $(e2e_now_ms) + 20000 ))
+  until grep -q '^ready' "$other_log" 2>/dev/null || [ "$(e2e_now_ms)" -ge "$end" ]; do sleep 0.1; done
+  other_winpid=$(sed -n 's/^ready \([0-9]*\).*/\1/p' "$other_log" | head -n1)
+  if [ -n "$other_winpid" ] &&
+     e2e_run 30 reg add 'HKCU\Software\Norix\Tallyvue' /v PID /t REG_DWORD /d "$other_winpid" /f >/dev/null 2>&1; then
+    answer_notice en_US.UTF-8 tavq-notice-foreign-pid.png "$ENGLISH_TEXT"
+    kill -0 "$other_pid" 2>/dev/null && e2e_pass "ledger.exe, named by \"PID\", was not ended" ||
+      e2e_fail "ledger.exe (pid $other_winpid) was ended"
+    state=$(traces_state)
+    [ "$state" = "shortcut run settings files=6 folder" ] && e2e_pass "nothing was removed ($state)" ||
+      e2e_fail "removed despite the foreign PID: $state"
+  else
+    e2e_fail "could not start ledger.exe or write its id: $(cat "$other_log" 2>/dev/null)"
+  fi
+
+  # ---- 4. the same notice in Japanese ------------------------------------------------------
   answer_notice ja_JP.UTF-8 tavq-notice-ja.png "$JAPANESE_TEXT"
 else
   e2e_fail "the stand-in application did not start without PID: $(cat "$APP_LOG" 2>/dev/null)"
