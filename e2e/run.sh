@@ -43,6 +43,8 @@ cp "$build_dir/Trellin.exe" "$appdir/"
 for dll in "$build_dir"/*_res.dll; do
   [ -e "$dll" ] && cp "$dll" "$appdir/"
 done
+# The companion library ships beside the program.
+[ -e "$build_dir/tavq.dll" ] && cp "$build_dir/tavq.dll" "$appdir/"
 app='C:\Program Files\Trellin\Trellin.exe'
 cd "$appdir" || e2e_die "cannot enter $appdir"
 

@@ -44,4 +44,5 @@ for pair in "build/win32 i686" "build/win64 x86_64"; do
     esac
   done
 done
+bash scripts/check-tavq.sh || status=1
 exit $status

@@ -72,6 +72,16 @@ else
   record "languages under Wine" 0 1
 fi
 
+tavq_log=build/e2e-tavq.log
+bash e2e/tavq.sh build/win64 2>&1 | tee "$tavq_log"
+line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$tavq_log" | tail -n1)
+if [ -n "$line" ]; then
+  record "tavq under Wine" "$(echo "$line" | sed -E 's/^([0-9]+) passed.*/\1/')" \
+    "$(echo "$line" | sed -E 's/.* ([0-9]+) failed$/\1/')"
+else
+  record "tavq under Wine" 0 1
+fi
+
 echo
 echo "== summary"
 printf '  %s\n' "${summary[@]}"

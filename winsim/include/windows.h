@@ -9,3 +9,5 @@
 #include <winsim/api_user.h>
 #include <winsim/api_gdi.h>
 #include <winsim/api_svc.h>
+#include <winsim/api_wide.h>
+#include <winsim/api_process.h>

@@ -49,6 +49,8 @@ FileSystem::FileSystem() {
     CreateDirectory(defaults.systemDir);
     CreateDirectory(defaults.tempDir);
     CreateDirectory("C:\\Program Files");
+    // The user's desktop folder, where the shell's CSIDL_DESKTOPDIRECTORY points.
+    CreateDirectory(defaults.env["USERPROFILE"] + "\\Desktop");
 }
 
 FileSystem::~FileSystem() = default;

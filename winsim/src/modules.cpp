@@ -268,6 +268,8 @@ void Modules::AddRef(Module& m) {
         m_loadOrder.push_back(&m);
         if (m.dataFileMaps == 0)
             Current().files.MapImage(m.path, true);
+        if (m.image.entry)
+            m.image.entry(HandleOf(m), 1, nullptr);
     }
 }
 
@@ -278,6 +280,8 @@ void Modules::Release(Module& m) {
         m_loadOrder.erase(std::remove(m_loadOrder.begin(), m_loadOrder.end(), &m), m_loadOrder.end());
         if (m.dataFileMaps == 0)
             Current().files.MapImage(m.path, false);
+        if (m.image.entry)
+            m.image.entry(HandleOf(m), 0, nullptr);
     }
 }
 

@@ -124,3 +124,9 @@ BOOL WINAPI DrawIcon(HDC hDC, int X, int Y, HICON hIcon);
 #ifdef __cplusplus
 }
 #endif
+
+// Reasons a library's DllMain is called with.
+#define DLL_PROCESS_DETACH 0
+#define DLL_PROCESS_ATTACH 1
+#define DLL_THREAD_ATTACH 2
+#define DLL_THREAD_DETACH 3

@@ -14,6 +14,8 @@
 #include <winsim/debug.h>
 #include <winsim/services.h>
 #include <winsim/security.h>
+#include <winsim/processes.h>
+#include <winsim/shell.h>
 
 #include <stdexcept>
 #include <string>
@@ -49,6 +51,8 @@ struct Machine {
     DebugCapture debug;
     ServiceManager services;
     Security security;
+    Processes processes;
+    Shell shell;
 
     // Advances the virtual clock; timers and services that fall due are handled by their owners.
     void Advance(uint64_t ms) {

@@ -15,6 +15,9 @@ struct ModuleImage {
     // Path of the .res on the host, read once per run (a changed file needs a new name); empty: no resources.
     std::string resFile;
     std::map<std::string, FARPROC> exports;
+    // The library's DllMain: called with DLL_PROCESS_ATTACH (1) when it is mapped and DLL_PROCESS_DETACH (0)
+    // when its last reference goes; null for none.
+    BOOL (*entry)(HINSTANCE, DWORD, LPVOID) = nullptr;
 };
 
 // One resource of a .res file.

@@ -31,6 +31,9 @@ struct MessageBoxRecord {
     std::string caption;
     UINT type = 0;
     int answer = 0;
+    // The texts as a W call passed them, in UTF-8 (empty for MessageBoxA).
+    std::string textUtf8;
+    std::string captionUtf8;
 };
 
 class Ui {

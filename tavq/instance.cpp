@@ -1,0 +1,53 @@
+// Running-instance detection: the user-scoped name of the application's mutex and the test for it.
+#include "tavq.h"
+#include "handles.h"
+#include "wide.h"
+
+const WCHAR kInstanceBaseName[] = WSTR("Norix Tallyvue - {591F5BE9-7028-468a-9CFF-7CA023199B8A}");
+
+namespace {
+const int kNameChars = 256;
+const DWORD kUserChars = 64;
+const DWORD kDomainChars = 64;
+}  // namespace
+
+LPWSTR BuildInstanceName(LPCWSTR base) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, kNameChars * sizeof(WCHAR));
+    if (!block)
+        return NULL;
+    LPWSTR result = static_cast<LPWSTR>(GlobalLock(block));
+    if (!result) {
+        GlobalFree(block);
+        return NULL;
+    }
+    lstrcpynW(result, base, kNameChars);
+
+    WCHAR user[kUserChars];
+    DWORD userChars = kUserChars;
+    if (!GetUserNameW(user, &userChars))
+        return result;
+    // An expansion that does not fit the buffer leaves nothing usable: the name keeps no suffix and
+    // therefore matches no application's mutex.
+    WCHAR domain[kDomainChars];
+    DWORD domainChars = ExpandEnvironmentStringsW(WSTR("%USERDOMAIN%"), domain, kDomainChars);
+    if (domainChars == 0 || domainChars > kDomainChars)
+        return result;
+
+    WCHAR suffix[kNameChars];
+    wsprintfW(suffix, WSTR("-%s-%s"), domain, user);
+    int used = lstrlenW(result);
+    lstrcpynW(result + used, suffix, kNameChars - used);
+    return result;
+}
+
+int IsMonitorRunning() {
+    CGlobalString name(BuildInstanceName(kInstanceBaseName));
+    if (!static_cast<LPCWSTR>(name))
+        return 0;
+    CKernelHandle mutex(OpenMutexW(MUTANT_QUERY_STATE, FALSE, name));
+    if (!mutex.IsValid())
+        return 0;
+    // The caller never owns the application's mutex; the call only mirrors the application's own release.
+    ReleaseMutex(mutex);
+    return 1;
+}

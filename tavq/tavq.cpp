@@ -1,0 +1,119 @@
+// tavq's entry points and the removal sequence: end the running application, then remove its traces.
+#include "tavq.h"
+#include "handles.h"
+#include "resource.h"
+#include "wide.h"
+
+#include <shlwapi.h>
+#include <tlhelp32.h>
+
+HINSTANCE g_hModule = NULL;
+
+namespace {
+
+const int kTextChars = 256;
+// How long an ended application gets to exit and let go of its files before they are deleted.
+const DWORD kExitWaitMs = 5000;
+// Bound on the processes walked in the snapshot.
+const int kMaxProcesses = 65536;
+
+const WCHAR kSettingsKeyRead[] = WSTR("SOFTWARE\\Norix\\TALLYVUE");
+const WCHAR kSettingsKeyDelete[] = WSTR("SOFTWARE\\Norix\\Tallyvue");
+const WCHAR kRunKey[] = WSTR("SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN");
+const WCHAR kRunValue[] = WSTR("Norix Tallyvue");
+const WCHAR kImageName[] = WSTR("Tallyvue.exe");
+
+void LoadText(UINT id, LPWSTR buffer, LPCWSTR fallback) {
+    if (LoadStringW(g_hModule, id, buffer, kTextChars) == 0)
+        lstrcpynW(buffer, fallback, kTextChars);
+}
+
+// True when process `pid` runs the monitoring application's program. A stale id from the registry may
+// by now name any other program, which must not be ended.
+bool IsMonitorProcess(DWORD pid) {
+    CKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot.IsValid())
+        return false;
+    PROCESSENTRY32W entry;
+    entry.dwSize = sizeof(entry);
+    BOOL more = Process32FirstW(snapshot, &entry);
+    for (int i = 0; more && i < kMaxProcesses; i++) {
+        if (entry.th32ProcessID == pid) {
+            entry.szExeFile[MAX_PATH - 1] = 0;
+            LPCWSTR name = entry.szExeFile;
+            for (LPCWSTR p = entry.szExeFile; *p; p++)
+                if (*p == '\\')
+                    name = p + 1;
+            return lstrcmpiW(name, kImageName) == 0;
+        }
+        more = Process32NextW(snapshot, &entry);
+    }
+    return false;
+}
+
+// Ends the running application named by the settings' "PID"; false when it cannot be ended.
+bool EndMonitorProcess() {
+    CKeyW settings;
+    if (settings.Open(HKEY_CURRENT_USER, kSettingsKeyRead, KEY_ALL_ACCESS) != ERROR_SUCCESS)
+        return false;
+    DWORD type = REG_NONE;
+    DWORD pid = 0;
+    DWORD size = sizeof(pid);
+    if (RegQueryValueExW(settings, WSTR("PID"), NULL, &type, reinterpret_cast<LPBYTE>(&pid), &size) != ERROR_SUCCESS)
+        return false;
+    // Anything but a 4-byte number is no process id.
+    if (type != REG_DWORD || size != sizeof(pid))
+        return false;
+    if (!IsMonitorProcess(pid))
+        return false;
+    CKernelHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid));
+    if (!process.IsValid())
+        return false;
+    if (!TerminateProcess(process, 0))
+        return false;
+    // Termination only starts the exit; the program file stays locked until the process is gone.
+    WaitForSingleObject(process, kExitWaitMs);
+    return true;
+}
+
+void DeleteAutostartValue() {
+    CKeyW run;
+    if (run.Open(HKEY_CURRENT_USER, kRunKey, KEY_ALL_ACCESS) == ERROR_SUCCESS)
+        RegDeleteValueW(run, kRunValue);
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    g_hModule = instance;
+    // A library mapped anew starts without a desktop path; reloading keeps nothing from earlier calls.
+    if (reason == DLL_PROCESS_ATTACH)
+        ClearDesktopDirectory();
+    return TRUE;
+}
+
+extern "C" int WINAPIV Delete(void) {
+    WCHAR caption[kTextChars];
+    WCHAR text[kTextChars];
+    LoadText(IDS_RUNNING_CAPTION, caption, WSTR("Norix Tallyvue"));
+    LoadText(IDS_RUNNING_TEXT, text,
+             WSTR("The Tallyvue is currently running. Please shut down the application before attempting to delete it."));
+
+    if (IsMonitorRunning() && !EndMonitorProcess()) {
+        MessageBoxW(NULL, text, caption, MB_OK);
+        return 0;
+    }
+    DeleteDesktopShortcut();
+    DeleteAutostartValue();
+    SHDeleteKeyW(HKEY_CURRENT_USER, kSettingsKeyDelete);
+    RemoveProgramFolder();
+    return 1;
+}
+
+extern "C" int WINAPI run(HWND window, HINSTANCE instance, LPSTR commandLine, int show) {
+    return Delete();
+}
+
+extern "C" int WINAPI runW(HWND window, HINSTANCE instance, LPWSTR commandLine, int show) {
+    return Delete();
+}
