@@ -6,6 +6,7 @@
 
 #include "app/TrellinApp.h"
 #include "ui/resource.h"
+#include "snapshot.h"
 #include "workstation.h"
 
 namespace {
@@ -17,17 +18,17 @@ struct CommandLineCase {
     std::vector<std::string> names;  // trimmed, in run order
 };
 
-std::vector<std::string> TrimmedNames(const std::string& commandLine) {
-    CString names[MAX_CMDLINE_PRINTERS];
-    int count = SplitCommandLine(commandLine.c_str(), names);
-    std::vector<std::string> out;
-    for (int i = 0; i < count; ++i) {
-        CString name = names[i];
-        name.TrimLeft();
-        name.TrimRight();
-        out.push_back((LPCSTR)name);
+// The printers whose keys a run deleted, in the order it deleted them: the names the runs received.
+std::vector<std::string> RemovedPrinters(const ChangeRecorder& recorder) {
+    const std::string prefix = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
+    std::vector<std::string> names;
+    for (const ChangeEvent& e : recorder.events) {
+        std::string target = (LPCSTR)e.target;
+        if (e.kind == CHANGE_DELETE_KEY && e.root == HKEY_LOCAL_MACHINE && target.rfind(prefix, 0) == 0 &&
+            target.find('\\', prefix.size()) == std::string::npos)
+            names.push_back(target.substr(prefix.size()));
     }
-    return out;
+    return names;
 }
 
 }  // namespace
@@ -50,8 +51,16 @@ TEST(CommandLine, RunsOneDialogPerNameInOrder) {
     for (const CommandLineCase& c : cases) {
         SCOPED_TRACE(c.what);
         Workstation ws;
+        // Every name a run may receive is a Brontal printer of its own: the removals show which ran.
+        std::vector<std::string> installed = {"Brontal 4500 PS", "Alpha", "Beta", "A", "B", "C", "D", "E", "F", "G",
+                                              "\"Brontal 4500 PS\"", " Alpha "};
+        for (size_t i = 0; i < installed.size(); ++i) {
+            ws.AddUimDriver("Driver " + std::to_string(i), "P" + std::to_string(i) + ".PPD");
+            ws.AddPrinter(installed[i], "Driver " + std::to_string(i));
+        }
         if (c.interactive)
             ws->user.On(IDD_TRELLIN_DIALOG).PressEsc();
+        ChangeRecorder recorder;
         ws.Run(c.arguments);
 
         const auto& dialogs = ws->ui.Dialogs();
@@ -60,7 +69,12 @@ TEST(CommandLine, RunsOneDialogPerNameInOrder) {
             EXPECT_TRUE(dialogs[0].everVisible);
             EXPECT_EQ(dialogs[0].result, IDCANCEL);
         } else {
-            EXPECT_EQ(TrimmedNames(c.arguments), c.names);
+            std::vector<std::string> removed;
+            for (const std::string& name : c.names) {
+                if (!name.empty())
+                    removed.push_back(name);
+            }
+            EXPECT_EQ(RemovedPrinters(recorder), removed);
             ASSERT_EQ(dialogs.size(), c.names.size());
             for (const winsim::DialogRecord& d : dialogs) {
                 EXPECT_EQ(d.caption, "Brontal Driver Uninstall Tool");

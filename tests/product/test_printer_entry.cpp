@@ -215,6 +215,8 @@ TEST(PrinterEntry, BrontalDriverTest) {
         {"marker near the start of a .PPD", "BR7200.PPD", "*PPD-Adobe\r\n" + marker, false, 1, true},
         {"marker past byte 1000", "LATE.PPD", std::string(1000, 'x') + marker, false, 0, true},
         {"marker split by byte 1000", "EDGE.PPD", std::string(990, 'x') + marker, false, 0, true},
+        {"marker ending exactly at byte 1000", "EXACT.PPD", std::string(985, 'x') + "OrvinexExchange: True", false, 1,
+         true},
         // 150 CR LF pairs are 300 bytes on disk but 150 characters in text mode.
         {"CR LF pairs read as one character each", "CRLF.PPD", Repeat("\r\n", 150) + std::string(700, 'x') + marker,
          false, 1, true},
