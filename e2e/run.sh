@@ -53,7 +53,14 @@ echo "== no printers"
 e2e_start 60 "$E2E_OUT/trellin-empty.log" "$app"
 empty_pid=$E2E_PID
 if wid=$(e2e_wait_window "$CAPTION" "$WINDOW_WAIT"); then
-  out=$(e2e_run 20 "$inspect" "$CAPTION")
+  # The lists fill once the spooler has been stopped and started again.
+  end=$(( $(e2e_now_ms) + 15000 ))
+  while :; do
+    out=$(e2e_run 20 "$inspect" "$CAPTION")
+    grep -q '^list 1002 count 1$' <<<"$out" && break
+    [ "$(e2e_now_ms)" -ge "$end" ] && break
+    sleep 0.25
+  done
   e2e_screenshot "$wid" "$SHOTS/no-printers.png" || true
   placeholder=$(sed -n 's/^list 1002 line 0: //p' <<<"$out")
   if grep -q '^list 1002 count 1$' <<<"$out" && [ -n "$placeholder" ] &&
@@ -96,8 +103,8 @@ main_pid=$E2E_PID
 if wid=$(e2e_wait_window "$CAPTION" "$WINDOW_WAIT"); then
   e2e_pass "main dialog \"$CAPTION\" shown after $(( $(e2e_now_ms) - t0 )) ms"
 
-  # The lists are filled before the dialog is shown; allow a moment for a refill.
-  end=$(( $(e2e_now_ms) + 5000 ))
+  # The lists fill once the spooler has been stopped and started again.
+  end=$(( $(e2e_now_ms) + 15000 ))
   while :; do
     out=$(e2e_run 20 "$inspect" "$CAPTION"); irc=$?
     lines=$(sed -n 's/^list 1002 line [0-9]*: //p' <<<"$out")

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The main job: builds the 64-bit Trellin.exe and runs it under Wine on a seeded workstation.
+# The main job: builds the 64-bit Trellin.exe and runs it under Wine on a seeded workstation: the
+# dialog browsed, then printers removed from the command line and in the dialog (e2e/removal.sh).
 # LANGUAGE=ja (en, ja, fr, it, de, es, nl, pt) shows the program in that language instead: every
 # dialog checked against that language's library, screenshots and a contact sheet in build/e2e/shots/.
 set -uo pipefail
@@ -20,4 +21,8 @@ cmake --build build/win64 || exit 1
 if [ -n "$language" ]; then
   exec env E2E_LANGUAGES="$language" bash e2e/languages.sh build/win64
 fi
-exec bash e2e/run.sh build/win64
+# The workstation shown and browsed, then real removals: before and after, exit codes, screenshots.
+bash e2e/run.sh build/win64
+rc=$?
+bash e2e/removal.sh build/win64 || rc=1
+exit "$rc"

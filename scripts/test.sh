@@ -62,6 +62,16 @@ else
   record "end to end under Wine" 0 1
 fi
 
+removal_log=build/e2e-removal.log
+bash e2e/removal.sh build/win64 2>&1 | tee "$removal_log"
+line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$removal_log" | tail -n1)
+if [ -n "$line" ]; then
+  record "removals under Wine" "$(echo "$line" | sed -E 's/^([0-9]+) passed.*/\1/')" \
+    "$(echo "$line" | sed -E 's/.* ([0-9]+) failed$/\1/')"
+else
+  record "removals under Wine" 0 1
+fi
+
 lang_log=build/e2e-languages.log
 bash e2e/languages.sh build/win64 2>&1 | tee "$lang_log"
 line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$lang_log" | tail -n1)

@@ -1,0 +1,314 @@
+#!/usr/bin/env bash
+# Removes printers with the real Trellin.exe under Wine on the seeded workstation, the real tavq.dll as
+# the driver's companion and a stand-in monitoring application running, and checks the machine from
+# outside: the spooler, the registry, the files, pending deletions and the exit codes; the interactive
+# path by real input with screenshots of the warning, the reset notice and the restart dialog; and the
+# restart answered OK in a throwaway prefix.
+# Usage: e2e/removal.sh [build dir holding Trellin.exe, *_res.dll and tavq.dll]   (default build/win64)
+# Env:   E2E_KEEP=1 keeps the prefixes; E2E_OUT (default build/e2e) for output.
+# Ends with "N passed, M failed"; exit code 0 only when nothing failed.
+set -uo pipefail
+. "$(dirname "$0")/lib.sh"
+
+build_dir=${1:-${TRELLIN_BUILD:-$E2E_ROOT/build/win64}}
+CAPTION='Brontal Driver Uninstall Tool'
+SHOTS=$E2E_OUT/shots
+APP='"C:\Program Files\Trellin\Trellin.exe"'
+PRINT='HKLM\SYSTEM\CurrentControlSet\Control\Print'
+DRIVERS="$PRINT\\Environments\\Windows x64\\Drivers\\Version-3"
+SESSION='HKLM\System\CurrentControlSet\Control\Session Manager'
+# Win32 exit codes of a command-line run.
+ERROR_SUCCESS=0 ERROR_BUSY=170 ERROR_INVALID_PRINTER_NAME=1801 ERROR_SUCCESS_REBOOT_REQUIRED=3010
+
+for f in Trellin.exe tavq.dll us_res.dll; do
+  if [ ! -f "$build_dir/$f" ]; then
+    echo "FAIL: $build_dir/$f does not exist (build the x86_64 targets first, or pass their folder)"
+    echo "0 passed, 1 failed"
+    exit 1
+  fi
+done
+build_dir=$(cd "$build_dir" && pwd)
+
+E2E_SUMMARY=1
+e2e_begin
+mkdir -p "$SHOTS"
+rm -f "$SHOTS"/removal-*.png
+e2e_start_xvfb
+e2e_prepare_template
+inspect=$(e2e_build_tool dlgdump -lshell32) || e2e_die "cannot build the inspector"
+spoolcheck=$(e2e_build_tool spoolcheck -lwinspool) || e2e_die "cannot build spoolcheck"
+runexit=$(e2e_build_tool runexit) || e2e_die "cannot build runexit"
+holdfile=$(e2e_build_tool holdfile) || e2e_die "cannot build holdfile"
+standin=$(e2e_build_tool tallyvue -lshell32) || e2e_die "cannot build the stand-in application"
+drvlib=$E2E_OUT/drvlib.dll
+if [ ! -f "$drvlib" ] || [ "$E2E_DIR/drvlib.c" -nt "$drvlib" ]; then
+  x86_64-w64-mingw32-gcc -O2 -Wall -shared -static -o "$drvlib" "$E2E_DIR/drvlib.c" -Wl,--kill-at ||
+    e2e_die "cannot build the driver library"
+fi
+user=$(id -un)
+
+# new_workstation: a fresh prefix with Trellin installed and seed.sh's workstation, where the Brontal
+# drivers carry their own library (DeletePrinter) and the real tavq.dll, and the printers have per-user
+# settings.
+new_workstation() {
+  e2e_new_prefix
+  e2e_start_wineserver
+  local cdrive app_dir f
+  cdrive=$(e2e_c_drive)
+  app_dir="$cdrive/Program Files/Trellin"
+  mkdir -p "$app_dir" "$cdrive/users/$user/Desktop"
+  cp "$build_dir/Trellin.exe" "$build_dir/tavq.dll" "$app_dir/"
+  for f in "$build_dir"/*_res.dll; do cp "$f" "$app_dir/"; done
+  bash "$E2E_DIR/seed.sh" "$WINEPREFIX" || e2e_die "seeding the workstation failed"
+  DRVDIR="$cdrive/windows/system32/spool/drivers/x64/3"
+  cp "$drvlib" "$DRVDIR/BR4500.DLL"
+  cp "$drvlib" "$DRVDIR/BR7200.DLL"
+  cp "$build_dir/tavq.dll" "$DRVDIR/TAVQ.DLL"
+  # An older build of the companion than the one shipped beside the program.
+  printf 'older build' >>"$DRVDIR/TAVQ.DLL"
+  local reg=$E2E_TMP/traces.reg p
+  {
+    echo 'REGEDIT4'
+    for p in 'Brontal 4500 PS' 'Brontal 7200 Color' 'Brontal 7200 Color (Office 2)' 'Plain PS Printer'; do
+      echo
+      echo "[HKEY_CURRENT_USER\\Printers\\Settings\\$p]"
+      echo '"Paper"="A4"'
+    done
+  } >"$reg"
+  e2e_run 60 regedit /S "Z:${reg//\//\\}" >/dev/null || e2e_die "cannot write the per-user traces"
+}
+
+reg_has() {  # reg_has <key> [value]
+  if [ $# -gt 1 ]; then e2e_run 30 reg query "$1" /v "$2" >/dev/null 2>&1; else e2e_run 30 reg query "$1" >/dev/null 2>&1; fi
+}
+printers() { e2e_run 30 "$spoolcheck" | sed -n 's/^printer \(.*\) attributes=.*/\1/p'; }
+has_printer() { printers | grep -qxF "$1"; }
+lacks_printer() { ! has_printer "$1"; }
+lacks_key() { ! reg_has "$@"; }
+is_pending() { pending | grep -qi "$1"; }
+not_pending() { ! is_pending "$1"; }
+check() {  # check <description> <command...>
+  local what=$1
+  shift
+  if "$@"; then e2e_pass "$what"; else e2e_fail "$what"; fi
+}
+pending() { e2e_run 30 reg query "$SESSION" /v PendingFileRenameOperations 2>/dev/null; }
+
+# start_trellin <command-line rest> <log>: Trellin.exe in the background, its full exit code reported by
+# runexit in <log> ("exit N"); the runexit process id in RUN_PID.
+start_trellin() {
+  RUNEXIT_CMD="$APP${1:+ $1}" e2e_start 180 "$2" "$runexit" 150
+  RUN_PID=$E2E_PID
+}
+# exit_code <log>: the exit code runexit reported, or "none".
+exit_code() { sed -n 's/^exit \([0-9]*\).*/\1/p' "$1" | tr -d '\r' | head -n1 | grep . || echo none; }
+# run_trellin <command-line rest>: runs a command-line removal to its end; its exit code in RUN_RC.
+run_trellin() {
+  local log=$E2E_TMP/run.$RANDOM.log
+  start_trellin "$1" "$log"
+  if e2e_wait_exit "$RUN_PID" 160; then RUN_RC=$(exit_code "$log"); else RUN_RC=none; kill "$RUN_PID" 2>/dev/null; fi
+}
+# start_standin [--no-pid]: the monitoring application running from its program folder.
+start_standin() {
+  local dir f
+  dir="$(e2e_c_drive)/users/$user/Temp/Tallyvue"
+  mkdir -p "$dir"
+  cp "$standin" "$dir/Tallyvue.exe"
+  for f in merrow10.dll merrow_bridge.dll merrow_core.dll merrow_norix.dll Tallyvue.chm; do printf '%s\n' "$f" >"$dir/$f"; done
+  STANDIN_LOG=$E2E_TMP/standin.$RANDOM.log
+  e2e_start 170 "$STANDIN_LOG" "C:\\users\\$user\\Temp\\Tallyvue\\Tallyvue.exe" "$@"
+  STANDIN_PID=$E2E_PID
+  local end=$(( $(e2e_now_ms) + 20000 ))
+  until grep -q '^ready' "$STANDIN_LOG" 2>/dev/null; do
+    if [ "$(e2e_now_ms)" -ge "$end" ] || ! kill -0 "$STANDIN_PID" 2>/dev/null; then return 1; fi
+    sleep 0.1
+  done
+}
+# hold <file in the driver folder>: another program keeps the file open; its pid in HOLD_PID.
+hold() {
+  local log=$E2E_TMP/hold.$RANDOM.log
+  e2e_start 170 "$log" "$holdfile" "C:\\windows\\system32\\spool\\drivers\\x64\\3\\$1" 160
+  HOLD_PID=$E2E_PID
+  local end=$(( $(e2e_now_ms) + 15000 ))
+  until grep -q '^held' "$log" 2>/dev/null; do
+    [ "$(e2e_now_ms)" -ge "$end" ] && return 1
+    sleep 0.1
+  done
+}
+# wait_list <count of lines in list 1002>: polls the main dialog until its printer list has them.
+wait_list() {
+  local end=$(( $(e2e_now_ms) + 20000 ))
+  while :; do
+    DUMP=$(e2e_run 20 "$inspect" "$CAPTION")
+    [ "$(sed -n 's/^list 1002 count //p' <<<"$DUMP")" = "$1" ] && return 0
+    [ "$(e2e_now_ms)" -ge "$end" ] && return 1
+    sleep 0.25
+  done
+}
+
+new_workstation
+echo "== the workstation before"
+printers | sed 's/^/  printer: /'
+
+# ---- 1. a name that matches no printer -------------------------------------------------
+echo "== a name that matches no printer"
+before=$(e2e_run 30 "$spoolcheck")
+run_trellin 'No Such Printer'
+check "Trellin.exe No Such Printer ends with ERROR_INVALID_PRINTER_NAME (got $RUN_RC)" [ "$RUN_RC" = "$ERROR_INVALID_PRINTER_NAME" ]
+check "nothing changed in the spooler" [ "$(e2e_run 30 "$spoolcheck")" = "$before" ]
+
+# ---- 2. the monitoring application cannot be ended: its notice, and nothing removed -----
+echo "== the monitoring application runs without its process id"
+if start_standin --no-pid; then
+  log=$E2E_TMP/refused.log
+  start_trellin 'Brontal 4500 PS' "$log"
+  if wid=$(e2e_wait_window 'Norix Tallyvue' 40); then
+    sleep 0.5
+    e2e_screenshot "$wid" "$SHOTS/removal-companion-notice.png" || true
+    e2e_pass "the companion's notice \"Norix Tallyvue\" appears during the removal"
+    e2e_key "$wid" Return
+  else
+    e2e_fail "no notice \"Norix Tallyvue\"; windows: $(e2e_list_windows | tr '\n' '|')"
+  fi
+  e2e_wait_exit "$RUN_PID" 60 || kill "$RUN_PID" 2>/dev/null
+  rc=$(exit_code "$log")
+  check "the run ends with ERROR_BUSY (got $rc)" [ "$rc" = "$ERROR_BUSY" ]
+  check "the printer is still there" has_printer 'Brontal 4500 PS'
+  check "its data file is still there" [ -f "$DRVDIR/BR4500.PPD" ]
+  check "its registry data is still there" reg_has "$PRINT\\Printers\\Brontal 4500 PS"
+  check "its per-user settings are still there" reg_has 'HKCU\Printers\Settings\Brontal 4500 PS'
+  kill "$STANDIN_PID" 2>/dev/null
+  e2e_wait_exit "$STANDIN_PID" 10 || true
+else
+  e2e_fail "the stand-in application did not start"
+fi
+
+# ---- 3. a driver of its own: everything goes; a file in use waits for the restart --------
+echo "== Trellin.exe Brontal 4500 PS"
+if start_standin && hold BR4500.INI; then
+  run_trellin 'Brontal 4500 PS'
+  check "the run ends with ERROR_SUCCESS_REBOOT_REQUIRED (got $RUN_RC)" [ "$RUN_RC" = "$ERROR_SUCCESS_REBOOT_REQUIRED" ]
+  check "the printer is gone from the spooler" lacks_printer 'Brontal 4500 PS'
+  check "its driver's key is gone" lacks_key "$DRIVERS\Brontal 4500 PS"
+  check "its printer key is gone" lacks_key "$PRINT\Printers\Brontal 4500 PS"
+  check "its per-user settings are gone" lacks_key "HKCU\Printers\Settings\Brontal 4500 PS"
+  for f in BR4500.PPD BRUI.DLL BRHELP.HLP; do
+    check "its file $f is gone" [ ! -e "$DRVDIR/$f" ]
+  done
+  check "PSCRIPT5.DLL, which Plain PS lists too, stays" [ -f "$DRVDIR/PSCRIPT5.DLL" ]
+  check "BR4500.INI, held open, is still there" [ -f "$DRVDIR/BR4500.INI" ]
+  check "BR4500.INI is left for deletion at the restart" is_pending 'BR4500.INI'
+  check "the driver's library deleted the printer" reg_has 'HKCU\Software\Brontal\DriverLibrary' Calls
+  check "the monitoring application was ended" e2e_wait_exit "$STANDIN_PID" 10
+  check "its settings key is gone" lacks_key "HKCU\Software\Norix\Tallyvue"
+  check "its program folder is gone" [ ! -d "$(e2e_c_drive)/users/$user/Temp/Tallyvue" ]
+  check "the driver's tavq.dll is now the shipped one" cmp -s "$DRVDIR/TAVQ.DLL" "$build_dir/tavq.dll"
+  stamp=$(TZ=${TZ:-UTC} date -d '1998-01-01 01:01:01' +%s)
+  check "the driver's tavq.dll is stamped 1998-01-01 01:01:01 (got $(date -d "@$(stat -c %Y "$DRVDIR/TAVQ.DLL")" '+%F %T'))" \
+    [ "$(stat -c %Y "$DRVDIR/TAVQ.DLL")" = "$stamp" ]
+  check "the other printers stay" has_printer 'Plain PS Printer'
+  kill "$HOLD_PID" 2>/dev/null
+else
+  e2e_fail "the stand-in application or the file holder did not start"
+fi
+
+# ---- 4. a shared driver: the printer and its own data go, the driver stays ---------------
+echo "== Trellin.exe Brontal 7200 Color (Office 2)"
+run_trellin 'Brontal 7200 Color (Office 2)'
+check "the run ends with ERROR_SUCCESS (got $RUN_RC)" [ "$RUN_RC" = "$ERROR_SUCCESS" ]
+check "the printer is gone" lacks_printer 'Brontal 7200 Color (Office 2)'
+check "its per-user settings are gone" lacks_key "HKCU\Printers\Settings\Brontal 7200 Color (Office 2)"
+check "the shared driver's key stays" reg_has "$DRIVERS\\Brontal 7200 PCL"
+check "the shared driver's files stay" [ -f "$DRVDIR/BR7200.PPD" ]
+check "the other printer of the driver stays" has_printer 'Brontal 7200 Color'
+
+echo "== the workstation after the command-line removals"
+printers | sed 's/^/  printer: /'
+
+# ---- 5. interactive: select, Delete, the warning, the notice, the restart dialog ---------
+echo "== interactive removal of Brontal 7200 Color"
+log=$E2E_TMP/interactive.log
+start_trellin '' "$log"
+if wid=$(e2e_wait_window "$CAPTION" 30) && wait_list 1; then
+  e2e_screenshot "$wid" "$SHOTS/removal-before.png" || true
+  e2e_click_line "$DUMP" 1002 0
+  e2e_click_control "$DUMP" 1004
+  if warn=$(e2e_wait_window 'WARNING!' 15); then
+    sleep 0.3
+    e2e_screenshot "$warn" "$SHOTS/removal-warning.png" || true
+    wdump=$(e2e_run 20 "$inspect" 'WARNING!')
+    check "the warning names the printer" grep -qF 'Brontal 7200 Color' <<<"$wdump"
+    e2e_key "$warn" Return
+    notice=''
+    end=$(( $(e2e_now_ms) + 10000 ))
+    while [ -z "$notice" ] && [ "$(e2e_now_ms)" -lt "$end" ]; do
+      notice=$(e2e_find_windows 'Reset spooler' | head -n1)
+      [ -n "$(e2e_find_windows 'Reboot System')" ] && break
+      sleep 0.05
+    done
+    if [ -n "$notice" ]; then
+      e2e_screenshot "$notice" "$SHOTS/removal-reset-notice.png" || true
+      e2e_pass "the reset notice is shown while the spooler is reset"
+    else
+      e2e_fail "the reset notice never appeared"
+    fi
+    if reboot=$(e2e_wait_window 'Reboot System' 30); then
+      sleep 0.3
+      e2e_screenshot "$reboot" "$SHOTS/removal-restart.png" || true
+      check "the notice has closed when the restart is offered" [ -z "$(e2e_find_windows 'Reset spooler')" ]
+      e2e_key "$reboot" Escape
+      if wait_list 1 && grep -q '^control 1002 ListBox "" enabled=0 ' <<<"$DUMP"; then
+        e2e_pass "after Cancel the list is filled anew: $(sed -n 's/^list 1002 line 0: //p' <<<"$DUMP")"
+      else
+        e2e_fail "the list after the removal: $(grep '^list 1002' <<<"$DUMP" | tr '\n' '|')"
+      fi
+      e2e_screenshot "$wid" "$SHOTS/removal-after.png" || true
+    else
+      e2e_fail "no restart dialog"
+    fi
+  else
+    e2e_fail "Delete showed no warning"
+  fi
+  e2e_click_control "$DUMP" 1024
+  e2e_wait_exit "$RUN_PID" 20 || { e2e_fail "Exit did not end the program"; kill "$RUN_PID" 2>/dev/null; }
+  check "the interactive run ends with 0 (got $(exit_code "$log"))" [ "$(exit_code "$log")" = 0 ]
+  check "Brontal 7200 Color is gone" lacks_printer 'Brontal 7200 Color'
+  check "its driver's key is gone now" lacks_key "$DRIVERS\Brontal 7200 PCL"
+  check "its data file is gone now" [ ! -e "$DRVDIR/BR7200.PPD" ]
+else
+  e2e_fail "the main dialog did not show the printer list"
+  kill "$RUN_PID" 2>/dev/null
+fi
+
+# ---- 6. the restart answered OK, in a throwaway prefix ----------------------------------
+echo "== the restart answered OK"
+new_workstation
+if hold BR4500.INI; then
+  log=$E2E_TMP/restart.log
+  start_trellin '' "$log"
+  if wid=$(e2e_wait_window "$CAPTION" 30) && wait_list 3; then
+    e2e_click_line "$DUMP" 1002 0
+    e2e_click_control "$DUMP" 1004
+    warn=$(e2e_wait_window 'WARNING!' 15) && e2e_key "$warn" Return
+    if reboot=$(e2e_wait_window 'Reboot System' 40); then
+      e2e_key "$reboot" Return
+      check "OK restarts the machine: every program of the prefix ends" e2e_wait_exit "$RUN_PID" 30
+      check "the program holding BR4500.INI ended with it" e2e_wait_exit "$HOLD_PID" 30
+      WINEPREFIX=$WINEPREFIX timeout 30 wineserver -w 2>/dev/null || true
+      # The next start of the prefix is the restart: the session manager runs the pending deletions.
+      pending >/dev/null
+      check "after the restart BR4500.INI is gone" [ ! -e "$DRVDIR/BR4500.INI" ]
+      check "and nothing is pending any more" not_pending BR4500
+    else
+      e2e_fail "no restart dialog"
+    fi
+  else
+    e2e_fail "the main dialog did not show the printer list"
+  fi
+  kill "$RUN_PID" "$HOLD_PID" 2>/dev/null
+else
+  e2e_fail "the file holder did not start"
+fi
+
+echo "screenshots: $SHOTS/removal-*.png"
+e2e_summary
