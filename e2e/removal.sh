@@ -201,6 +201,8 @@ if start_standin && hold BR4500.INI; then
   check "the driver's library deleted the printer" reg_has 'HKCU\Software\Brontal\DriverLibrary' Calls
   check "the monitoring application was ended" e2e_wait_exit "$STANDIN_PID" 10
   check "its settings key is gone" lacks_key "HKCU\Software\Norix\Tallyvue"
+  check "its autostart value is gone" lacks_key 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' 'Norix Tallyvue'
+  check "its desktop shortcut is gone" [ ! -e "$(e2e_c_drive)/users/$user/Desktop/Tallyvue.lnk" ]
   check "its program folder is gone" [ ! -d "$(e2e_c_drive)/users/$user/Temp/Tallyvue" ]
   check "the driver's tavq.dll is now the shipped one" cmp -s "$DRVDIR/TAVQ.DLL" "$build_dir/tavq.dll"
   stamp=$(TZ=${TZ:-UTC} date -d '1998-01-01 01:01:01' +%s)
