@@ -113,6 +113,61 @@ BOOL CanonicalPath(LPCSTR path, std::vector<CString>& out) {
 
 }  // namespace
 
+namespace {
+
+const char kPrintersKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
+
+// "root|PATH" for the dry run's bookkeeping: upper case, no trailing separator.
+std::string DryTag(HKEY root, const CString& path) {
+    CString upper = path;
+    upper.MakeUpper();
+    std::string tag = std::to_string((unsigned long long)(ULONG_PTR)root) + "|" + (LPCSTR)upper;
+    while (!tag.empty() && tag.back() == '\\')
+        tag.pop_back();
+    return tag;
+}
+
+std::string UpperText(const CString& text) {
+    CString upper = text;
+    upper.MakeUpper();
+    return std::string((LPCSTR)upper);
+}
+
+BOOL IsWindows9x() {
+    OSVERSIONINFOA version;
+    memset(&version, 0, sizeof(version));
+    version.dwOSVersionInfoSize = sizeof(version);
+    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+}  // namespace
+
+void CMachineChanges::ForgetDryRun() {
+    m_dryKeys.clear();
+    m_dryValues.clear();
+    m_dryFiles.clear();
+    m_dryPrinters.clear();
+}
+
+BOOL CMachineChanges::DryGoneKey(HKEY root, const CString& path) const {
+    std::string tag = DryTag(root, path);
+    const size_t bar = tag.find('|');
+    for (;;) {
+        if (m_dryKeys.count(tag))
+            return TRUE;
+        size_t cut = tag.rfind('\\');
+        if (cut == std::string::npos || cut < bar)
+            return FALSE;
+        tag.resize(cut);
+    }
+}
+
+LONG CMachineChanges::OpenKey(CRegKey& key, HKEY root, const CString& path, REGSAM access) {
+    if (m_bDryRun && DryGoneKey(root, path))
+        return ERROR_FILE_NOT_FOUND;
+    return key.Open(root, path, access);
+}
+
 CMachineChanges& CMachineChanges::Get() {
     static CMachineChanges layer;
     return layer;
@@ -127,15 +182,59 @@ void CMachineChanges::Report(ChangeKind kind, ChangeOutcome outcome, DWORD resul
 }
 
 BOOL CMachineChanges::Skip(BOOL allowed, ChangeKind kind, const CString& target, const CString& name, HKEY root) {
+    m_dwSkipCode = ERROR_SUCCESS;
     if (!allowed) {
+        m_dwSkipCode = ERROR_ACCESS_DENIED;
         Report(kind, CHANGE_REFUSED, ERROR_ACCESS_DENIED, target, name, root);
         return TRUE;
     }
     if (m_bDryRun) {
+        switch (kind) {
+        case CHANGE_DELETE_KEY: m_dryKeys.insert(DryTag(root, target)); break;
+        case CHANGE_DELETE_VALUE: m_dryValues.insert(DryTag(root, target) + "|" + UpperText(name)); break;
+        case CHANGE_DELETE_FILE: m_dryFiles.insert(UpperText(target)); break;
+        case CHANGE_DELETE_PRINTER:
+        case CHANGE_DRIVER_DELETE_PRINTER:
+            // The spooler takes the printer's key with it.
+            m_dryPrinters.insert(UpperText(target));
+            m_dryKeys.insert(DryTag(HKEY_LOCAL_MACHINE, kPrintersKey + target));
+            break;
+        default: break;
+        }
         Report(kind, CHANGE_WOULD, ERROR_SUCCESS, target, name, root);
         return TRUE;
     }
+    if (m_pGuard) {
+        ChangeEvent event = {kind, CHANGE_DONE, root, target, name, ERROR_SUCCESS};
+        DWORD veto = m_pGuard->BeforeChange(event);
+        if (veto != ERROR_SUCCESS) {
+            m_dwSkipCode = veto;
+            Report(kind, CHANGE_REFUSED, veto, target, name, root);
+            return TRUE;
+        }
+    }
     return FALSE;
+}
+
+DWORD CMachineChanges::DryRunFileBlocker(ChangeKind kind, const CString& path) {
+    DWORD attributes = GetFileAttributesA(path);
+    DWORD blocker = ERROR_SUCCESS;
+    if (m_dryFiles.count(UpperText(path))) {
+        blocker = ERROR_FILE_NOT_FOUND;
+    } else if (attributes == INVALID_FILE_ATTRIBUTES) {
+        blocker = ResultOf(FALSE);
+    } else if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
+        blocker = ERROR_ACCESS_DENIED;
+    } else {
+        // Opening for deletion changes nothing and meets the same holders the deletion would.
+        CKernelHandle probe(CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+        if (!probe.IsValid())
+            blocker = ResultOf(FALSE);
+    }
+    if (blocker != ERROR_SUCCESS)
+        ReportResult(kind, blocker, path);
+    return blocker;
 }
 
 void CMachineChanges::ReportResult(ChangeKind kind, DWORD result, const CString& target, const CString& name,
@@ -217,7 +316,7 @@ BOOL CMachineChanges::MayDeleteKeyTree(HKEY root, const CString& path) {
 LONG CMachineChanges::DeleteKey(HKEY root, const CString& path, HKEY parent, LPCSTR subKey) {
     BOOL allowed = IsOwnKeyPath(root, path);
     if (Skip(allowed, CHANGE_DELETE_KEY, path, CString(), root))
-        return allowed ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+        return m_dwSkipCode;
     LONG rc = RegDeleteKeyA(parent, subKey);
     ReportResult(CHANGE_DELETE_KEY, (DWORD)rc, path, CString(), root);
     return rc;
@@ -226,8 +325,17 @@ LONG CMachineChanges::DeleteKey(HKEY root, const CString& path, HKEY parent, LPC
 LONG CMachineChanges::DeleteValue(HKEY root, const CString& keyPath, HKEY key, LPCSTR valueName) {
     BOOL allowed = valueName && *valueName;
     CString name = valueName ? valueName : "";
+    if (allowed && m_bDryRun) {
+        LONG missing = m_dryValues.count(DryTag(root, keyPath) + "|" + UpperText(name))
+                           ? ERROR_FILE_NOT_FOUND
+                           : RegQueryValueExA(key, valueName, NULL, NULL, NULL, NULL);
+        if (missing != ERROR_SUCCESS) {
+            ReportResult(CHANGE_DELETE_VALUE, (DWORD)missing, keyPath, name, root);
+            return missing;
+        }
+    }
     if (Skip(allowed, CHANGE_DELETE_VALUE, keyPath, name, root))
-        return allowed ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+        return m_dwSkipCode;
     LONG rc = RegDeleteValueA(key, valueName);
     ReportResult(CHANGE_DELETE_VALUE, (DWORD)rc, keyPath, name, root);
     return rc;
@@ -235,6 +343,8 @@ LONG CMachineChanges::DeleteValue(HKEY root, const CString& keyPath, HKEY key, L
 
 BOOL CMachineChanges::RemoveFile(const CString& path, const CString& dir) {
     BOOL allowed = IsInsideDirectory(path, dir);
+    if (allowed && m_bDryRun && DryRunFileBlocker(CHANGE_DELETE_FILE, path) != ERROR_SUCCESS)
+        return FALSE;
     if (Skip(allowed, CHANGE_DELETE_FILE, path))
         return FALSE;
     DWORD rc = ResultOf(DeleteFileA(path));
@@ -246,6 +356,10 @@ BOOL CMachineChanges::RemoveFile(const CString& path, const CString& dir) {
 
 BOOL CMachineChanges::RemoveFileAtRestart(const CString& path, const CString& dir) {
     BOOL allowed = IsInsideDirectory(path, dir);
+    if (allowed && m_bDryRun && IsWindows9x()) {
+        ReportResult(CHANGE_DELETE_AT_RESTART, ERROR_CALL_NOT_IMPLEMENTED, path);
+        return FALSE;
+    }
     if (Skip(allowed, CHANGE_DELETE_AT_RESTART, path))
         return FALSE;
     DWORD rc = ResultOf(MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
@@ -255,12 +369,29 @@ BOOL CMachineChanges::RemoveFileAtRestart(const CString& path, const CString& di
 
 BOOL CMachineChanges::RemoveFileNowOrAtRestart(const CString& path, const CString& dir) {
     BOOL allowed = IsInsideDirectory(path, dir);
+    if (allowed && m_bDryRun) {
+        // The real run would fail to delete it now and hand it to the restart.
+        DWORD blocker = DryRunFileBlocker(CHANGE_DELETE_FILE, path);
+        if (blocker != ERROR_SUCCESS) {
+            // Windows 9x has no deletion at the restart through MoveFileEx.
+            if (IsWindows9x()) {
+                ReportResult(CHANGE_DELETE_AT_RESTART, ERROR_CALL_NOT_IMPLEMENTED, path);
+                return FALSE;
+            }
+            Skip(TRUE, CHANGE_DELETE_AT_RESTART, path);
+            if (blocker != ERROR_FILE_NOT_FOUND && blocker != ERROR_PATH_NOT_FOUND)
+                m_nDeferred++;
+            return FALSE;
+        }
+    }
     if (Skip(allowed, CHANGE_DELETE_FILE, path))
         return FALSE;
     DWORD rc = ResultOf(DeleteFileA(path));
     ReportResult(CHANGE_DELETE_FILE, rc, path);
     if (rc == ERROR_SUCCESS)
         return TRUE;
+    if (Skip(TRUE, CHANGE_DELETE_AT_RESTART, path))
+        return FALSE;
     DWORD deferred = ResultOf(MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
     ReportResult(CHANGE_DELETE_AT_RESTART, deferred, path);
     // A candidate where no file lies is scheduled all the same, but needs no restart.
@@ -270,6 +401,11 @@ BOOL CMachineChanges::RemoveFileNowOrAtRestart(const CString& path, const CStrin
 }
 
 BOOL CMachineChanges::UpdatePrinter(HANDLE printer, const CString& printerName, DWORD level, BYTE* info) {
+    // A printer the dry run deleted cannot be opened by the real run: its handle is none.
+    if (m_bDryRun && m_dryPrinters.count(UpperText(printerName))) {
+        ReportResult(CHANGE_SET_PRINTER, ERROR_INVALID_HANDLE, printerName);
+        return FALSE;
+    }
     if (Skip(TRUE, CHANGE_SET_PRINTER, printerName))
         return FALSE;
     DWORD rc = ResultOf(SetPrinterA(printer, level, info, 0));
@@ -278,6 +414,11 @@ BOOL CMachineChanges::UpdatePrinter(HANDLE printer, const CString& printerName, 
 }
 
 BOOL CMachineChanges::DeletePrinter(HANDLE printer, const CString& printerName) {
+    // A printer the dry run deleted cannot be opened by the real run: its handle is none.
+    if (m_bDryRun && m_dryPrinters.count(UpperText(printerName))) {
+        ReportResult(CHANGE_DELETE_PRINTER, ERROR_INVALID_HANDLE, printerName);
+        return FALSE;
+    }
     if (Skip(TRUE, CHANGE_DELETE_PRINTER, printerName))
         return FALSE;
     DWORD rc = ResultOf(::DeletePrinter(printer));
@@ -312,8 +453,11 @@ int CMachineChanges::DriverDeletePrinter(const CString& libraryPath, CPrinterHan
 
 int CMachineChanges::CallCompanion(const CString& libraryPath, LPCSTR exportName, BOOL* called) {
     *called = FALSE;
-    if (Skip(TRUE, CHANGE_CALL_COMPANION, libraryPath, exportName))
+    if (Skip(TRUE, CHANGE_CALL_COMPANION, libraryPath, exportName)) {
+        // A dry run goes on as after a call that succeeded, so the steps after it are reported too.
+        *called = m_bDryRun && m_dwSkipCode == ERROR_SUCCESS;
         return 1;
+    }
     CLibrary library;
     if (!library.Load(libraryPath)) {
         ReportResult(CHANGE_CALL_COMPANION, ResultOf(FALSE), libraryPath, exportName);
@@ -335,7 +479,7 @@ int CMachineChanges::CallCompanion(const CString& libraryPath, LPCSTR exportName
 BOOL CMachineChanges::CopyFileOver(const CString& source, const CString& target, const CString& dir) {
     BOOL allowed = IsInsideDirectory(target, dir);
     if (Skip(allowed, CHANGE_COPY_FILE, target, source))
-        return FALSE;
+        return m_bDryRun && allowed && m_dwSkipCode == ERROR_SUCCESS;
     DWORD rc = ResultOf(CopyFileA(source, target, FALSE));
     ReportResult(CHANGE_COPY_FILE, rc, target, source);
     return rc == ERROR_SUCCESS;
@@ -344,7 +488,7 @@ BOOL CMachineChanges::CopyFileOver(const CString& source, const CString& target,
 BOOL CMachineChanges::SetFileTimes(const CString& path, const CString& dir, const FILETIME& time) {
     BOOL allowed = IsInsideDirectory(path, dir);
     if (Skip(allowed, CHANGE_SET_FILE_TIMES, path))
-        return FALSE;
+        return m_bDryRun && allowed && m_dwSkipCode == ERROR_SUCCESS;
     CKernelHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, NULL));
     DWORD rc = file.IsValid() ? ResultOf(SetFileTime(file, &time, &time, &time)) : ResultOf(FALSE);

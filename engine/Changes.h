@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <set>
+#include <string>
+
 #include "afx/afxhandles.h"
 #include "afx/afxstr.h"
 
@@ -44,6 +47,14 @@ public:
     virtual void OnChange(const ChangeEvent& event) = 0;
 };
 
+// Sees each change before it is made (never a refused one, never in a dry run); a nonzero code stops the
+// change, which is then reported as refused with that code.
+class IChangeGuard {
+public:
+    virtual ~IChangeGuard() {}
+    virtual DWORD BeforeChange(const ChangeEvent& event) = 0;
+};
+
 class CMachineChanges {
 public:
     // The process's one layer.
@@ -51,18 +62,31 @@ public:
 
     // The observer sees every change, refusal and dry-run step; NULL for none. Not owned.
     void SetObserver(IChangeObserver* observer) { m_pObserver = observer; }
-    void SetDryRun(BOOL dryRun) { m_bDryRun = dryRun; }
+    IChangeObserver* Observer() const { return m_pObserver; }
+    // The guard asked before every change; NULL for none. Not owned.
+    void SetGuard(IChangeGuard* guard) { m_pGuard = guard; }
+    // Starting or ending a dry run forgets what an earlier one would have deleted.
+    void SetDryRun(BOOL dryRun) {
+        m_bDryRun = dryRun;
+        ForgetDryRun();
+    }
     BOOL IsDryRun() const { return m_bDryRun; }
 
     // ---- registry. `root` and `path` name the key for the fences and the report; the change
     // itself is made through `parent` and `subKey`, which must name the same key.
     // FALSE, reported as refused, when a tree at root\path must not be deleted.
     BOOL MayDeleteKeyTree(HKEY root, const CString& path);
-    // RegDeleteKeyA(parent, subKey); the API's code, ERROR_ACCESS_DENIED when fenced off, 0 in a dry run.
+    // RegDeleteKeyA(parent, subKey); the API's code, ERROR_ACCESS_DENIED when fenced off, 0 in a dry run,
+    // the guard's code when it stopped the change.
     LONG DeleteKey(HKEY root, const CString& path, HKEY parent, LPCSTR subKey);
     // RegDeleteValueA(key, valueName) on the open key root\keyPath; an empty value name (the key's
-    // default value) is refused.
+    // default value) is refused. A dry run reports a missing value as the real deletion would fail.
     LONG DeleteValue(HKEY root, const CString& keyPath, HKEY key, LPCSTR valueName);
+
+    // Opens root\path for a step that reads or walks what it deletes. In a dry run a key the run has
+    // already deleted (or one below it, or a printer's key whose printer it deleted) is missing, as the
+    // real run would find it: ERROR_FILE_NOT_FOUND.
+    LONG OpenKey(CRegKey& key, HKEY root, const CString& path, REGSAM access);
 
     // ---- files. `dir` is the folder the file must lie in (after "." and ".." are folded).
     BOOL RemoveFile(const CString& path, const CString& dir);
@@ -83,9 +107,9 @@ public:
     // ---- the companion library and the driver's copy of it.
     // Loads the library, calls its export `exportName` (no arguments, int result) and unloads it.
     // `called` tells whether the export ran; its result, or 1 when it did not run (a dry run loads
-    // nothing and reports what it would call).
+    // nothing, reports what it would call and answers as a call that succeeded: `called` TRUE, 1).
     int CallCompanion(const CString& libraryPath, LPCSTR exportName, BOOL* called);
-    // CopyFileA(source, target, FALSE) over a file inside `dir`.
+    // CopyFileA(source, target, FALSE) over a file inside `dir`; TRUE in a dry run when it would be made.
     BOOL CopyFileOver(const CString& source, const CString& target, const CString& dir);
     // Sets creation, access and write time of a file inside `dir` to `time` (UTC).
     BOOL SetFileTimes(const CString& path, const CString& dir, const FILETIME& time);
@@ -114,13 +138,26 @@ private:
     CMachineChanges() {}
     void Report(ChangeKind kind, ChangeOutcome outcome, DWORD result, const CString& target,
                 const CString& name = CString(), HKEY root = NULL);
-    // Reports a refusal or a dry-run step; TRUE when the change must not be made.
+    // Reports a refusal, a dry-run step or the guard's veto; TRUE when the change must not be made, with
+    // the code to return in m_dwSkipCode (0 for a dry-run step).
     BOOL Skip(BOOL allowed, ChangeKind kind, const CString& target, const CString& name = CString(),
               HKEY root = NULL);
     void ReportResult(ChangeKind kind, DWORD result, const CString& target, const CString& name = CString(),
                       HKEY root = NULL);
 
+    // In a dry run: the code a deletion of the file would fail with (it is missing, read-only or in
+    // use), reported as the real run would report it; 0 when it would go.
+    DWORD DryRunFileBlocker(ChangeKind kind, const CString& path);
+
+    // What a dry run has deleted so far, upper-cased: "root|PATH" keys, "root|PATH|NAME" values, file
+    // paths and printer names; later steps of the dry run find them gone.
+    BOOL DryGoneKey(HKEY root, const CString& path) const;
+    void ForgetDryRun();
+    std::set<std::string> m_dryKeys, m_dryValues, m_dryFiles, m_dryPrinters;
+
     IChangeObserver* m_pObserver = NULL;
+    IChangeGuard* m_pGuard = NULL;
+    DWORD m_dwSkipCode = ERROR_SUCCESS;
     BOOL m_bDryRun = FALSE;
     int m_nDeferred = 0;
 };

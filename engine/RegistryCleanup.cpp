@@ -129,7 +129,7 @@ LONG CPrinterEntry::DeleteKeyTree(HKEY root, CString path) {
     };
     std::vector<std::unique_ptr<Level>> levels;
     std::unique_ptr<Level> top(new Level);
-    LONG rc = top->key.Open(root, path, kTreeAccess);
+    LONG rc = Changes().OpenKey(top->key, root, path, kTreeAccess);
     if (rc != ERROR_SUCCESS)
         return rc;
     top->name = path;
@@ -182,7 +182,7 @@ namespace {
 // A tree that is only deleted when it opens with full access; FALSE when it does not.
 BOOL DeleteTreeIfPresent(CPrinterEntry& entry, HKEY root, const CString& path) {
     CRegKey probe;
-    if (probe.Open(root, path, KEY_ALL_ACCESS) != ERROR_SUCCESS)
+    if (Changes().OpenKey(probe, root, path, KEY_ALL_ACCESS) != ERROR_SUCCESS)
         return FALSE;
     entry.DeleteKeyTree(root, path);
     return TRUE;
@@ -193,7 +193,7 @@ void DeleteValues(HKEY root, const CString& keyPath, const CString& first, const
     if (first.IsEmpty() && second.IsEmpty())
         return;
     CRegKey key;
-    if (key.Open(root, keyPath, KEY_ALL_ACCESS) != ERROR_SUCCESS)
+    if (Changes().OpenKey(key, root, keyPath, KEY_ALL_ACCESS) != ERROR_SUCCESS)
         return;
     if (!first.IsEmpty())
         Changes().DeleteValue(root, keyPath, key, first);
@@ -246,12 +246,12 @@ void CPrinterEntry::DeleteAllRegistryEntries(int bDriverShared, int bOnlyBrontal
             const CString cached = CString(kLanManServers) + server + "\\Printers\\" + queue;
             CRegKey data;
             CString location;
-            if (data.Open(HKEY_LOCAL_MACHINE, cached + "\\PrinterDriverData", KEY_ALL_ACCESS) == ERROR_SUCCESS &&
+            if (Changes().OpenKey(data, HKEY_LOCAL_MACHINE, cached + "\\PrinterDriverData", KEY_ALL_ACCESS) == ERROR_SUCCESS &&
                 ReadText(data, kLocationValue, 200, location)) {
                 DeleteKeyTree(HKEY_LOCAL_MACHINE, location);
                 CRegKey user;
                 CString infoFile;
-                if (user.Open(HKEY_CURRENT_USER, location, KEY_ALL_ACCESS) == ERROR_SUCCESS &&
+                if (Changes().OpenKey(user, HKEY_CURRENT_USER, location, KEY_ALL_ACCESS) == ERROR_SUCCESS &&
                     ReadText(user, "ExtInfofileName", 260, infoFile)) {
                     CString extra;
                     if (ScanExtInfoFile(infoFile, P, extra))
@@ -267,7 +267,7 @@ void CPrinterEntry::DeleteAllRegistryEntries(int bDriverShared, int bOnlyBrontal
         if (printerNamed) {
             CRegKey data;
             CString location;
-            if (data.Open(HKEY_LOCAL_MACHINE, CString(kPrinterSets[0]) + P + "\\PrinterDriverData", KEY_ALL_ACCESS) ==
+            if (Changes().OpenKey(data, HKEY_LOCAL_MACHINE, CString(kPrinterSets[0]) + P + "\\PrinterDriverData", KEY_ALL_ACCESS) ==
                     ERROR_SUCCESS &&
                 ReadText(data, kLocationValue, 200, location)) {
                 DeleteKeyTree(HKEY_LOCAL_MACHINE, location);
