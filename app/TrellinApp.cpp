@@ -1,10 +1,19 @@
 // The application object, the command-line split and the process-wide objects, in their construction order.
 #include "app/TrellinApp.h"
 
+#include <stdio.h>
 #include <string.h>
 
+#include <vector>
+
+#include "engine/Backup.h"
+#include "engine/Changes.h"
+#include "engine/PrinterList.h"
+#include "engine/RunLog.h"
+#include "lang/langres.h"
 #include "ui/Language.h"
 #include "ui/UninstallDlg.h"
+#include "ui/resource.h"
 
 CUninstallApp theApp;
 CString g_strLangLib;
@@ -43,6 +52,116 @@ int SplitCommandLine(LPCSTR commandLine, CString names[MAX_CMDLINE_PRINTERS]) {
     return count;
 }
 
+namespace {
+
+BOOL IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// The value after "/log:" or "/backup:" at commandLine[at]: up to the next blank, or between quotes.
+// FALSE when it is empty or its quote is not closed.
+BOOL ReadOptionValue(LPCSTR commandLine, int& at, CString& value) {
+    if (commandLine[at] == '"') {
+        LPCSTR close = strchr(commandLine + at + 1, '"');
+        if (!close)
+            return FALSE;
+        value = CString(commandLine + at + 1).Left((int)(close - commandLine) - at - 1);
+        at = (int)(close - commandLine) + 1;
+        // A quote closes the value only at the token's end.
+        if (commandLine[at] != '\0' && !IsBlank(commandLine[at]))
+            return FALSE;
+    } else {
+        int end = at;
+        while (commandLine[end] != '\0' && !IsBlank(commandLine[end]))
+            end++;
+        value = CString(commandLine + at).Left(end - at);
+        at = end;
+    }
+    return !value.IsEmpty();
+}
+
+BOOL StartsWithNoCase(LPCSTR text, LPCSTR prefix) {
+    return _strnicmp(text, prefix, strlen(prefix)) == 0;
+}
+
+DWORD UsageError(CommandLineOptions& options, const CString& text) {
+    options.error = ERROR_INVALID_PARAMETER;
+    options.errorText = text;
+    return options.error;
+}
+
+LPCSTR OsFamilyName(int family) {
+    switch (family) {
+    case OS_FAMILY_9X: return "9x";
+    case OS_FAMILY_NT: return "nt";
+    case OS_FAMILY_NT5: return "nt5";
+    }
+    return "unknown";
+}
+
+// The program's version, string 1 of its own resources, without the blanks around it.
+CString ProgramVersion() {
+    char text[64] = "";
+    LoadStringA(AfxGetInstanceHandle(), IDS_VERSION, text, sizeof(text));
+    CString version = text;
+    version.TrimLeft();
+    version.TrimRight();
+    return version;
+}
+
+void LogOutcome(DWORD exitCode) {
+    RunLog().Write(CJsonLine().Text("event", "outcome").Number("exit_code", (long long)exitCode));
+}
+
+}  // namespace
+
+DWORD ParseCommandLine(LPCSTR commandLine, CommandLineOptions& options) {
+    options = CommandLineOptions();
+    int at = 0;
+    for (;;) {
+        while (IsBlank(commandLine[at]))
+            at++;
+        LPCSTR token = commandLine + at;
+        if (*token != '/')
+            break;
+        int end = at;
+        while (commandLine[end] != '\0' && !IsBlank(commandLine[end]))
+            end++;
+        const CString word = CString(token).Left(end - at);
+        if (word == "/?") {
+            if (options.usage)
+                return UsageError(options, "option given twice: /?");
+            options.usage = TRUE;
+            at = end;
+        } else if (_stricmp(word, "/whatif") == 0) {
+            if (options.whatIf)
+                return UsageError(options, "option given twice: /whatif");
+            options.whatIf = TRUE;
+            at = end;
+        } else if (StartsWithNoCase(token, "/log:")) {
+            if (options.log)
+                return UsageError(options, "option given twice: /log");
+            at += 5;
+            if (!ReadOptionValue(commandLine, at, options.logPath))
+                return UsageError(options, "/log needs a path");
+            options.log = TRUE;
+        } else if (StartsWithNoCase(token, "/backup:")) {
+            if (options.backup)
+                return UsageError(options, "option given twice: /backup");
+            at += 8;
+            if (!ReadOptionValue(commandLine, at, options.backupFolder))
+                return UsageError(options, "/backup needs a folder");
+            options.backup = TRUE;
+        } else {
+            return UsageError(options, "unknown option: " + word);
+        }
+    }
+    options.names = commandLine + at;
+    if (options.whatIf && !options.usage && CountCommandLineNames(options.names) == 0)
+        return UsageError(options, "/whatif needs printer names");
+    return ERROR_SUCCESS;
+}
+
 DWORD CombineExitCodes(DWORD sofar, DWORD next) {
     if (sofar != ERROR_SUCCESS && sofar != ERROR_SUCCESS_REBOOT_REQUIRED)
         return sofar;
@@ -55,26 +174,130 @@ BOOL CUninstallApp::InitInstance() {
     Enable3dControls();
     m_nExitCode = ERROR_SUCCESS;
 
-    if (strcmp(m_lpCmdLine, "") == 0) {
-        CUninstallDlg dlg(NULL, 0, CString());
-        dlg.DoModal();
+    // Without a leading "/" the command line is the names, exactly as before there were options.
+    const LPCSTR firstChar = m_lpCmdLine + strspn(m_lpCmdLine, " \t");
+    if (*firstChar != '/') {
+        RunRemovals(m_lpCmdLine);
         return FALSE;
     }
 
+    CommandLineOptions options;
+    ParseCommandLine(m_lpCmdLine, options);
+    if (options.log) {
+        // Nothing is removed that the log would not record.
+        if (RunLog().Open(options.logPath) != ERROR_SUCCESS) {
+            m_nExitCode = options.error != ERROR_SUCCESS ? options.error : EXIT_LOG_UNUSABLE;
+            return FALSE;
+        }
+    }
+    int xpMark = -1;
+    std::vector<CString> names;
+    if (options.error == ERROR_SUCCESS) {
+        CString split[MAX_CMDLINE_PRINTERS];
+        const int count = SplitCommandLine(options.names, split);
+        for (int i = 0; i < count; ++i) {
+            split[i].TrimLeft();
+            split[i].TrimRight();
+            names.push_back(split[i]);
+        }
+    }
+    std::vector<CString> given;
+    if (options.usage)
+        given.push_back("/?");
+    if (options.whatIf)
+        given.push_back("/whatif");
+    if (options.log)
+        given.push_back("/log:" + options.logPath);
+    if (options.backup)
+        given.push_back("/backup:" + options.backupFolder);
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    char stamp[64];
+    sprintf(stamp, "%04u-%02u-%02uT%02u:%02u:%02uZ", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+            now.wSecond);
+    RunLog().Write(CJsonLine()
+                       .Text("event", "run")
+                       .Text("time", stamp)
+                       .Text("version", ProgramVersion())
+                       .Text("os", OsFamilyName(DetectOsFamily(&xpMark)))
+                       .Text("mode", options.usage ? "usage" : options.whatIf ? "whatif" : "remove")
+                       .Texts("names", names)
+                       .Texts("options", given));
+
+    if (options.error != ERROR_SUCCESS) {
+        RunLog().Write(CJsonLine().Text("event", "usage_error").Text("reason", options.errorText));
+        m_nExitCode = options.error;
+    } else if (options.usage) {
+        ShowUsage();
+    } else {
+        CRemovalBackup backup;
+        DWORD ready = ERROR_SUCCESS;
+        if (options.backup && !options.whatIf) {
+            ready = backup.Begin(options.backupFolder);
+            RunLog().Write(CJsonLine()
+                               .Text("event", "backup")
+                               .Text("folder", options.backupFolder)
+                               .Number("result", (long long)ready));
+            if (ready == ERROR_SUCCESS)
+                Changes().SetGuard(&backup);
+        }
+        if (ready != ERROR_SUCCESS) {
+            m_nExitCode = EXIT_BACKUP_UNUSABLE;
+        } else {
+            Changes().SetDryRun(options.whatIf);
+            RunRemovals(options.names);
+            Changes().SetDryRun(FALSE);
+            Changes().SetGuard(NULL);
+            // A change the backup could not save was not made: the run did not do all it was asked.
+            if (options.backup && backup.Failed())
+                m_nExitCode = EXIT_BACKUP_UNUSABLE;
+        }
+    }
+    LogOutcome(m_nExitCode);
+    RunLog().Close();
+    return FALSE;
+}
+
+void CUninstallApp::ShowUsage() {
+    char language[200] = "";
+    if (!GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SENGLANGUAGE, language, sizeof(language)))
+        language[0] = '\0';
+    CUninstallDlg chooser(NULL, 1, CString());
+    chooser.SelectLanguage(language);
+    HMODULE lib = LoadLibraryA(g_strLangLib);
+    // The usage is longer than the dialogs' texts: its own buffer.
+    std::vector<char> text(4096, '\0');
+    if (lib)
+        LoadStringA(lib, IDS_USAGE, text.data(), (int)text.size());
+    char caption[200] = "";
+    if (lib)
+        LoadStringA(lib, IDS_MAIN_CAPTION, caption, sizeof(caption));
+    MessageBoxA(NULL, text.data(), caption, MB_OK | MB_ICONINFORMATION);
+    if (lib)
+        FreeLibrary(lib);
+    m_nExitCode = ERROR_SUCCESS;
+}
+
+void CUninstallApp::RunRemovals(const CString& commandLine) {
+    if (commandLine.IsEmpty()) {
+        CUninstallDlg dlg(NULL, 0, CString());
+        dlg.DoModal();
+        return;
+    }
+
     CString names[MAX_CMDLINE_PRINTERS];
-    int count = SplitCommandLine(m_lpCmdLine, names);
+    int count = SplitCommandLine(commandLine, names);
     for (int i = 0; i < count; ++i) {
         CString name = names[i];
         name.TrimLeft();
         name.TrimRight();
         CUninstallDlg dlg(NULL, 1, name);
-        if (dlg.DoModal() == -1)
-            m_nExitCode = CombineExitCodes(m_nExitCode, ERROR_CAN_NOT_COMPLETE);
-        else
-            m_nExitCode = CombineExitCodes(m_nExitCode, dlg.m_nExitCode);
+        const DWORD outcome = dlg.DoModal() == -1 ? (DWORD)ERROR_CAN_NOT_COMPLETE : dlg.m_nExitCode;
+        m_nExitCode = CombineExitCodes(m_nExitCode, outcome);
+        RunLog().Write(
+            CJsonLine().Text("event", "printer_outcome").Text("name", name).Number("exit_code", (long long)outcome));
     }
     // Names past the fifth are not removed: the caller must hear of it.
-    if (CountCommandLineNames(m_lpCmdLine) > MAX_CMDLINE_PRINTERS)
+    if (CountCommandLineNames(commandLine) > MAX_CMDLINE_PRINTERS)
         m_nExitCode = CombineExitCodes(m_nExitCode, ERROR_BAD_ARGUMENTS);
-    return FALSE;
 }

@@ -17,11 +17,41 @@ public:
     int ExitInstance() override { return (int)m_nExitCode; }
 
     DWORD m_nExitCode = 0;
+
+private:
+    // Runs the named printers' removals (or the interactive dialog when there are none).
+    void RunRemovals(const CString& names);
+    // Shows the usage in the user's language.
+    void ShowUsage();
 };
 
 // Combines the outcome of one more command-line run into the run's exit code: the first failure
 // wins over a needed restart, which wins over success.
 DWORD CombineExitCodes(DWORD sofar, DWORD next);
+
+// The leading options of a command line, each a blank-separated token before the names:
+// "/?", "/whatif", "/log:<path>", "/backup:<folder>"; a path with blanks is quoted ("/log:"C:\a b\x.log"").
+struct CommandLineOptions {
+    BOOL usage = FALSE;
+    BOOL whatIf = FALSE;
+    BOOL log = FALSE;
+    CString logPath;
+    BOOL backup = FALSE;
+    CString backupFolder;
+    // Everything from the first token that is not a known option on, as the names are read without options.
+    CString names;
+    // ERROR_INVALID_PARAMETER for an option given twice, an unknown "/" token before the names, an option
+    // without its value or an unclosed quote, and "/whatif" without names; else 0.
+    DWORD error = ERROR_SUCCESS;
+    CString errorText;  // what was wrong, for the log
+};
+// Reads the leading options of `commandLine`; its result is options.error.
+DWORD ParseCommandLine(LPCSTR commandLine, CommandLineOptions& options);
+
+// Exit codes of the options themselves.
+#define EXIT_USAGE_ERROR ERROR_INVALID_PARAMETER  // 87: the command line could not be read
+#define EXIT_LOG_UNUSABLE ERROR_OPEN_FAILED       // 110: the log file could not be opened
+#define EXIT_BACKUP_UNUSABLE ERROR_CANNOT_MAKE    // 82: the backup could not be written
 
 // Splits a command line at ',' into at most MAX_CMDLINE_PRINTERS names (untrimmed) and returns
 // how many slots it filled. An empty rest after the last ',' ends the split without a name.

@@ -6,6 +6,7 @@
 
 #include "afx/afxhandles.h"
 #include "engine/Changes.h"
+#include "engine/RunLog.h"
 
 namespace {
 
@@ -90,6 +91,7 @@ RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CStri
     const int shared = DriverNameMatch(list, printerName);
     Log(detailedLog, "After calling driver name match \n ");
     if (shared == 1) {
+        RunLog().Decisions(list, target, shared, IsOnlyBrontalPrinter(list));
         Log(detailedLog, "Before calling DeleteAllRegistryEntries \n ");
         target.DeleteAllRegistryEntries(1, IsOnlyBrontalPrinter(list));
         Log(detailedLog, "After calling DeleteAllRegistryEntries \n ");
@@ -97,6 +99,7 @@ RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CStri
         Log(detailedLog, "Before calling Markfilestodelete \n ");
         Markfilestodelete(list, printerName);
         Log(detailedLog, "After  calling Markfilestodelete, before deleting tallyvue \n ");
+        RunLog().Decisions(list, target, shared, IsOnlyBrontalPrinter(list));
         if (target.RunCompanionRemover() == 0)
             return REMOVAL_COMPANION_REFUSED;
         target.DeletePrinterViaDriver();

@@ -3,6 +3,7 @@
 
 #include "afx/afxhandles.h"
 #include "engine/Changes.h"
+#include "engine/RunLog.h"
 
 namespace {
 
@@ -24,8 +25,14 @@ BOOL RequestSpoolerStop() {
     if (!OpenSpooler(manager, service))
         return FALSE;
     Changes().RequestServiceStop(service, kSpooler);
+    // A dry run never sees it stopped, yet the real run's cycle starts it again: say so.
+    if (Changes().IsDryRun())
+        Changes().RequestServiceStart(service, kSpooler);
     SERVICE_STATUS status;
-    return QueryServiceStatus(service, &status);
+    if (!QueryServiceStatus(service, &status))
+        return FALSE;
+    RunLog().SpoolerStateSeen(status.dwCurrentState);
+    return TRUE;
 }
 
 SpoolerTick PollSpooler() {
@@ -33,6 +40,7 @@ SpoolerTick PollSpooler() {
     SERVICE_STATUS status;
     if (!OpenSpooler(manager, service) || !QueryServiceStatus(service, &status))
         return SPOOLER_UNKNOWN;
+    RunLog().SpoolerStateSeen(status.dwCurrentState);
     if (status.dwCurrentState == SERVICE_STOPPED) {
         // A dry run never stopped it; should it be stopped all the same, starting it is no change of ours.
         return Changes().RequestServiceStart(service, kSpooler) || Changes().IsDryRun() ? SPOOLER_START_REQUESTED

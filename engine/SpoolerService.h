@@ -15,5 +15,6 @@ enum SpoolerTick {
     SPOOLER_PENDING,          // any other state: look again at the next tick
 };
 
-// One poll of the spooler service: reads its state and, when it is stopped, asks it to start.
+// One poll of the spooler service: reads its state and, when it is stopped, asks it to start. The state
+// read goes to the run log's spooler cycle.
 SpoolerTick PollSpooler();

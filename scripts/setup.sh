@@ -3,7 +3,7 @@
 set -euo pipefail
 pkgs=(cmake ninja-build g++ make googletest libgtest-dev libgmock-dev
       mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-      wine wine64 fonts-wine xvfb xdotool x11-utils imagemagick fonts-liberation fonts-ipafont-gothic fontconfig file util-linux coreutils)
+      wine wine64 fonts-wine xvfb xdotool x11-utils imagemagick fonts-liberation fonts-ipafont-gothic fontconfig file util-linux coreutils jq)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -9,6 +9,7 @@
 #include "engine/Changes.h"
 #include "engine/PrinterList.h"
 #include "engine/Removal.h"
+#include "engine/RunLog.h"
 #include "engine/SpoolerService.h"
 #include "lang/langres.h"
 #include "ui/Language.h"
@@ -132,12 +133,16 @@ BOOL CUninstallDlg::OnInitDialog() {
 
 void CUninstallDlg::FinishSpoolerCycle() {
     const DWORD start = GetTickCount();
+    const char* outcome = "timeout";
     while (GetTickCount() - start < kSpoolerCycleWaitMs) {
         SpoolerTick tick = PollSpooler();
-        if (tick == SPOOLER_RUNNING || tick == SPOOLER_START_REFUSED)
+        if (tick == SPOOLER_RUNNING || tick == SPOOLER_START_REFUSED) {
+            outcome = tick == SPOOLER_RUNNING ? "running" : "start_refused";
             break;
+        }
         Sleep(250);
     }
+    RunLog().SpoolerCycleEnds(outcome);
     m_nPendingEvent = 0;
 }
 
@@ -157,6 +162,8 @@ void CUninstallDlg::WaitForSpoolerCycle() {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+    if (m_nPendingEvent != 0)
+        RunLog().SpoolerCycleEnds("timeout");
 }
 
 void CUninstallDlg::OnSetFont(CFont* font) {
@@ -290,8 +297,11 @@ BOOL CUninstallDlg::OnSetCursor(CWnd* wnd, UINT hitTest, UINT message) {
 }
 
 int CUninstallDlg::StopSpooler(UINT eventId) {
-    if (!RequestSpoolerStop())
+    RunLog().SpoolerCycleBegins(eventId == SPOOLER_EVENT_REMOVAL ? "after_removal" : "before_enumeration");
+    if (!RequestSpoolerStop()) {
+        RunLog().SpoolerCycleEnds("not_stopped");
         return 0;
+    }
     m_bSpoolerStopIssued = 1;
     if (eventId != 0) {
         ::SetTimer(m_hWnd, eventId, 1000, NULL);
@@ -314,6 +324,7 @@ void CUninstallDlg::OnTimer(UINT_PTR eventId) {
         m_bSpoolerStopIssued = 1;
         m_nPendingEvent = 0;
         m_bCycleAbandoned = TRUE;
+        RunLog().SpoolerCycleEnds("start_refused");
         return;
     case SPOOLER_RUNNING:
         if (m_bSpoolerStopIssued == 1)
@@ -325,6 +336,7 @@ void CUninstallDlg::OnTimer(UINT_PTR eventId) {
     ::KillTimer(m_hWnd, eventId);
     if (m_nPendingEvent == eventId)
         m_nPendingEvent = 0;
+    RunLog().SpoolerCycleEnds("running");
     if (eventId == SPOOLER_EVENT_REMOVAL) {
         if (!m_bCmdLine) {
             FillPrinterList();
@@ -408,9 +420,19 @@ int CUninstallDlg::OnDeleteCmdline() {
     }
     if (m_printerList.IsEmpty()) {
         m_nExitCode = m_bListArrived ? ERROR_INVALID_PRINTER_NAME : ERROR_SERVICE_REQUEST_TIMEOUT;
+        RunLog().Write(CJsonLine()
+                           .Text("event", "printer")
+                           .Text("name", m_strCmdPrinter)
+                           .Bool("found", FALSE)
+                           .Bool("list_arrived", m_bListArrived));
         return 0;
     }
     CPrinterEntry* target = FindPrinterEntry(m_strCmdPrinter);
+    CJsonLine found;
+    found.Text("event", "printer").Text("name", m_strCmdPrinter).Bool("found", target != NULL);
+    if (target)
+        found.Text("driver", target->m_strDriverName).Bool("brontal", target->IsBrontalDriver() != 0);
+    RunLog().Write(found);
     if (!target) {
         OutputDebugStringA("remove is 0 returning \n");
         m_nExitCode = ERROR_INVALID_PRINTER_NAME;

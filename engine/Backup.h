@@ -1,0 +1,46 @@
+// The backup of a removal: before each change, what it removes goes to a folder with a script that puts it back.
+#pragma once
+
+#include <windows.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "afx/afxstr.h"
+#include "engine/Changes.h"
+
+// The printers' keys, where a printer deleted through the spooler or its driver is kept.
+extern const char kPrintersKeyPath[];
+
+// Layout of the folder: "registry.reg" (REGEDIT4, every key tree and value before its deletion),
+// "files\<drive>\<path>" (every file before its deletion or replacement) and "restore.cmd".
+class CRemovalBackup : public IChangeGuard {
+public:
+    // Creates the folder (and the folders above it), the registry file and restore.cmd; the API's code.
+    // A folder that already holds a backup is refused (ERROR_FILE_EXISTS): it is never overwritten.
+    DWORD Begin(const CString& folder);
+    // Saves what the change removes; the code of what could not be written, else 0.
+    DWORD BeforeChange(const ChangeEvent& event) override;
+    // Whether a save failed (its change was then not made).
+    BOOL Failed() const { return m_bFailed; }
+
+    // REGEDIT4 text of one value: `"name"=...` with the value's type and bytes kept exactly.
+    static CString RegValueLine(const CString& name, DWORD type, const BYTE* data, DWORD size);
+
+private:
+    DWORD SaveKeyTree(HKEY root, const CString& path);
+    DWORD SaveValue(HKEY root, const CString& path, const CString& name);
+    DWORD SaveFile(const CString& path);
+    DWORD AppendRegistry(const CString& text);
+    DWORD WriteRestoreScript();
+    // Whether `path` under `root`, or a key above it, has been saved whole already.
+    BOOL TreeSaved(HKEY root, const CString& path) const;
+
+    CString m_strFolder;
+    BOOL m_bFailed = FALSE;
+    std::set<std::string> m_trees;   // "root|PATH" upper-cased
+    std::set<std::string> m_values;  // "root|PATH|NAME" upper-cased
+    std::set<std::string> m_saved;   // upper-cased file paths
+    std::vector<CString> m_files;    // saved file paths, in order
+};

@@ -1,0 +1,296 @@
+// The run log: JSON Lines appended to the file the command line names, fed by the change layer and the run.
+#include "engine/RunLog.h"
+
+#include <stdio.h>
+
+#include <vector>
+
+namespace {
+
+// `text` from the ANSI code page to UTF-8; bytes that form no character come out as the code page's
+// default character.
+std::vector<char> ToUtf8(const CString& text) {
+    std::vector<char> out;
+    const int length = text.GetLength();
+    if (length == 0)
+        return out;
+    const int wide = MultiByteToWideChar(CP_ACP, 0, text, length, NULL, 0);
+    if (wide <= 0)
+        return out;
+    std::vector<WCHAR> chars((size_t)wide);
+    if (MultiByteToWideChar(CP_ACP, 0, text, length, chars.data(), wide) != wide)
+        return out;
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, chars.data(), wide, NULL, 0, NULL, NULL);
+    if (bytes <= 0)
+        return out;
+    out.resize((size_t)bytes);
+    if (WideCharToMultiByte(CP_UTF8, 0, chars.data(), wide, out.data(), bytes, NULL, NULL) != bytes)
+        out.clear();
+    return out;
+}
+
+CString FileHolder(CObList& list, CPrinterEntry& target, const CString& path) {
+    POSITION pos = list.GetHeadPosition();
+    while (pos) {
+        CPrinterEntry* other = static_cast<CPrinterEntry*>(list.GetNext(pos));
+        if (other != &target && other->m_bRemoved != 1 && other->HasFile(path))
+            return other->m_strPrinterName;
+    }
+    return CString();
+}
+
+}  // namespace
+
+CString JsonString(const CString& text) {
+    std::vector<char> utf8 = ToUtf8(text);
+    CString out = "\"";
+    for (char c : utf8) {
+        const unsigned char u = (unsigned char)c;
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (u < 0x20 || u == 0x7F) {
+                char escape[8];
+                sprintf(escape, "\\u%04x", u);
+                out += escape;
+            } else {
+                out += c;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+void CJsonLine::Field(LPCSTR field) {
+    if (!m_strBody.IsEmpty())
+        m_strBody += ",";
+    m_strBody += JsonString(field) + ":";
+}
+
+CJsonLine& CJsonLine::Text(LPCSTR field, const CString& value) {
+    Field(field);
+    m_strBody += JsonString(value);
+    return *this;
+}
+
+CJsonLine& CJsonLine::Number(LPCSTR field, long long value) {
+    Field(field);
+    char number[32];
+    sprintf(number, "%lld", value);
+    m_strBody += number;
+    return *this;
+}
+
+CJsonLine& CJsonLine::Bool(LPCSTR field, BOOL value) {
+    Field(field);
+    m_strBody += value ? "true" : "false";
+    return *this;
+}
+
+CJsonLine& CJsonLine::Texts(LPCSTR field, const std::vector<CString>& values) {
+    CString array = "[";
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            array += ",";
+        array += JsonString(values[i]);
+    }
+    return Raw(field, array + "]");
+}
+
+CJsonLine& CJsonLine::Raw(LPCSTR field, const CString& json) {
+    Field(field);
+    m_strBody += json;
+    return *this;
+}
+
+LPCSTR ChangeKindName(ChangeKind kind) {
+    switch (kind) {
+    case CHANGE_DELETE_KEY: return "delete_key";
+    case CHANGE_DELETE_VALUE: return "delete_value";
+    case CHANGE_DELETE_FILE: return "delete_file";
+    case CHANGE_DELETE_AT_RESTART: return "delete_at_restart";
+    case CHANGE_SET_PRINTER: return "unshare_printer";
+    case CHANGE_DELETE_PRINTER: return "delete_printer";
+    case CHANGE_DRIVER_DELETE_PRINTER: return "driver_delete_printer";
+    case CHANGE_COPY_FILE: return "copy_file";
+    case CHANGE_SET_FILE_TIMES: return "set_file_times";
+    case CHANGE_STOP_SERVICE: return "stop_service";
+    case CHANGE_START_SERVICE: return "start_service";
+    case CHANGE_CALL_COMPANION: return "call_companion";
+    }
+    return "unknown";
+}
+
+LPCSTR RootKeyName(HKEY root) {
+    if (root == HKEY_LOCAL_MACHINE)
+        return "HKEY_LOCAL_MACHINE";
+    if (root == HKEY_CURRENT_USER)
+        return "HKEY_CURRENT_USER";
+    if (root == HKEY_USERS)
+        return "HKEY_USERS";
+    return "";
+}
+
+LPCSTR ServiceStateName(DWORD state) {
+    switch (state) {
+    case SERVICE_STOPPED: return "stopped";
+    case SERVICE_START_PENDING: return "start_pending";
+    case SERVICE_STOP_PENDING: return "stop_pending";
+    case SERVICE_RUNNING: return "running";
+    case SERVICE_CONTINUE_PENDING: return "continue_pending";
+    case SERVICE_PAUSE_PENDING: return "pause_pending";
+    case SERVICE_PAUSED: return "paused";
+    }
+    return "unknown";
+}
+
+CRunLog& CRunLog::Get() {
+    static CRunLog log;
+    return log;
+}
+
+DWORD CRunLog::Open(const CString& path) {
+    Close();
+    m_file.Close();
+    *m_file.Receive() = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, NULL);
+    if (!m_file.IsValid())
+        return ResultOf(FALSE);
+    m_pNext = Changes().Observer();
+    Changes().SetObserver(this);
+    return ERROR_SUCCESS;
+}
+
+void CRunLog::Close() {
+    if (!m_file.IsValid())
+        return;
+    if (Changes().Observer() == this)
+        Changes().SetObserver(m_pNext);
+    m_pNext = NULL;
+    m_bCycle = FALSE;
+    m_file.Close();
+}
+
+void CRunLog::Write(const CJsonLine& line) {
+    if (!m_file.IsValid())
+        return;
+    const CString text = line.Close() + "\n";
+    // Another writer may have appended since: every line goes to the end as it is then.
+    SetFilePointer(m_file, 0, NULL, FILE_END);
+    DWORD written = 0;
+    WriteFile(m_file, (LPCSTR)text, (DWORD)text.GetLength(), &written, NULL);
+}
+
+void CRunLog::OnChange(const ChangeEvent& event) {
+    if (m_file.IsValid()) {
+        CJsonLine line;
+        if (event.kind == CHANGE_CALL_COMPANION) {
+            line.Text("event", "companion").Text("library", event.target).Text("export", event.name);
+        } else {
+            line.Text("event", "change").Text("kind", ChangeKindName(event.kind));
+            if (event.kind == CHANGE_DELETE_KEY || event.kind == CHANGE_DELETE_VALUE)
+                line.Text("root", RootKeyName(event.root)).Text("path", event.target);
+            else if (event.kind == CHANGE_SET_PRINTER || event.kind == CHANGE_DELETE_PRINTER ||
+                     event.kind == CHANGE_DRIVER_DELETE_PRINTER)
+                line.Text("printer", event.target);
+            else if (event.kind == CHANGE_STOP_SERVICE || event.kind == CHANGE_START_SERVICE)
+                line.Text("service", event.target);
+            else
+                line.Text("file", event.target);
+            if (event.kind == CHANGE_DELETE_VALUE)
+                line.Text("value", event.name);
+            else if (event.kind == CHANGE_DRIVER_DELETE_PRINTER)
+                line.Text("library", event.name);
+            else if (event.kind == CHANGE_COPY_FILE)
+                line.Text("source", event.name);
+            line.Bool("at_restart", event.kind == CHANGE_DELETE_AT_RESTART);
+        }
+        switch (event.outcome) {
+        case CHANGE_DONE: line.Text("outcome", "done"); break;
+        case CHANGE_FAILED: line.Text("outcome", "failed"); break;
+        case CHANGE_REFUSED: line.Text("outcome", "refused"); break;
+        case CHANGE_WOULD: line.Text("outcome", "would"); break;
+        }
+        if (event.outcome == CHANGE_WOULD)
+            line.Text("result", "would");
+        else
+            line.Number("result", (long long)event.result);
+        Write(line);
+    }
+    if (m_pNext)
+        m_pNext->OnChange(event);
+}
+
+void CRunLog::Decisions(CObList& list, CPrinterEntry& target, int shared, int onlyBrontal) {
+    if (!m_file.IsValid())
+        return;
+    std::vector<CString> users;
+    POSITION pos = list.GetHeadPosition();
+    while (pos) {
+        CPrinterEntry* other = static_cast<CPrinterEntry*>(list.GetNext(pos));
+        if (other != &target && other->m_bRemoved != 1 && other->m_strDriverName == target.m_strDriverName)
+            users.push_back(other->m_strPrinterName);
+    }
+    CString files = "[";
+    pos = target.m_files.GetHeadPosition();
+    BOOL first = TRUE;
+    while (pos) {
+        CDriverFile* file = static_cast<CDriverFile*>(target.m_files.GetNext(pos));
+        CJsonLine entry;
+        entry.Text("file", file->m_strPath);
+        // A shared driver keeps every file: the files stay with the driver.
+        const BOOL deleted = shared != 1 && file->m_bDelete == 1;
+        entry.Bool("delete", deleted);
+        if (!deleted) {
+            const CString holder = FileHolder(list, target, file->m_strPath);
+            if (holder.IsEmpty())
+                entry.Raw("listed_by", "null");
+            else
+                entry.Text("listed_by", holder);
+        }
+        if (!first)
+            files += ",";
+        files += entry.Close();
+        first = FALSE;
+    }
+    files += "]";
+    Write(CJsonLine()
+              .Text("event", "decisions")
+              .Text("printer", target.m_strPrinterName)
+              .Text("driver", target.m_strDriverName)
+              .Bool("driver_shared", shared == 1)
+              .Texts("driver_shared_with", users)
+              .Bool("only_brontal_printer", onlyBrontal == 1)
+              .Raw("files", files));
+}
+
+void CRunLog::SpoolerCycleBegins(LPCSTR phase) {
+    m_bCycle = TRUE;
+    m_strPhase = phase;
+    m_states.clear();
+    m_dwCycleStart = GetTickCount();
+}
+
+void CRunLog::SpoolerStateSeen(DWORD state) {
+    if (!m_bCycle)
+        return;
+    const CString name = ServiceStateName(state);
+    if (m_states.empty() || m_states.back() != name)
+        m_states.push_back(name);
+}
+
+void CRunLog::SpoolerCycleEnds(LPCSTR outcome) {
+    if (!m_bCycle)
+        return;
+    m_bCycle = FALSE;
+    Write(CJsonLine()
+              .Text("event", "spooler")
+              .Text("phase", m_strPhase)
+              .Texts("states", m_states)
+              .Text("outcome", outcome)
+              .Number("ms", (long long)(GetTickCount() - m_dwCycleStart)));
+}

@@ -1,0 +1,450 @@
+// The command line's options: the parser as one table of whole runs, the run log read back against the
+// machine's snapshot, the dry run against the real run, and the backup put back.
+#include <gtest/gtest.h>
+
+#include <winsim/machine.h>
+
+#include <algorithm>
+#include <functional>
+#include <set>
+
+#include "app/TrellinApp.h"
+#include "jsonl.h"
+#include "lang/langres.h"
+#include "removal_fixture.h"
+#include "removal_station.h"
+
+namespace {
+
+using Fields = std::map<std::string, std::string>;
+
+// "Office" on its own Brontal driver, shared, with every registry trace; "Plain" of another maker.
+void SeedOffice(RemovalStation& st) {
+    st.AddBrontalDriver("Brontal Office", "OFFICE.PPD");
+    st.AddPrinter("Office", "Brontal Office", true);
+    st.ws.AddPlainDriver("Plain Driver", "PLAIN.PPD");
+    st.ws.AddPrinter("Plain", "Plain Driver");
+    SeedRegistryTraces(st.ws, "Office", "Brontal Office", "SOFTWARE\\Brontal\\Data\\Office");
+    st.ws->registry.SetString("HKCU\\Printers\\Settings\\Plain", "Paper", "A4");
+}
+
+std::vector<Fields> ReadLog(RemovalStation& st, const std::string& path) {
+    auto text = st.ws->files.ReadFile(path);
+    EXPECT_TRUE(text.has_value()) << path;
+    bool ok = false;
+    auto lines = ParseJsonLines(text.value_or(""), &ok);
+    EXPECT_TRUE(ok) << *text;
+    return lines;
+}
+
+std::vector<Fields> Events(const std::vector<Fields>& log, const std::string& event) {
+    std::vector<Fields> out;
+    for (const Fields& f : log) {
+        auto e = f.find("event");
+        if (e != f.end() && e->second == event)
+            out.push_back(f);
+    }
+    return out;
+}
+
+std::string Upper(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return (char)toupper(c); });
+    return s;
+}
+
+// "HKEY_USERS\<sid>" that HKEY_CURRENT_USER stands for on this machine, found by a key written through it.
+std::string CurrentUserRoot(RemovalStation& st) {
+    st.ws->registry.CreateKey("HKCU\\TrellinProbe");
+    std::string root;
+    for (const auto& entry : SnapshotMachine()) {
+        const std::string suffix = "\\TRELLINPROBE";
+        if (entry.first.size() > suffix.size() && entry.first.compare(entry.first.size() - suffix.size(), suffix.size(), suffix) == 0)
+            root = entry.first.substr(2, entry.first.size() - 2 - suffix.size());
+    }
+    st.ws->registry.DeleteTree("HKCU\\TrellinProbe");
+    return root;
+}
+
+std::string KeyName(const Fields& f, const std::string& hkcu) {
+    std::string root = f.at("root");
+    if (root == "HKEY_CURRENT_USER")
+        root = hkcu;
+    std::string path = f.at("path");
+    // "A\B\" names the key A\B.
+    if (!path.empty() && path.back() == '\\')
+        path.pop_back();
+    return Upper(root + "\\" + path);
+}
+
+// Whether the logged change `f` accounts for the snapshot difference `d` ("-K|...", "~V|..." and so on).
+bool Explains(const Fields& f, const std::string& d, const std::string& hkcu) {
+    const std::string kind = f.at("kind");
+    const std::string entry = d.substr(1);
+    if (kind == "delete_key")  // the key goes with its values
+        return d == "-K|" + KeyName(f, hkcu) || d.rfind("-V|" + KeyName(f, hkcu) + "|", 0) == 0;
+    if (kind == "delete_value")
+        return d == "-V|" + KeyName(f, hkcu) + "|" + Upper(f.at("value"));
+    if (kind == "delete_file")
+        return d == "-F|" + Upper(f.at("file"));
+    if (kind == "copy_file")
+        return d == "~F|" + Upper(f.at("file"));
+    if (kind == "delete_at_restart")
+        return entry == "V|HKEY_LOCAL_MACHINE\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\SESSION MANAGER|PENDINGFILERENAMEOPERATIONS";
+    if (kind == "unshare_printer" || kind == "delete_printer" || kind == "driver_delete_printer") {
+        // The spooler keeps the printer in its key and in the user's device lists.
+        const std::string key = "HKEY_LOCAL_MACHINE\\SYSTEM\\CURRENTCONTROLSET\\CONTROL\\PRINT\\PRINTERS\\" + Upper(f.at("printer"));
+        const std::string at = entry.substr(2);
+        if (at == key || at.rfind(key + "\\", 0) == 0 || at.rfind(key + "|", 0) == 0)
+            return true;
+        if (kind == "unshare_printer")
+            return false;
+        for (const char* list : {"DEVICES", "PRINTERPORTS"}) {
+            if (entry == "V|" + Upper(hkcu) + "\\SOFTWARE\\MICROSOFT\\WINDOWS NT\\CURRENTVERSION\\" + list + "|" + Upper(f.at("printer")))
+                return true;
+        }
+    }
+    return false;
+}
+
+// Changes whose effect the registry and file snapshot cannot see.
+bool Invisible(const std::string& kind) {
+    return kind == "stop_service" || kind == "start_service" || kind == "set_file_times";
+}
+
+std::vector<std::string> Without(std::vector<std::string> diff, const std::vector<std::string>& paths) {
+    diff.erase(std::remove_if(diff.begin(), diff.end(),
+                              [&](const std::string& d) {
+                                  for (const std::string& p : paths) {
+                                      if (d.substr(1) == "F|" + Upper(p))
+                                          return true;
+                                  }
+                                  return false;
+                              }),
+               diff.end());
+    return diff;
+}
+
+// One line per change a report names, with its outcome when it is not the change itself.
+std::vector<std::string> ChangeLines(const std::vector<Fields>& log) {
+    std::vector<std::string> out;
+    for (const Fields& f : log) {
+        if (f.at("event") != "change" && f.at("event") != "companion")
+            continue;
+        std::string line = f.count("kind") ? f.at("kind") : "companion";
+        for (const char* field : {"root", "path", "value", "file", "printer", "service", "library", "source"}) {
+            if (f.count(field))
+                line += " " + f.at(field);
+        }
+        const std::string outcome = f.at("outcome");
+        if (outcome != "done" && outcome != "would")
+            line += " " + outcome + " " + f.at("result");
+        out.push_back(line);
+    }
+    return out;
+}
+
+}  // namespace
+
+struct OptionCase {
+    const char* what;
+    std::string arguments;
+    DWORD exitCode;
+    std::set<std::string> removed;  // of Office, Plain, Lobby and "/whatif"
+    std::function<void(RemovalStation&)> check;
+};
+
+TEST(Options, CommandLinesAsOneTable) {
+    const std::set<std::string> none;
+    const OptionCase cases[] = {
+        {"names alone, as before", "Office", 0, {"Office"}, nullptr},
+        {"/whatif changes nothing", "/whatif Office", 0, none,
+         [](RemovalStation& st) {
+             EXPECT_EQ(st.ws->services.spoolerStops, 0);
+             EXPECT_EQ(g_companion.calls, 0);
+             EXPECT_TRUE(st.ws->spooler.IsShared("Office"));
+         }},
+        {"options in any letter case", "/WhatIf Office", 0, none, nullptr},
+        {"tabs separate options too", "\t/whatif\tOffice", 0, none, nullptr},
+        {"/log", "/log:C:\\run.log Office", 0, {"Office"},
+         [](RemovalStation& st) { EXPECT_TRUE(st.ws->files.Exists("C:\\run.log")); }},
+        {"quoted log path with blanks", "/log:\"C:\\my logs\\run 1.log\" Office,Lobby", 0, {"Office", "Lobby"},
+         [](RemovalStation& st) { EXPECT_TRUE(st.ws->files.Exists("C:\\my logs\\run 1.log")); }},
+        {"quoted backup folder with blanks", "/backup:\"C:\\my backups\\run 1\" Office", 0, {"Office"},
+         [](RemovalStation& st) {
+             EXPECT_TRUE(st.ws->files.Exists("C:\\my backups\\run 1\\registry.reg"));
+             EXPECT_TRUE(st.ws->files.Exists("C:\\my backups\\run 1\\restore.cmd"));
+         }},
+        {"every option at once; a dry run writes no backup", "/log:C:\\a.log /backup:C:\\b /whatif Office", 0, none,
+         [](RemovalStation& st) {
+             EXPECT_TRUE(st.ws->files.Exists("C:\\a.log"));
+             EXPECT_FALSE(st.ws->files.Exists("C:\\b"));
+         }},
+        {"an option after the names is part of a name", "Office /whatif", ERROR_INVALID_PRINTER_NAME, none, nullptr},
+        {"a printer named like an option after the first name", "Office,/whatif", 0, {"Office", "/whatif"}, nullptr},
+        {"/whatif twice", "/whatif /whatif Office", ERROR_INVALID_PARAMETER, none, nullptr},
+        {"/log twice: the first log records the error", "/log:C:\\a.log /log:C:\\b.log Office", ERROR_INVALID_PARAMETER,
+         none,
+         [](RemovalStation& st) {
+             auto log = ReadLog(st, "C:\\a.log");
+             ASSERT_EQ(Events(log, "usage_error").size(), 1u);
+             EXPECT_EQ(Events(log, "usage_error")[0].at("reason"), "option given twice: /log");
+             ASSERT_EQ(Events(log, "outcome").size(), 1u);
+             EXPECT_EQ(Events(log, "outcome")[0].at("exit_code"), "87");
+             EXPECT_FALSE(st.ws->files.Exists("C:\\b.log"));
+         }},
+        {"/backup twice", "/backup:C:\\b /backup:C:\\c Office", ERROR_INVALID_PARAMETER, none,
+         [](RemovalStation& st) { EXPECT_FALSE(st.ws->files.Exists("C:\\b")); }},
+        {"/? twice", "/? /?", ERROR_INVALID_PARAMETER, none, nullptr},
+        {"an unknown option", "/force Office", ERROR_INVALID_PARAMETER, none, nullptr},
+        {"a lone slash", "/ Office", ERROR_INVALID_PARAMETER, none, nullptr},
+        {"an unknown option after a log records the error", "/log:C:\\u.log /bogus Office", ERROR_INVALID_PARAMETER,
+         none,
+         [](RemovalStation& st) {
+             auto log = ReadLog(st, "C:\\u.log");
+             ASSERT_EQ(Events(log, "usage_error").size(), 1u);
+             EXPECT_EQ(Events(log, "usage_error")[0].at("reason"), "unknown option: /bogus");
+         }},
+        {"/whatif without names", "/whatif", ERROR_INVALID_PARAMETER, none, nullptr},
+        {"/whatif with blanks only", "/whatif  \t ", ERROR_INVALID_PARAMETER, none, nullptr},
+        {"/log without a path", "/log: Office", ERROR_INVALID_PARAMETER, none, nullptr},
+        {"an unclosed quote", "/log:\"C:\\my logs\\x.log Office", ERROR_INVALID_PARAMETER, none, nullptr},
+        {"text after the closing quote", "/log:\"C:\\x\"y Office", ERROR_INVALID_PARAMETER, none, nullptr},
+        {"a log in a missing folder", "/log:C:\\NoSuchFolder\\x.log Office", ERROR_OPEN_FAILED, none, nullptr},
+        {"a read-only log", "/log:C:\\ro.log Office", ERROR_OPEN_FAILED, none, nullptr},
+        {"a backup below a file", "/backup:C:\\plain.txt\\b Office", ERROR_CANNOT_MAKE, none, nullptr},
+        {"a folder that already holds a backup", "/backup:C:\\old Office", ERROR_CANNOT_MAKE, none,
+         [](RemovalStation& st) { EXPECT_EQ(st.ws->files.ReadFile("C:\\old\\registry.reg"), "earlier backup"); }},
+    };
+    for (const OptionCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemovalStation st;
+        SeedOffice(st);
+        st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
+        st.AddPrinter("Lobby", "Brontal Lobby");
+        st.AddBrontalDriver("Brontal Slash", "SLASH.PPD", false);
+        st.AddPrinter("/whatif", "Brontal Slash");
+        st.ws->files.CreateDirectory("C:\\my logs");
+        st.ws->files.WriteFile("C:\\plain.txt", "text");
+        st.ws->files.WriteFile("C:\\ro.log", "");
+        st.ws->files.SetAttributes("C:\\ro.log", FILE_ATTRIBUTE_READONLY);
+        st.ws->files.WriteFile("C:\\old\\registry.reg", "earlier backup");
+        EXPECT_EQ((DWORD)st.Run(c.arguments), c.exitCode);
+        for (const char* printer : {"Office", "Plain", "Lobby", "/whatif"})
+            EXPECT_EQ(st.ws->spooler.PrinterExists(printer), !c.removed.count(printer)) << printer;
+        // A silent run stays silent, whatever went wrong.
+        for (const auto& d : st.ws->ui.Dialogs())
+            EXPECT_FALSE(d.everVisible) << d.templateName;
+        EXPECT_TRUE(st.ws->ui.MessageBoxes().empty());
+        EXPECT_EQ(st.ws->services.State(), (DWORD)SERVICE_RUNNING);
+        if (c.exitCode == ERROR_INVALID_PARAMETER || c.exitCode == ERROR_OPEN_FAILED || c.exitCode == ERROR_CANNOT_MAKE)
+            EXPECT_EQ(st.ws->services.spoolerStops, 0);
+        if (c.check)
+            c.check(st);
+    }
+}
+
+TEST(Options, TheLogOfARealRunNamesExactlyTheChangesTheMachineShows) {
+    for (bool fileInUse : {false, true}) {
+        SCOPED_TRACE(fileInUse ? "a driver file in use" : "every file free");
+        RemovalStation st;
+        SeedOffice(st);
+        if (fileInUse)
+            st.ws->files.HoldOpen(st.versionDir + "\\OFFICE.HLP", true);
+        const std::string hkcu = CurrentUserRoot(st);
+        const auto before = SnapshotMachine();
+        EXPECT_EQ((DWORD)st.Run("/log:C:\\run.log Office"),
+                  fileInUse ? (DWORD)ERROR_SUCCESS_REBOOT_REQUIRED : (DWORD)ERROR_SUCCESS);
+        const auto diff = Without(SnapshotDiff(before, SnapshotMachine()), {"C:\\run.log"});
+        const auto log = ReadLog(st, "C:\\run.log");
+        auto changes = Events(log, "change");
+        ASSERT_FALSE(changes.empty());
+        // No less: every difference has its logged change.
+        for (const std::string& d : diff) {
+            bool explained = false;
+            for (const Fields& f : changes)
+                explained = explained || (f.at("outcome") == "done" && Explains(f, d, hkcu));
+            EXPECT_TRUE(explained) << d;
+        }
+        // No more: every change logged as made shows on the machine; one not made does not.
+        for (const Fields& f : changes) {
+            if (Invisible(f.at("kind")))
+                continue;
+            bool seen = false;
+            for (const std::string& d : diff)
+                seen = seen || Explains(f, d, hkcu);
+            if (f.at("outcome") == "done")
+                EXPECT_TRUE(seen) << ChangeLines({f})[0];
+        }
+        EXPECT_EQ(Events(log, "change").size() > 20, true);
+
+        // The run's other events.
+        auto run = Events(log, "run");
+        ASSERT_EQ(run.size(), 1u);
+        EXPECT_EQ(run[0].at("version"), "1.1.19");
+        EXPECT_EQ(run[0].at("os"), "nt5");
+        EXPECT_EQ(run[0].at("mode"), "remove");
+        EXPECT_EQ(ParseJsonStrings(run[0].at("names")), std::vector<std::string>{"Office"});
+        EXPECT_EQ(ParseJsonStrings(run[0].at("options")), std::vector<std::string>{"/log:C:\\run.log"});
+        EXPECT_EQ(run[0].at("time").size(), 20u);
+        auto printer = Events(log, "printer");
+        ASSERT_EQ(printer.size(), 1u);
+        EXPECT_EQ(printer[0].at("found"), "true");
+        EXPECT_EQ(printer[0].at("brontal"), "true");
+        auto decisions = Events(log, "decisions");
+        ASSERT_EQ(decisions.size(), 1u);
+        EXPECT_EQ(decisions[0].at("driver_shared"), "false");
+        EXPECT_EQ(decisions[0].at("only_brontal_printer"), "true");
+        // The other maker's driver still lists the shared libraries: kept, and who keeps them.
+        const std::string files = decisions[0].at("files");
+        EXPECT_NE(files.find("PSCRIPT5.DLL\",\"delete\":false,\"listed_by\":\"Plain\""), std::string::npos) << files;
+        EXPECT_NE(files.find("OFFICE.PPD\",\"delete\":true"), std::string::npos) << files;
+        auto companion = Events(log, "companion");
+        ASSERT_EQ(companion.size(), 1u);
+        EXPECT_EQ(companion[0].at("result"), "1");
+        auto spooler = Events(log, "spooler");
+        ASSERT_EQ(spooler.size(), 2u);
+        EXPECT_EQ(spooler[0].at("phase"), "before_enumeration");
+        EXPECT_EQ(spooler[1].at("phase"), "after_removal");
+        for (const Fields& s : spooler) {
+            EXPECT_EQ(s.at("outcome"), "running");
+            auto states = ParseJsonStrings(s.at("states"));
+            ASSERT_FALSE(states.empty());
+            EXPECT_EQ(states.back(), "running");
+            EXPECT_NE(std::find(states.begin(), states.end(), "stopped"), states.end());
+        }
+        auto outcome = Events(log, "outcome");
+        ASSERT_EQ(outcome.size(), 1u);
+        EXPECT_EQ(outcome[0].at("exit_code"), fileInUse ? "3010" : "0");
+        EXPECT_EQ(log.back().at("event"), "outcome");
+        if (fileInUse) {
+            bool deferred = false;
+            for (const Fields& f : changes)
+                deferred = deferred || (f.at("kind") == "delete_at_restart" && f.at("at_restart") == "true" &&
+                                        Upper(f.at("file")) == Upper(st.versionDir + "\\OFFICE.HLP"));
+            EXPECT_TRUE(deferred);
+        }
+    }
+}
+
+TEST(Options, TheLogIsAppendedAndReadWhileItIsWritten) {
+    RemovalStation st;
+    SeedOffice(st);
+    st.ws->files.WriteFile("C:\\run.log", "{\"event\":\"earlier\"}\n");
+    // A log collector follows the file while the run writes it.
+    HANDLE reader = CreateFileA("C:\\run.log", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(st.Run("/log:C:\\run.log Office"), 0);
+    EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
+    std::string seen(200000, '\0');
+    DWORD got = 0;
+    ASSERT_TRUE(ReadFile(reader, &seen[0], (DWORD)seen.size(), &got, NULL));
+    seen.resize(got);
+    CloseHandle(reader);
+    EXPECT_EQ(st.ws->files.ReadFile("C:\\run.log"), seen);
+    EXPECT_EQ(seen.rfind("{\"event\":\"earlier\"}\n{\"event\":\"run\",", 0), 0u);
+    // A second run appends after the first.
+    st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
+    st.AddPrinter("Lobby", "Brontal Lobby");
+    EXPECT_EQ(st.Run("/log:C:\\run.log Lobby"), 0);
+    auto log = ReadLog(st, "C:\\run.log");
+    EXPECT_EQ(Events(log, "earlier").size(), 1u);
+    EXPECT_EQ(Events(log, "run").size(), 2u);
+    EXPECT_EQ(Events(log, "outcome").size(), 2u);
+}
+
+TEST(Options, TheLogCarriesAnsiNamesAsUtf8AndEscapesWhatJsonMust) {
+    RemovalStation st;
+    st.ws->system.SetLocale(0x0411);
+    // "表示プリンタ" in code page 932: the second byte of "表" is 0x5C, a backslash in ASCII.
+    const std::string japanese = "\x95\x5C\x8E\xA6\x83\x76\x83\x8A\x83\x93\x83\x5E";
+    const std::string utf8 = "\xE8\xA1\xA8\xE7\xA4\xBA\xE3\x83\x97\xE3\x83\xAA\xE3\x83\xB3\xE3\x82\xBF";
+    const std::string awkward = "Tab\there \"quoted\"";
+    st.AddBrontalDriver("Brontal J", "J.PPD", false);
+    st.AddPrinter(japanese, "Brontal J");
+    st.AddBrontalDriver("Brontal A", "A.PPD", false);
+    st.AddPrinter(awkward, "Brontal A");
+    EXPECT_EQ(st.Run("/log:C:\\run.log " + japanese + "," + awkward), 0);
+    auto log = ReadLog(st, "C:\\run.log");
+    auto run = Events(log, "run");
+    ASSERT_EQ(run.size(), 1u);
+    EXPECT_EQ(ParseJsonStrings(run[0].at("names")), (std::vector<std::string>{utf8, awkward}));
+    auto printers = Events(log, "printer");
+    ASSERT_EQ(printers.size(), 2u);
+    EXPECT_EQ(printers[0].at("name"), utf8);
+    EXPECT_EQ(printers[1].at("name"), awkward);
+    // Its deletion names it in UTF-8 too: the trail byte 0x5C split nothing.
+    bool keySeen = false;
+    for (const Fields& f : Events(log, "change"))
+        keySeen = keySeen || (f.count("printer") && f.at("printer") == utf8);
+    EXPECT_TRUE(keySeen);
+    // The raw text holds no control character and escapes the tab, the quotes and the paths' backslashes.
+    const std::string text = *st.ws->files.ReadFile("C:\\run.log");
+    EXPECT_NE(text.find("\"Tab\\there \\\"quoted\\\"\""), std::string::npos);
+    EXPECT_NE(text.find("\"/log:C:\\\\run.log\""), std::string::npos);
+    EXPECT_EQ(text.find('\t'), std::string::npos);
+}
+
+struct DryRunCase {
+    const char* name;
+    winsim::Os os;
+    std::string names;
+    std::function<void(RemovalStation&)> arrange;
+};
+
+class DryRuns : public ::testing::TestWithParam<DryRunCase> {};
+
+TEST_P(DryRuns, ChangeNothingAndNameWhatTheRealRunThenChanges) {
+    const DryRunCase& c = GetParam();
+    RemovalStation st(c.os);
+    SeedOffice(st);
+    if (c.arrange)
+        c.arrange(st);
+    const auto before = SnapshotMachine();
+    const DWORD dryExit = (DWORD)st.Run("/whatif /log:C:\\whatif.log " + c.names);
+    EXPECT_EQ(Without(SnapshotDiff(before, SnapshotMachine()), {"C:\\whatif.log"}), std::vector<std::string>{});
+    EXPECT_EQ(st.ws->services.spoolerStops, 0);
+    EXPECT_EQ(st.ws->services.CallCount("StartServiceA"), 0);
+    EXPECT_EQ(st.ws->services.State(), (DWORD)SERVICE_RUNNING);
+    EXPECT_EQ(g_companion.calls, 0);
+    EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
+    EXPECT_TRUE(st.ws->spooler.IsShared("Office"));
+
+    const DWORD realExit = (DWORD)st.Run("/log:C:\\real.log " + c.names);
+    const auto dry = ReadLog(st, "C:\\whatif.log");
+    const auto real = ReadLog(st, "C:\\real.log");
+    EXPECT_EQ(Events(dry, "run")[0].at("mode"), "whatif");
+    for (const Fields& f : Events(dry, "change"))
+        EXPECT_TRUE(f.at("outcome") == "would" || f.at("outcome") == "failed") << ChangeLines({f})[0];
+    EXPECT_FALSE(Events(dry, "change").empty());
+    EXPECT_EQ(ChangeLines(dry), ChangeLines(real));
+    EXPECT_EQ(dryExit, realExit);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, DryRuns,
+    ::testing::Values(
+        DryRunCase{"OwnDriver", winsim::Os::WinXP, "Office", nullptr},
+        DryRunCase{"FileInUse", winsim::Os::WinXP, "Office",
+                   [](RemovalStation& st) { st.ws->files.HoldOpen(st.versionDir + "\\OFFICE.HLP", true); }},
+        DryRunCase{"ReadOnlyFileAndMissingFile", winsim::Os::WinXP, "Office",
+                   [](RemovalStation& st) {
+                       st.ws->files.SetAttributes(st.versionDir + "\\OFFICE.HLP", FILE_ATTRIBUTE_READONLY);
+                       st.ws->files.DeleteFile(st.versionDir + "\\OFFICE.UIM");
+                   }},
+        DryRunCase{"SharedDriver", winsim::Os::WinXP, "Office",
+                   [](RemovalStation& st) { st.AddPrinter("Office 2", "Brontal Office"); }},
+        DryRunCase{"SecondBrontalPrinter", winsim::Os::WinXP, "Office",
+                   [](RemovalStation& st) {
+                       st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
+                       st.AddPrinter("Lobby", "Brontal Lobby");
+                       st.ws->registry.CreateKey("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Watermark\\Draft");
+                   }},
+        DryRunCase{"UnknownAndOtherMakersNames", winsim::Os::WinXP, "Lobby,Plain", nullptr},
+        DryRunCase{"TwoNames", winsim::Os::WinXP, "Lobby,Office",
+                   [](RemovalStation& st) {
+                       st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
+                       st.AddPrinter("Lobby", "Brontal Lobby");
+                   }},
+        DryRunCase{"Windows98", winsim::Os::Win98, "Office", nullptr}),
+    [](const ::testing::TestParamInfo<DryRunCase>& info) { return std::string(info.param.name); });
