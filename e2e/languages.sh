@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs Trellin.exe under Wine once per language (locale by LC_ALL) on a seeded workstation: each
-# dialog a person can open is checked from outside against its language library (texts, font,
-# whether each text fits its control), screenshot, and gathered into one contact sheet per language.
+# dialog a person can open, those of a removal included, is checked from outside against its
+# language library (texts, font, whether each text fits its control), screenshot, and gathered into
+# one contact sheet per language.
 # Usage: e2e/languages.sh [build dir holding Trellin.exe and *_res.dll]   (default build/win64)
 # Env:   E2E_LANGUAGES="ja fr" runs only those (codes of LANGUAGES below); E2E_KEEP=1, E2E_OUT as in run.sh.
 # Output: build/e2e/shots/<code>/<dialog>.png and build/e2e/shots/contact-<code>.png.
@@ -136,6 +137,7 @@ REGEDIT4
 EOF
   e2e_run 60 regedit /S "Z:${reg//\//\\}" >/dev/null
 }
+
 # load_strings <library>: S[id] = the library's text of each id the program loads.
 load_strings() {
   local out line id text
@@ -241,9 +243,8 @@ open_dialog() {
   local from=${1%%:*} action actions
   case "$1" in
     start)
-      # +font: the program's own record of the fonts it creates and what they are drawn with;
-      # +debugstr: its own record of the steps it takes.
-      WINEDEBUG=-all,+font,+debugstr e2e_start 120 "$E2E_OUT/trellin-lang-$code.log" "$app"
+      # +font: the program's own record of the fonts it creates and what they are drawn with.
+      WINEDEBUG=-all,+font e2e_start 120 "$E2E_OUT/trellin-lang-$code.log" "$app"
       main_pid=$E2E_PID
       return 0 ;;
     -) return 0 ;;
@@ -379,6 +380,7 @@ for entry in "${LANGUAGES[@]}"; do
       e2e_fail "$code $name: $closes did not close it"
       break
     fi
+    # The restart question answered: the removal went through to its end.
     [ "$name" = restart ] && removed=1
   done
   # Cancel in the restart dialog: the main dialog lists what is left, the removed printer gone.
