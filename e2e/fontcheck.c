@@ -10,7 +10,9 @@
  * A control's font cannot be read from another process (Wine 8 answers no cross-process
  * WM_GETFONT, and a font handle is the program's own), so each text is measured in a font made here
  * from the logical description the program uses, laid out as the control lays it out (statics wrap
- * at words, push buttons keep one line).
+ * at words, push buttons keep one line). The need is the larger of the layout's extent and the ink
+ * of the text drawn unclipped: Wine's glyphs reach a few pixels past a line's measured extent, and a
+ * control clips them.
  *
  * Exit code 0 when the window was found, 2 when it was not, 1 on bad usage. */
 #include <windows.h>
@@ -20,6 +22,55 @@
 #include <string.h>
 
 static HDC g_dc;
+static HFONT g_font;
+
+/* Widens <need> to the ink of <text> drawn with <format> in a line <width> pixels wide, unclipped. */
+static void add_ink(const WCHAR *text, UINT format, LONG width, RECT *need)
+{
+    BITMAPINFO info;
+    DWORD *bits = NULL, *row;
+    HBITMAP bitmap;
+    HDC mem;
+    RECT area;
+    LONG w = (need->right > width ? need->right : width) + 64, h = need->bottom + 32, x, y;
+    LONG right = 0, bottom = 0;
+
+    memset(&info, 0, sizeof(info));
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    mem = CreateCompatibleDC(g_dc);
+    bitmap = CreateDIBSection(g_dc, &info, DIB_RGB_COLORS, (void **)&bits, NULL, 0);
+    if (!mem || !bitmap || !bits) {
+        if (bitmap) DeleteObject(bitmap);
+        if (mem) DeleteDC(mem);
+        return;
+    }
+    SelectObject(mem, bitmap);
+    SelectObject(mem, g_font);
+    SetRect(&area, 0, 0, w, h);
+    FillRect(mem, &area, GetStockObject(WHITE_BRUSH));
+    SetTextColor(mem, RGB(0, 0, 0));
+    SetBkMode(mem, TRANSPARENT);
+    SetRect(&area, 0, 0, width, h);
+    DrawTextW(mem, text, -1, &area, format | DT_NOCLIP);
+    GdiFlush();
+    for (y = 0; y < h; y++) {
+        row = bits + y * w;
+        for (x = 0; x < w; x++) {
+            if ((row[x] & 0xffffff) == 0xffffff) continue;
+            if (x + 1 > right) right = x + 1;
+            bottom = y + 1;
+        }
+    }
+    if (right > need->right) need->right = right;
+    if (bottom > need->bottom) need->bottom = bottom;
+    DeleteDC(mem);
+    DeleteObject(bitmap);
+}
 
 /* A hung target must not hang the inspector. */
 static LRESULT msg(HWND h, UINT m, WPARAM wp, LPARAM lp)
@@ -51,6 +102,7 @@ static BOOL CALLBACK child_proc(HWND h, LPARAM top)
     RECT client, need;
     DWORD style;
     WORD *glyphs;
+    UINT format;
     int id, is_static, is_button, len, missing = 0, i;
 
     if (GetParent(h) != (HWND)top) return TRUE;
@@ -66,7 +118,9 @@ static BOOL CALLBACK child_proc(HWND h, LPARAM top)
         GetClientRect(h, &client);
         SetRect(&need, 0, 0, client.right, 0);
         /* A push button draws one line inside its 3D frame and focus rectangle. */
-        DrawTextW(g_dc, text, -1, &need, DT_CALCRECT | (is_static ? DT_WORDBREAK | DT_EXPANDTABS : DT_SINGLELINE));
+        format = is_static ? DT_WORDBREAK | DT_EXPANDTABS : DT_SINGLELINE;
+        DrawTextW(g_dc, text, -1, &need, DT_CALCRECT | format);
+        add_ink(text, format, client.right, &need);
         if (is_button) {
             need.right += 8;
             need.bottom += 4;
@@ -117,7 +171,7 @@ int main(void)
     lf.lfWeight = FW_NORMAL;
     lf.lfCharSet = (BYTE)wcstoul(args[3], NULL, 10);
     lstrcpynW(lf.lfFaceName, args[1], LF_FACESIZE);
-    font = CreateFontIndirectW(&lf);
+    font = g_font = CreateFontIndirectW(&lf);
     g_dc = GetDC(NULL);
     SelectObject(g_dc, font);
     GetTextFaceW(g_dc, LF_FACESIZE, realized);

@@ -165,6 +165,11 @@ e2e_new_prefix() {
     WINEPREFIX=$old timeout 20 wineserver -k 2>/dev/null || true
     rm -rf "$old"
   done
+  # A prefix made anew in the same place: its server and programs must go first, or they outlive it.
+  if [ -d "$dst" ]; then
+    WINEPREFIX=$dst timeout 20 wineserver -k 2>/dev/null || true
+    WINEPREFIX=$dst timeout 20 wineserver -w 2>/dev/null || true
+  fi
   rm -rf "$dst"
   (
     flock -s -w 600 9 || exit 1
@@ -177,7 +182,8 @@ e2e_new_prefix() {
 
 # One server for the whole run: each program then starts in a few tens of ms.
 e2e_start_wineserver() {
-  wineserver -p || e2e_die "wineserver -p failed"
+  # The server outlives this call: it must not hold the caller's output open (a pipe would never end).
+  wineserver -p </dev/null >/dev/null 2>&1 || e2e_die "wineserver -p failed"
 }
 
 # e2e_c_drive: the prefix's C: folder.

@@ -311,6 +311,8 @@ if hold BR4500.INI; then
 else
   e2e_fail "the file holder did not start"
 fi
+# The prefix came back from its restart with a server of its own: end it with the run.
+WINEPREFIX=$WINEPREFIX timeout 20 wineserver -k 2>/dev/null || true
 
 echo "screenshots: $SHOTS/removal-*.png"
 e2e_summary

@@ -42,55 +42,30 @@ else
   record "native tests" 0 1
 fi
 
-conf_log=build/conformance-wine.log
-bash e2e/conformance.sh build/win64 2>&1 | tee "$conf_log"
-line=$(grep -E '^conformance-wine: [0-9]+ passed, [0-9]+ failed$' "$conf_log" | tail -n1)
-if [ -n "$line" ]; then
-  record "conformance under Wine" "$(echo "$line" | sed -E 's/.*: ([0-9]+) passed.*/\1/')" \
-    "$(echo "$line" | sed -E 's/.* ([0-9]+) failed$/\1/')"
-else
-  record "conformance under Wine" 0 1
-fi
+# run_script <name> <log> <summary pattern> <command...>: runs a Wine step, keeps its output in
+# <log> and records the "<n> passed, <m> failed" line it ends with (a step that prints none failed).
+run_script() {
+  local name=$1 log=$2 pattern=$3 line
+  shift 3
+  "$@" 2>&1 | tee "$log"
+  line=$(grep -E "$pattern" "$log" | tail -n1 | grep -oE '[0-9]+ passed, [0-9]+ failed$')
+  if [ -n "$line" ]; then
+    record "$name" "$(echo "$line" | sed -E 's/^([0-9]+) passed.*/\1/')" \
+      "$(echo "$line" | sed -E 's/.* ([0-9]+) failed$/\1/')"
+  else
+    record "$name" 0 1
+  fi
+}
 
-e2e_log=build/e2e-run.log
-bash e2e/run.sh build/win64 2>&1 | tee "$e2e_log"
-line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$e2e_log" | tail -n1)
-if [ -n "$line" ]; then
-  record "end to end under Wine" "$(echo "$line" | sed -E 's/^([0-9]+) passed.*/\1/')" \
-    "$(echo "$line" | sed -E 's/.* ([0-9]+) failed$/\1/')"
-else
-  record "end to end under Wine" 0 1
-fi
-
-removal_log=build/e2e-removal.log
-bash e2e/removal.sh build/win64 2>&1 | tee "$removal_log"
-line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$removal_log" | tail -n1)
-if [ -n "$line" ]; then
-  record "removals under Wine" "$(echo "$line" | sed -E 's/^([0-9]+) passed.*/\1/')" \
-    "$(echo "$line" | sed -E 's/.* ([0-9]+) failed$/\1/')"
-else
-  record "removals under Wine" 0 1
-fi
-
-lang_log=build/e2e-languages.log
-bash e2e/languages.sh build/win64 2>&1 | tee "$lang_log"
-line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$lang_log" | tail -n1)
-if [ -n "$line" ]; then
-  record "languages under Wine" "$(echo "$line" | sed -E 's/^([0-9]+) passed.*/\1/')" \
-    "$(echo "$line" | sed -E 's/.* ([0-9]+) failed$/\1/')"
-else
-  record "languages under Wine" 0 1
-fi
-
-tavq_log=build/e2e-tavq.log
-bash e2e/tavq.sh build/win64 2>&1 | tee "$tavq_log"
-line=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$tavq_log" | tail -n1)
-if [ -n "$line" ]; then
-  record "tavq under Wine" "$(echo "$line" | sed -E 's/^([0-9]+) passed.*/\1/')" \
-    "$(echo "$line" | sed -E 's/.* ([0-9]+) failed$/\1/')"
-else
-  record "tavq under Wine" 0 1
-fi
+run_script "conformance under Wine" build/conformance-wine.log \
+  '^conformance-wine: [0-9]+ passed, [0-9]+ failed$' bash e2e/conformance.sh build/win64
+e2e_step() {  # e2e_step <name> <script>: an end-to-end script under Wine on the 64-bit build
+  run_script "$1" "build/e2e-$(basename "$2" .sh).log" '^[0-9]+ passed, [0-9]+ failed$' bash "$2" build/win64
+}
+e2e_step "end to end under Wine" e2e/run.sh
+e2e_step "removals under Wine" e2e/removal.sh
+e2e_step "languages under Wine" e2e/languages.sh
+e2e_step "tavq under Wine" e2e/tavq.sh
 
 echo
 echo "== summary"

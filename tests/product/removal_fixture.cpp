@@ -66,6 +66,18 @@ CPrinterEntry& RemovalBench::Office() {
     return *office;
 }
 
+std::string RemovalBench::AddConnection() {
+    winsim::ConnectionSetup connection;
+    connection.name = "\\\\srv\\q";
+    connection.driver = "PS Driver";
+    ws->spooler.AddConnection(connection);
+    const std::string cached =
+        "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Providers\\LanMan Print Services\\Servers\\srv"
+        "\\Printers\\q";
+    ws->registry.SetString(cached + "\\PrinterDriverData", "_NXStorage\\_NXDataLocation", "Software\\Brontal\\Remote\\q");
+    return cached;
+}
+
 bool KeyThere(const std::string& path) {
     return winsim::Current().registry.KeyExists(path);
 }

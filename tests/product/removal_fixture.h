@@ -26,6 +26,9 @@ struct RemovalBench {
     std::string driverDir;
     // Makes (or remakes) the entry for "Office" as the enumeration prepares it.
     CPrinterEntry& Office();
+    // A connection \\srv\q on "PS Driver" whose cached copy names the data location
+    // Software\Brontal\Remote\q; returns the cached copy's key.
+    std::string AddConnection();
 };
 
 // Whether HKLM/HKCU/HKU path exists (root prefix in the path).

@@ -129,15 +129,7 @@ TEST(DeletePrinterViaDriver, APrinterThatCannotBeOpenedLoadsNothing) {
 
 TEST(DeleteAllRegistryEntries, AConnectionRemovesItsConnectionAndCachedKeysAndItsDataLocation) {
     RemovalBench bench;
-    winsim::ConnectionSetup connection;
-    connection.name = "\\\\srv\\q";
-    connection.driver = "PS Driver";
-    bench.ws->spooler.AddConnection(connection);
-    const std::string cached =
-        "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Providers\\LanMan Print Services\\Servers\\srv"
-        "\\Printers\\q";
-    bench.ws->registry.SetString(cached + "\\PrinterDriverData", "_NXStorage\\_NXDataLocation",
-                                 "Software\\Brontal\\Remote\\q");
+    const std::string cached = bench.AddConnection();
     bench.ws->registry.CreateKey("HKLM\\Software\\Brontal\\Remote\\q\\Trays");
     bench.ws->registry.CreateKey("HKCU\\Software\\Brontal\\Remote\\q");
     bench.ws->registry.CreateKey("HKCU\\Printers\\Connections\\,,srv,q");

@@ -236,15 +236,7 @@ class ExtInfoFiles : public ::testing::TestWithParam<ExtInfoCase> {};
 TEST_P(ExtInfoFiles, NameTheExtraSettingsKeyOfAConnection) {
     const ExtInfoCase& c = GetParam();
     RemovalBench bench;
-    winsim::ConnectionSetup connection;
-    connection.name = "\\\\srv\\q";
-    connection.driver = "PS Driver";
-    bench.ws->spooler.AddConnection(connection);
-    const std::string cached =
-        "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Providers\\LanMan Print Services\\Servers\\srv"
-        "\\Printers\\q";
-    bench.ws->registry.SetString(cached + "\\PrinterDriverData", "_NXStorage\\_NXDataLocation",
-                                 "Software\\Brontal\\Remote\\q");
+    const std::string cached = bench.AddConnection();
     bench.ws->registry.SetString("HKCU\\Software\\Brontal\\Remote\\q", "ExtInfofileName", "C:\\Brontal\\ext.txt");
     for (const char* key : {"Software\\Brontal Ext\\,,srv,q", "Software\\Brontal\\Ext2\\,,srv,q", "Software\\Keep"})
         bench.ws->registry.CreateKey(std::string("HKCU\\") + key);

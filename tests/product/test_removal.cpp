@@ -430,3 +430,26 @@ TEST(Removal, OnlyBrontalPrinterDecidesWhetherTheWatermarksGo) {
         EXPECT_EQ(st.ws->registry.KeyExists("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Watermark"), second);
     }
 }
+
+TEST(Removal, WithoutASpoolerCycleTheRemovalFinishesAtOnce) {
+    // The service cannot be opened for stopping: no cycle before the listing, none after the removal.
+    RemovalStation st;
+    SeedOffice(st);
+    st.ws->services.admin = false;
+    st.ws->user.On(IDD_TRELLIN_DIALOG).SelectLine(IDC_PRINTER_LIST, "Office").Press(IDC_DELETE);
+    st.ws->user.On(IDD_WARNING).Press(IDOK);
+    st.ws->user.On(IDD_REBOOT)
+        .Inspect([&](HWND) {
+            const winsim::DialogRecord* notice = st.ws->ui.LastDialog(IDD_RESET_SPOOLER);
+            ASSERT_NE(notice, nullptr);
+            EXPECT_TRUE(notice->destroyed);
+            EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
+        })
+        .Press(IDCANCEL);
+    st.ws->user.On(IDD_TRELLIN_DIALOG).Press(IDC_EXIT);
+    st.Run("");
+    EXPECT_TRUE(st.ws->user.Unused().empty());
+    EXPECT_EQ(st.Transcript(), kRemovedOwnDriverInteractive);
+    EXPECT_EQ(st.ws->services.spoolerStops, 0);
+    EXPECT_EQ(st.ws->services.State(), (DWORD)SERVICE_RUNNING);
+}
