@@ -17,6 +17,8 @@ const char kRegistryFile[] = "registry.reg";
 const char kRestoreScript[] = "restore.cmd";
 const char kDevicesKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices";
 const char kPrinterPortsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\PrinterPorts";
+const char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const char kPendingRenames[] = "PendingFileRenameOperations";
 // Deeper trees are not the printer's own; the bound also keeps a hostile tree from exhausting the stack.
 const int kMaxDepth = 64;
 
@@ -105,6 +107,33 @@ CString SavedName(const CString& path) {
     return CString();
 }
 
+// "+r -a -s -h" for attrib: each of the four attributes it sets, as `attributes` has it.
+CString AttribFlags(DWORD attributes) {
+    CString flags = attributes & FILE_ATTRIBUTE_READONLY ? "+r" : "-r";
+    flags += attributes & FILE_ATTRIBUTE_ARCHIVE ? " +a" : " -a";
+    flags += attributes & FILE_ATTRIBUTE_SYSTEM ? " +s" : " -s";
+    flags += attributes & FILE_ATTRIBUTE_HIDDEN ? " +h" : " -h";
+    return flags;
+}
+
+// Whether a key or value name can stand in a registry file's line: a control character would end or
+// break the line, and the format has no escape for one.
+BOOL WritableName(const CString& name) {
+    for (int i = 0; i < name.GetLength(); ++i) {
+        if ((unsigned char)name.GetAt(i) < 0x20)
+            return FALSE;
+    }
+    return TRUE;
+}
+
+// "[ROOT\path]" on its own line after a blank one; the spooler's trailing separator is dropped, as the
+// key it names is the one without it.
+CString SectionLine(HKEY root, CString path) {
+    while (!path.IsEmpty() && MbFindLastSeparator(path, FALSE) == path.GetLength() - 1)
+        path = path.Left(path.GetLength() - 1);
+    return "\r\n[" + CString(RootKeyName(root)) + "\\" + path + "]\r\n";
+}
+
 int FolderEnd(const CString& path) {
     return MbFindLastSeparator(path, FALSE);
 }
@@ -162,10 +191,15 @@ DWORD CRemovalBackup::WriteRestoreScript() {
     CString script = "@echo off\r\n"
                      "rem Puts back what the printer's removal took: the registry, the files, then restarts the spooler.\r\n"
                      "regedit /s \"%~dp0registry.reg\"\r\n";
-    for (const CString& path : m_files) {
+    for (const SavedFile& saved : m_files) {
+        const CString& path = saved.path;
         const CString folder = path.Left(FolderEnd(path));
         script += "if not exist " + CmdQuoted(folder + "\\") + " md " + CmdQuoted(folder) + "\r\n";
+        // A file still there (left for the restart) may be read-only: copy refuses to overwrite it.
+        script += "if exist " + CmdQuoted(path) + " attrib -r " + CmdQuoted(path) + "\r\n";
         script += "copy /y \"%~dp0" + CmdQuoted(SavedName(path)).Mid(1) + " " + CmdQuoted(path) + " >nul\r\n";
+        // Copying sets the archive bit and takes the copy's attributes: set them as they were.
+        script += "attrib " + AttribFlags(saved.attributes) + " " + CmdQuoted(path) + "\r\n";
     }
     script += "net stop spooler\r\nnet start spooler\r\n";
     DeleteFileA(m_strFolder + "\\" + kRestoreScript);
@@ -202,7 +236,9 @@ DWORD ExportTree(HKEY root, const CString& path, int depth, CString& out) {
     rc = RegQueryInfoKeyA(key, NULL, NULL, NULL, &subKeys, &maxSubKey, NULL, &values, &maxName, &maxData, NULL, NULL);
     if (rc != ERROR_SUCCESS)
         return (DWORD)rc;
-    out += "\r\n[" + CString(RootKeyName(root)) + "\\" + path + "]\r\n";
+    if (!WritableName(path))
+        return ERROR_INVALID_DATA;
+    out += SectionLine(root, path);
     std::vector<char> name(maxName + 2);
     std::vector<BYTE> data(maxData + 2);
     for (DWORD i = 0; i < values; ++i) {
@@ -210,6 +246,8 @@ DWORD ExportTree(HKEY root, const CString& path, int depth, CString& out) {
         rc = RegEnumValueA(key, i, name.data(), &nameSize, NULL, &type, data.data(), &dataSize);
         if (rc != ERROR_SUCCESS)
             return (DWORD)rc;
+        if (!WritableName(CString(name.data())))
+            return ERROR_INVALID_DATA;
         out += CRemovalBackup::RegValueLine(CString(name.data()), type, data.data(), dataSize) + "\r\n";
     }
     if (depth >= kMaxDepth)
@@ -241,10 +279,12 @@ DWORD CRemovalBackup::SaveKeyTree(HKEY root, const CString& path) {
     return rc;
 }
 
-DWORD CRemovalBackup::SaveValue(HKEY root, const CString& path, const CString& name) {
+DWORD CRemovalBackup::SaveValue(HKEY root, const CString& path, const CString& name, BOOL removeIfMissing) {
     const std::string tag = RootTag(root) + "|" + Upper(path) + "|" + Upper(name);
     if (TreeSaved(root, path) || m_values.count(tag))
         return ERROR_SUCCESS;
+    if (!WritableName(path) || !WritableName(name))
+        return ERROR_INVALID_DATA;
     CRegKey key;
     LONG rc = key.Open(root, path, KEY_READ);
     if (rc == ERROR_FILE_NOT_FOUND)
@@ -253,6 +293,14 @@ DWORD CRemovalBackup::SaveValue(HKEY root, const CString& path, const CString& n
         return (DWORD)rc;
     DWORD type = 0, size = 0;
     rc = RegQueryValueExA(key, name, NULL, &type, NULL, &size);
+    if (rc == ERROR_FILE_NOT_FOUND && removeIfMissing) {
+        // The restore removes what the run will have added.
+        DWORD written = AppendRegistry(SectionLine(root, path) +
+                                       RegQuoted(name) + "=-\r\n");
+        if (written == ERROR_SUCCESS)
+            m_values.insert(tag);
+        return written;
+    }
     if (rc == ERROR_FILE_NOT_FOUND)
         return ERROR_SUCCESS;
     if (rc != ERROR_SUCCESS)
@@ -261,7 +309,7 @@ DWORD CRemovalBackup::SaveValue(HKEY root, const CString& path, const CString& n
     rc = RegQueryValueExA(key, name, NULL, &type, data.data(), &size);
     if (rc != ERROR_SUCCESS)
         return (DWORD)rc;
-    DWORD written = AppendRegistry("\r\n[" + CString(RootKeyName(root)) + "\\" + path + "]\r\n" +
+    DWORD written = AppendRegistry(SectionLine(root, path) +
                                    RegValueLine(name, type, data.data(), size) + "\r\n");
     if (written == ERROR_SUCCESS)
         m_values.insert(tag);
@@ -285,7 +333,8 @@ DWORD CRemovalBackup::SaveFile(const CString& path) {
     if (!CopyFileA(path, copy, FALSE))
         return ResultOf(FALSE);
     m_saved.insert(tag);
-    m_files.push_back(path);
+    SavedFile entry = {path, attributes};
+    m_files.push_back(entry);
     return WriteRestoreScript();
 }
 
@@ -304,8 +353,13 @@ DWORD CRemovalBackup::BeforeChange(const ChangeEvent& event) {
         if (rc == ERROR_SUCCESS && event.kind != CHANGE_SET_PRINTER)
             rc = SaveValue(HKEY_CURRENT_USER, kPrinterPortsKey, event.target);
         break;
-    case CHANGE_DELETE_FILE:
     case CHANGE_DELETE_AT_RESTART:
+        // A file restored must not go at the next restart: the list of deletions goes back as it was.
+        rc = SaveValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenames, TRUE);
+        if (rc == ERROR_SUCCESS)
+            rc = SaveFile(event.target);
+        break;
+    case CHANGE_DELETE_FILE:
     case CHANGE_COPY_FILE:
     case CHANGE_SET_FILE_TIMES: rc = SaveFile(event.target); break;
     default: break;

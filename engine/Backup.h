@@ -30,7 +30,8 @@ public:
 
 private:
     DWORD SaveKeyTree(HKEY root, const CString& path);
-    DWORD SaveValue(HKEY root, const CString& path, const CString& name);
+    // `removeIfMissing`: a value that is not there is saved as one to delete ("name"=-).
+    DWORD SaveValue(HKEY root, const CString& path, const CString& name, BOOL removeIfMissing = FALSE);
     DWORD SaveFile(const CString& path);
     DWORD AppendRegistry(const CString& text);
     DWORD WriteRestoreScript();
@@ -42,5 +43,9 @@ private:
     std::set<std::string> m_trees;   // "root|PATH" upper-cased
     std::set<std::string> m_values;  // "root|PATH|NAME" upper-cased
     std::set<std::string> m_saved;   // upper-cased file paths
-    std::vector<CString> m_files;    // saved file paths, in order
+    struct SavedFile {
+        CString path;
+        DWORD attributes;  // as it was before the change
+    };
+    std::vector<SavedFile> m_files;  // in the order they were saved
 };

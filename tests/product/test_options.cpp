@@ -13,6 +13,7 @@
 #include "lang/langres.h"
 #include "removal_fixture.h"
 #include "removal_station.h"
+#include "restore_fixture.h"
 
 namespace {
 
@@ -448,3 +449,99 @@ INSTANTIATE_TEST_SUITE_P(
                    }},
         DryRunCase{"Windows98", winsim::Os::Win98, "Office", nullptr}),
     [](const ::testing::TestParamInfo<DryRunCase>& info) { return std::string(info.param.name); });
+
+struct BackupCase {
+    const char* name;
+    winsim::Os os;
+    std::string names;
+    DWORD exitCode;
+    std::function<void(RemovalStation&)> arrange;
+};
+
+class Backups : public ::testing::TestWithParam<BackupCase> {};
+
+TEST_P(Backups, PutBackExactlyWhatTheRemovalTook) {
+    const BackupCase& c = GetParam();
+    RemovalStation st(c.os);
+    SeedOffice(st);
+    // Values of every type in trees the removal deletes, some of them awkward for a text file.
+    winsim::Registry& r = st.ws->registry;
+    const std::string data = "HKCU\\Printers\\Settings\\Office\\Typed";
+    r.SetString(data, "Quoted \"name\" \\ here", "C:\\Path \"quoted\" 100%");
+    r.SetString(data, "", "default");
+    r.SetExpandString(data, "Expand", "%SystemRoot%\\system32");
+    r.SetMultiString(data, "Multi", {"one", "", "three"});
+    r.SetDword(data, "Dword", 0xDEADBEEF);
+    r.SetValue(data, "Binary", REG_BINARY, std::string(100, '\x7F') + std::string(1, '\0'));
+    r.SetValue(data, "None", REG_NONE, "");
+    r.SetValue(data, "ShortDword", REG_DWORD, "\x01\x02");
+    r.SetValue(data, "Unterminated", REG_SZ, "abc");
+    r.SetValue(data, "LineBreak", REG_SZ, std::string("two\r\nlines", 10) + std::string(1, '\0'));
+    r.SetValue(data, "BigEndian", REG_DWORD_BIG_ENDIAN, "\x00\x00\x00\x01");
+    r.SetString("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Office\\PrinterDriverData\\Deep",
+                "Left", "x");
+    r.SetValue("HKCU\\Printers\\DevModePerUser", "Office", REG_BINARY, std::string("\0\1\2dm\xFF", 6));
+    if (c.arrange)
+        c.arrange(st);
+    const auto before = SnapshotMachine();
+
+    ASSERT_EQ((DWORD)st.Run("/backup:\"C:\\Backup 100%\" " + c.names), c.exitCode);
+    ASSERT_FALSE(st.ws->spooler.PrinterExists("Office"));
+    ASSERT_FALSE(r.KeyExists(data));
+
+    EXPECT_EQ(RunRestoreScript("C:\\Backup 100%"), "");
+    std::vector<std::string> diff;
+    for (const std::string& d : SnapshotDiff(before, SnapshotMachine())) {
+        if (d.rfind("+F|C:\\BACKUP 100%", 0) != 0)
+            diff.push_back(d);
+    }
+    EXPECT_EQ(diff, std::vector<std::string>{});
+    EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
+    EXPECT_TRUE(st.ws->spooler.IsShared("Office"));
+    EXPECT_TRUE(st.ws->spooler.DriverExists("Brontal Office"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, Backups,
+    ::testing::Values(
+        BackupCase{"OwnDriver", winsim::Os::WinXP, "Office", 0, nullptr},
+        BackupCase{"ReadOnlyFileLeftForTheRestart", winsim::Os::WinXP, "Office", ERROR_SUCCESS_REBOOT_REQUIRED,
+                   [](RemovalStation& st) {
+                       st.ws->files.SetAttributes(st.versionDir + "\\OFFICE.HLP", FILE_ATTRIBUTE_READONLY);
+                   }},
+        BackupCase{"TwoPrintersAndAFileKeptForAnother", winsim::Os::WinXP, "Office,Lobby", 0,
+                   [](RemovalStation& st) {
+                       st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
+                       st.AddPrinter("Lobby", "Brontal Lobby");
+                       SeedRegistryTraces(st.ws, "Lobby", "Brontal Lobby", "SOFTWARE\\Brontal\\Data\\Lobby");
+                   }},
+        BackupCase{"Windows2000", winsim::Os::Win2000, "Office", 0, nullptr},
+        BackupCase{"WindowsNT4", winsim::Os::NT4, "Office", 0, nullptr}),
+    [](const ::testing::TestParamInfo<BackupCase>& info) { return std::string(info.param.name); });
+
+TEST(Options, WhatTheBackupCannotHoldIsNotRemoved) {
+    RemovalStation st;
+    SeedOffice(st);
+    // A registry file has no way to write a line break in a value's name.
+    const std::string settings = "HKCU\\Printers\\Settings\\Office\\Typed";
+    st.ws->registry.SetString(settings, "Line\nBreak", "x");
+    const auto before = SnapshotMachine();
+    EXPECT_EQ((DWORD)st.Run("/backup:C:\\Backup /log:C:\\run.log Office"), (DWORD)ERROR_CANNOT_MAKE);
+    EXPECT_EQ(st.ws->registry.GetString(settings, "Line\nBreak"), std::optional<std::string>("x"));
+    EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
+    auto refused = Events(ReadLog(st, "C:\\run.log"), "change");
+    refused.erase(std::remove_if(refused.begin(), refused.end(),
+                                 [](const Fields& f) { return f.at("outcome") != "refused"; }),
+                  refused.end());
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].at("path"), "Printers\\Settings\\Office\\Typed");
+    EXPECT_EQ(refused[0].at("result"), std::to_string(ERROR_INVALID_DATA));
+    // What it did take comes back whole.
+    EXPECT_EQ(RunRestoreScript("C:\\Backup"), "");
+    std::vector<std::string> diff;
+    for (const std::string& d : SnapshotDiff(before, SnapshotMachine())) {
+        if (d.rfind("+F|C:\\BACKUP", 0) != 0 && d != "+F|C:\\RUN.LOG")
+            diff.push_back(d);
+    }
+    EXPECT_EQ(diff, std::vector<std::string>{});
+}
