@@ -10,9 +10,9 @@
 #include "engine/Changes.h"
 #include "engine/PrinterList.h"
 #include "engine/RunLog.h"
-#include "lang/langres.h"
 #include "ui/Language.h"
 #include "ui/UninstallDlg.h"
+#include "ui/UsageBox.h"
 #include "ui/resource.h"
 
 CUninstallApp theApp;
@@ -228,7 +228,8 @@ BOOL CUninstallApp::InitInstance() {
         RunLog().Write(CJsonLine().Text("event", "usage_error").Text("reason", options.errorText));
         m_nExitCode = options.error;
     } else if (options.usage) {
-        ShowUsage();
+        ShowUsageBox();
+        m_nExitCode = ERROR_SUCCESS;
     } else {
         CRemovalBackup backup;
         DWORD ready = ERROR_SUCCESS;
@@ -256,26 +257,6 @@ BOOL CUninstallApp::InitInstance() {
     LogOutcome(m_nExitCode);
     RunLog().Close();
     return FALSE;
-}
-
-void CUninstallApp::ShowUsage() {
-    char language[200] = "";
-    if (!GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SENGLANGUAGE, language, sizeof(language)))
-        language[0] = '\0';
-    CUninstallDlg chooser(NULL, 1, CString());
-    chooser.SelectLanguage(language);
-    HMODULE lib = LoadLibraryA(g_strLangLib);
-    // The usage is longer than the dialogs' texts: its own buffer.
-    std::vector<char> text(4096, '\0');
-    if (lib)
-        LoadStringA(lib, IDS_USAGE, text.data(), (int)text.size());
-    char caption[200] = "";
-    if (lib)
-        LoadStringA(lib, IDS_MAIN_CAPTION, caption, sizeof(caption));
-    MessageBoxA(NULL, text.data(), caption, MB_OK | MB_ICONINFORMATION);
-    if (lib)
-        FreeLibrary(lib);
-    m_nExitCode = ERROR_SUCCESS;
 }
 
 void CUninstallApp::RunRemovals(const CString& commandLine) {

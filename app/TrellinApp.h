@@ -21,8 +21,6 @@ public:
 private:
     // Runs the named printers' removals (or the interactive dialog when there are none).
     void RunRemovals(const CString& names);
-    // Shows the usage in the user's language.
-    void ShowUsage();
 };
 
 // Combines the outcome of one more command-line run into the run's exit code: the first failure

@@ -40,17 +40,23 @@ const LanguageRow kLanguages[] = {
 };
 const LanguageRow kDefaultLanguage = {"", "us_res.dll", "Arial"};
 
-}  // namespace
-
-void CUninstallDlg::SelectLanguage(LPCSTR languageName) {
-    const LanguageRow* row = &kDefaultLanguage;
+const LanguageRow* LanguageRowFor(LPCSTR languageName) {
     for (const LanguageRow& candidate : kLanguages) {
         // Case-sensitive substring test: "Japanese (Japan)" still counts as Japanese.
-        if (strstr(languageName, candidate.key)) {
-            row = &candidate;
-            break;
-        }
+        if (strstr(languageName, candidate.key))
+            return &candidate;
     }
+    return &kDefaultLanguage;
+}
+
+}  // namespace
+
+LPCSTR LanguageLibraryFor(LPCSTR languageName) {
+    return LanguageRowFor(languageName)->library;
+}
+
+void CUninstallDlg::SelectLanguage(LPCSTR languageName) {
+    const LanguageRow* row = LanguageRowFor(languageName);
     g_strLangLib = row->library;
     m_strFontFace = row->face;
 }

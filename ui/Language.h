@@ -14,3 +14,5 @@ void SetTextFromLibrary(HWND control, HINSTANCE lib, UINT id);
 void ApplyUiFont(HWND window);
 // String `id` of `lib`, loaded into the 200-byte text buffer (at most 199 bytes).
 CString LoadLibraryString(HINSTANCE lib, UINT id);
+// The language library for a LOCALE_SENGLANGUAGE name ("us_res.dll" when no other fits).
+LPCSTR LanguageLibraryFor(LPCSTR languageName);

@@ -545,3 +545,49 @@ TEST(Options, WhatTheBackupCannotHoldIsNotRemoved) {
     }
     EXPECT_EQ(diff, std::vector<std::string>{});
 }
+
+TEST(Options, TheUsageShowsInTheUsersLanguageAndEndsWithZero) {
+    struct Case {
+        LCID lcid;
+        const char* library;
+    } cases[] = {{0x0409, "us_res"}, {0x0411, "jp_res"}, {0x040C, "fr_res"}, {0x0407, "gr_res"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.library);
+        RemovalStation st;
+        SeedOffice(st);
+        st.ws->system.SetLocale(c.lcid);
+        for (const char* lib : {"us_res", "jp_res", "fr_res", "it_res", "gr_res", "sp_res", "du_res", "bp_res"}) {
+            winsim::ModuleImage image;
+            image.resFile = std::string(LANG_RES_DIR) + "/" + lib + ".res";
+            st.ws->modules.Register(std::string("C:\\Program Files\\Trellin\\") + lib + ".dll", image);
+        }
+        st.ws->user.Answer(IDOK);
+        EXPECT_EQ(st.Run("/? /log:C:\\run.log Office"), 0);
+        EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
+        EXPECT_EQ(st.ws->services.spoolerStops, 0);
+        ASSERT_EQ(st.ws->ui.MessageBoxes().size(), 1u);
+        const auto& box = st.ws->ui.MessageBoxes()[0];
+        HMODULE lib = LoadLibraryA(c.library);
+        ASSERT_NE(lib, nullptr);
+        char caption[200] = "";
+        LoadStringA(lib, IDS_MAIN_CAPTION, caption, sizeof(caption));
+        EXPECT_EQ(box.caption, caption);
+        // Every paragraph of the library, whole, in its order.
+        size_t at = 0;
+        for (UINT id = IDS_USAGE_SYNTAX; id <= IDS_USAGE_EXIT3; ++id) {
+            char text[1000] = "";
+            ASSERT_GT(LoadStringA(lib, id, text, sizeof(text)), 0) << id;
+            at = box.text.find(text, at);
+            ASSERT_NE(at, std::string::npos) << text << "\n" << box.text;
+        }
+        FreeLibrary(lib);
+        // The syntax of every option and every exit code the program ends with.
+        for (const char* needle : {"/log:", "/whatif", "/backup:", "/?", " 0 ", "3010", "1801", "1797", "170", "1053",
+                                   "1062", "160", "1003", "87", "110", "82"})
+            EXPECT_NE(box.text.find(needle), std::string::npos) << needle;
+        EXPECT_EQ(box.type & MB_ICONMASK, (UINT)MB_ICONINFORMATION);
+        auto run = Events(ReadLog(st, "C:\\run.log"), "run");
+        ASSERT_EQ(run.size(), 1u);
+        EXPECT_EQ(run[0].at("mode"), "usage");
+    }
+}
