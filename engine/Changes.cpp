@@ -147,6 +147,7 @@ void CMachineChanges::ForgetDryRun() {
     m_dryValues.clear();
     m_dryFiles.clear();
     m_dryPrinters.clear();
+    m_dryStarted.clear();
 }
 
 BOOL CMachineChanges::DryGoneKey(HKEY root, const CString& path) const {
@@ -497,6 +498,14 @@ BOOL CMachineChanges::SetFileTimes(const CString& path, const CString& dir, cons
 }
 
 BOOL CMachineChanges::RequestServiceStop(SC_HANDLE service, LPCSTR name) {
+    // A service that is stopped refuses the stop (ERROR_SERVICE_NOT_ACTIVE), unless the real run would
+    // have started it by then.
+    SERVICE_STATUS current;
+    if (m_bDryRun && !m_dryStarted.count(UpperText(name)) && QueryServiceStatus(service, &current) &&
+        current.dwCurrentState == SERVICE_STOPPED) {
+        ReportResult(CHANGE_STOP_SERVICE, ERROR_SERVICE_NOT_ACTIVE, name);
+        return FALSE;
+    }
     if (Skip(TRUE, CHANGE_STOP_SERVICE, name))
         return FALSE;
     SERVICE_STATUS status;
@@ -506,8 +515,11 @@ BOOL CMachineChanges::RequestServiceStop(SC_HANDLE service, LPCSTR name) {
 }
 
 BOOL CMachineChanges::RequestServiceStart(SC_HANDLE service, LPCSTR name) {
-    if (Skip(TRUE, CHANGE_START_SERVICE, name))
+    if (Skip(TRUE, CHANGE_START_SERVICE, name)) {
+        if (m_bDryRun)
+            m_dryStarted.insert(UpperText(name));
         return FALSE;
+    }
     DWORD rc = ResultOf(StartServiceA(service, 0, NULL));
     ReportResult(CHANGE_START_SERVICE, rc, name);
     return rc == ERROR_SUCCESS;

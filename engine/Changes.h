@@ -150,10 +150,11 @@ private:
     DWORD DryRunFileBlocker(ChangeKind kind, const CString& path);
 
     // What a dry run has deleted so far, upper-cased: "root|PATH" keys, "root|PATH|NAME" values, file
-    // paths and printer names; later steps of the dry run find them gone.
+    // paths and printer names; later steps of the dry run find them gone. Services it would have started
+    // are running for its later steps.
     BOOL DryGoneKey(HKEY root, const CString& path) const;
     void ForgetDryRun();
-    std::set<std::string> m_dryKeys, m_dryValues, m_dryFiles, m_dryPrinters;
+    std::set<std::string> m_dryKeys, m_dryValues, m_dryFiles, m_dryPrinters, m_dryStarted;
 
     IChangeObserver* m_pObserver = NULL;
     IChangeGuard* m_pGuard = NULL;

@@ -41,10 +41,11 @@ SpoolerTick PollSpooler() {
     if (!OpenSpooler(manager, service) || !QueryServiceStatus(service, &status))
         return SPOOLER_UNKNOWN;
     RunLog().SpoolerStateSeen(status.dwCurrentState);
-    if (status.dwCurrentState == SERVICE_STOPPED) {
-        // A dry run never stopped it; should it be stopped all the same, starting it is no change of ours.
-        return Changes().RequestServiceStart(service, kSpooler) || Changes().IsDryRun() ? SPOOLER_START_REQUESTED
-                                                                                        : SPOOLER_START_REFUSED;
-    }
+    // A dry run stopped nothing and starts nothing (its stop reported the start the real run makes): its
+    // cycle ends at the first look, whatever state the spooler is in.
+    if (Changes().IsDryRun())
+        return SPOOLER_RUNNING;
+    if (status.dwCurrentState == SERVICE_STOPPED)
+        return Changes().RequestServiceStart(service, kSpooler) ? SPOOLER_START_REQUESTED : SPOOLER_START_REFUSED;
     return status.dwCurrentState == SERVICE_RUNNING ? SPOOLER_RUNNING : SPOOLER_PENDING;
 }
