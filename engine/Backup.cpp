@@ -107,13 +107,44 @@ CString SavedName(const CString& path) {
     return CString();
 }
 
-// "+r -a -s -h" for attrib: each of the four attributes it sets, as `attributes` has it.
-CString AttribFlags(DWORD attributes) {
-    CString flags = attributes & FILE_ATTRIBUTE_READONLY ? "+r" : "-r";
-    flags += attributes & FILE_ATTRIBUTE_ARCHIVE ? " +a" : " -a";
-    flags += attributes & FILE_ATTRIBUTE_SYSTEM ? " +s" : " -s";
-    flags += attributes & FILE_ATTRIBUTE_HIDDEN ? " +h" : " -h";
-    return flags;
+// A path as a batch command's argument: quoted when a blank or a character cmd would read otherwise is
+// in it, bare otherwise ('%' doubled either way). Bare where it can be: Wine's attrib finds no quoted path.
+CString CmdArgument(const CString& text) {
+    for (int i = 0; i < text.GetLength(); ++i) {
+        if (strchr(" \t&()[]{}^=;!'+,`~<>|\"", text.GetAt(i)))
+            return CmdQuoted(text);
+    }
+    CString out;
+    for (int i = 0; i < text.GetLength(); ++i) {
+        out += text.GetAt(i);
+        if (text.GetAt(i) == '%')
+            out += '%';
+    }
+    return out;
+}
+
+// The attrib lines that give a copied file back the attributes it had: a copy sets the archive bit, and
+// Wine's copy drops the read-only one. Windows' attrib changes a hidden or system file only when the
+// command names those attributes too: then one line with all of them; else one flag a line, as Wine's
+// attrib applies only one.
+CString AttribLines(DWORD attributes, const CString& target) {
+    CString flags;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        flags += " +r";
+    if (attributes & FILE_ATTRIBUTE_SYSTEM)
+        flags += " +s";
+    if (attributes & FILE_ATTRIBUTE_HIDDEN)
+        flags += " +h";
+    if (!(attributes & FILE_ATTRIBUTE_ARCHIVE))
+        flags += " -a";
+    if (flags.IsEmpty())
+        return CString();
+    if (attributes & (FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN))
+        return "attrib" + flags + " " + target + "\r\n";
+    CString lines;
+    for (int at = 0; at < flags.GetLength(); at += 3)
+        lines += "attrib " + flags.Mid(at + 1, 2) + " " + target + "\r\n";
+    return lines;
 }
 
 // Whether a key or value name can stand in a registry file's line: a control character would end or
@@ -195,11 +226,11 @@ DWORD CRemovalBackup::WriteRestoreScript() {
         const CString& path = saved.path;
         const CString folder = path.Left(FolderEnd(path));
         script += "if not exist " + CmdQuoted(folder + "\\") + " md " + CmdQuoted(folder) + "\r\n";
+        const CString target = CmdArgument(path);
         // A file still there (left for the restart) may be read-only: copy refuses to overwrite it.
-        script += "if exist " + CmdQuoted(path) + " attrib -r " + CmdQuoted(path) + "\r\n";
-        script += "copy /y \"%~dp0" + CmdQuoted(SavedName(path)).Mid(1) + " " + CmdQuoted(path) + " >nul\r\n";
-        // Copying sets the archive bit and takes the copy's attributes: set them as they were.
-        script += "attrib " + AttribFlags(saved.attributes) + " " + CmdQuoted(path) + "\r\n";
+        script += "if exist " + target + " attrib -r " + target + "\r\n";
+        script += "copy /y \"%~dp0" + CmdQuoted(SavedName(path)).Mid(1) + " " + target + " >nul\r\n";
+        script += AttribLines(saved.attributes, target);
     }
     script += "net stop spooler\r\nnet start spooler\r\n";
     DeleteFileA(m_strFolder + "\\" + kRestoreScript);

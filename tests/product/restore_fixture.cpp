@@ -156,6 +156,25 @@ std::vector<std::string> Words(const std::string& line, const std::string& folde
     return words;
 }
 
+// "attrib <flag> <path>" with one flag of +r -r +a -a +s -s +h -h, as Windows' attrib sets it.
+bool Attrib(const std::string& flag, const std::string& path) {
+    const struct {
+        char letter;
+        DWORD bit;
+    } bits[] = {{'r', FILE_ATTRIBUTE_READONLY}, {'a', FILE_ATTRIBUTE_ARCHIVE}, {'s', FILE_ATTRIBUTE_SYSTEM},
+                {'h', FILE_ATTRIBUTE_HIDDEN}};
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || flag.size() != 2 || (flag[0] != '+' && flag[0] != '-'))
+        return false;
+    for (const auto& b : bits) {
+        if (flag[1] != b.letter)
+            continue;
+        attributes = flag[0] == '+' ? attributes | b.bit : attributes & ~b.bit;
+        return SetFileAttributesA(path.c_str(), attributes & ~(DWORD)FILE_ATTRIBUTE_NORMAL) != FALSE;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string ImportRegFile(const std::string& text) {
@@ -212,30 +231,14 @@ std::string RunRestoreScript(const std::string& folder) {
         } else if (w.size() == 6 && w[0] == "if" && w[1] == "not" && w[2] == "exist" && w[4] == "md") {
             if (!m.files.Exists(w[5]))
                 m.files.CreateDirectory(w[5]);
-        } else if (w.size() == 6 && w[0] == "if" && w[1] == "exist" && w[3] == "attrib" && w[4] == "-r") {
-            if (w[2] != w[5])
+        } else if (w.size() == 6 && w[0] == "if" && w[1] == "exist" && w[3] == "attrib" && w[2] == w[5]) {
+            if (GetFileAttributesA(w[2].c_str()) != INVALID_FILE_ATTRIBUTES && !Attrib(w[4], w[5]))
                 return line;
-            DWORD attributes = GetFileAttributesA(w[2].c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES)
-                SetFileAttributesA(w[2].c_str(), attributes & ~(DWORD)FILE_ATTRIBUTE_READONLY);
-        } else if (w.size() == 6 && w[0] == "attrib") {
-            DWORD attributes = GetFileAttributesA(w[5].c_str());
-            const struct {
-                const char* on;
-                const char* off;
-                DWORD bit;
-            } flags[] = {{"+r", "-r", FILE_ATTRIBUTE_READONLY}, {"+a", "-a", FILE_ATTRIBUTE_ARCHIVE},
-                         {"+s", "-s", FILE_ATTRIBUTE_SYSTEM}, {"+h", "-h", FILE_ATTRIBUTE_HIDDEN}};
-            for (int i = 0; i < 4; ++i) {
-                if (w[i + 1] == flags[i].on)
-                    attributes |= flags[i].bit;
-                else if (w[i + 1] == flags[i].off)
-                    attributes &= ~flags[i].bit;
-                else
+        } else if (w.size() >= 3 && w[0] == "attrib") {
+            for (size_t i = 1; i + 1 < w.size(); ++i) {
+                if (!Attrib(w[i], w.back()))
                     return line;
             }
-            if (!SetFileAttributesA(w[5].c_str(), attributes & ~(DWORD)FILE_ATTRIBUTE_NORMAL))
-                return line;
         } else if (w.size() >= 4 && w[0] == "copy" && w[1] == "/y" && (w.size() == 4 || w[4] == ">nul")) {
             if (!CopyFileA(w[2].c_str(), w[3].c_str(), FALSE))
                 return line;

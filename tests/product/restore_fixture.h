@@ -8,7 +8,7 @@
 // machine; "" on success, else the line it could not read.
 std::string ImportRegFile(const std::string& text);
 
-// Runs `folder`\restore.cmd: regedit /s, if not exist ... md, if exist ... attrib -r, copy /y, net stop/start spooler (the start
-// reloads the spooler's printers and drivers from the registry). "" on
-// success, else the line it could not run.
+// Runs `folder`\restore.cmd: regedit /s, "if not exist ... md", attrib (also after "if exist"),
+// copy /y, net stop/start spooler (the start reloads the spooler's printers and drivers from the registry).
+// "" on success, else the line it could not run.
 std::string RunRestoreScript(const std::string& folder);

@@ -402,11 +402,12 @@ TEST_P(DryRuns, ChangeNothingAndNameWhatTheRealRunThenChanges) {
     if (c.arrange)
         c.arrange(st);
     const auto before = SnapshotMachine();
+    const DWORD spoolerBefore = st.ws->services.State();
     const DWORD dryExit = (DWORD)st.Run("/whatif /log:C:\\whatif.log " + c.names);
     EXPECT_EQ(Without(SnapshotDiff(before, SnapshotMachine()), {"C:\\whatif.log"}), std::vector<std::string>{});
     EXPECT_EQ(st.ws->services.spoolerStops, 0);
     EXPECT_EQ(st.ws->services.CallCount("StartServiceA"), 0);
-    EXPECT_EQ(st.ws->services.State(), (DWORD)SERVICE_RUNNING);
+    EXPECT_EQ(st.ws->services.State(), spoolerBefore);
     EXPECT_EQ(g_companion.calls, 0);
     EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
     EXPECT_TRUE(st.ws->spooler.IsShared("Office"));
@@ -447,7 +448,10 @@ INSTANTIATE_TEST_SUITE_P(
                        st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
                        st.AddPrinter("Lobby", "Brontal Lobby");
                    }},
-        DryRunCase{"Windows98", winsim::Os::Win98, "Office", nullptr}),
+        DryRunCase{"Windows98", winsim::Os::Win98, "Office", nullptr},
+        // As Wine starts a session: the real run's first stop is refused, and its cycles start the spooler.
+        DryRunCase{"SpoolerStoppedBefore", winsim::Os::WinXP, "Office",
+                   [](RemovalStation& st) { st.ws->services.SetState("spooler", SERVICE_STOPPED); }}),
     [](const ::testing::TestParamInfo<DryRunCase>& info) { return std::string(info.param.name); });
 
 struct BackupCase {
@@ -508,6 +512,11 @@ INSTANTIATE_TEST_SUITE_P(
         BackupCase{"ReadOnlyFileLeftForTheRestart", winsim::Os::WinXP, "Office", ERROR_SUCCESS_REBOOT_REQUIRED,
                    [](RemovalStation& st) {
                        st.ws->files.SetAttributes(st.versionDir + "\\OFFICE.HLP", FILE_ATTRIBUTE_READONLY);
+                   }},
+        BackupCase{"HiddenSystemFile", winsim::Os::WinXP, "Office", 0,
+                   [](RemovalStation& st) {
+                       st.ws->files.SetAttributes(st.versionDir + "\\OFFICE.PPD",
+                                                  FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
                    }},
         BackupCase{"TwoPrintersAndAFileKeptForAnother", winsim::Os::WinXP, "Office,Lobby", 0,
                    [](RemovalStation& st) {
