@@ -1,0 +1,207 @@
+#!/usr/bin/env bash
+# The deployment command line of the real Trellin.exe under Wine on the seeded workstation: /whatif
+# changes nothing and names what the real run then changes (both logs read back with jq), /backup and
+# its restore.cmd run by Wine's cmd bring the printer, its driver and its traces back, and /? as a
+# screenshot.
+# Usage: e2e/deploy.sh [build dir holding Trellin.exe, *_res.dll and tavq.dll]   (default build/win64)
+# Env:   E2E_KEEP=1 keeps the prefix; E2E_OUT (default build/e2e) for output.
+# Ends with "N passed, M failed"; exit code 0 only when nothing failed.
+set -uo pipefail
+. "$(dirname "$0")/lib.sh"
+
+build_dir=${1:-${TRELLIN_BUILD:-$E2E_ROOT/build/win64}}
+CAPTION='Brontal Driver Uninstall Tool'
+SHOTS=$E2E_OUT/shots
+APP='"C:\Program Files\Trellin\Trellin.exe"'
+PRINTER='Brontal 4500 PS'
+
+for f in Trellin.exe tavq.dll us_res.dll; do
+  if [ ! -f "$build_dir/$f" ]; then
+    echo "FAIL: $build_dir/$f does not exist (build the x86_64 targets first, or pass their folder)"
+    echo "0 passed, 1 failed"
+    exit 1
+  fi
+done
+build_dir=$(cd "$build_dir" && pwd)
+command -v jq >/dev/null || { echo "FAIL: jq is missing (scripts/setup.sh installs it)"; echo "0 passed, 1 failed"; exit 1; }
+
+E2E_SUMMARY=1
+e2e_begin
+mkdir -p "$SHOTS"
+rm -f "$SHOTS"/deploy-*.png
+e2e_start_xvfb
+e2e_prepare_template
+spoolcheck=$(e2e_build_tool spoolcheck -lwinspool) || e2e_die "cannot build spoolcheck"
+runexit=$(e2e_build_tool runexit) || e2e_die "cannot build runexit"
+drvlib=$E2E_OUT/drvlib.dll
+if [ ! -f "$drvlib" ] || [ "$E2E_DIR/drvlib.c" -nt "$drvlib" ]; then
+  x86_64-w64-mingw32-gcc -O2 -Wall -shared -static -o "$drvlib" "$E2E_DIR/drvlib.c" -Wl,--kill-at ||
+    e2e_die "cannot build the driver library"
+fi
+
+# The seeded workstation with Trellin installed, the drivers' own library and companion, and per-user
+# settings of the printers (as e2e/removal.sh has it, without the monitoring application).
+e2e_new_prefix
+e2e_start_wineserver
+CDRIVE=$(e2e_c_drive)
+app_dir="$CDRIVE/Program Files/Trellin"
+mkdir -p "$app_dir"
+cp "$build_dir/Trellin.exe" "$build_dir/tavq.dll" "$build_dir"/*_res.dll "$app_dir/"
+bash "$E2E_DIR/seed.sh" "$WINEPREFIX" || e2e_die "seeding the workstation failed"
+DRVDIR="$CDRIVE/windows/system32/spool/drivers/x64/3"
+cp "$drvlib" "$DRVDIR/BR4500.DLL"
+cp "$drvlib" "$DRVDIR/BR7200.DLL"
+cp "$build_dir/tavq.dll" "$DRVDIR/TAVQ.DLL"
+printf 'older build' >>"$DRVDIR/TAVQ.DLL"
+chmod a-w "$DRVDIR/BR4500.INI"  # read-only: left for the restart, then put back as it was
+traces=$E2E_TMP/traces.reg
+{
+  echo 'REGEDIT4'
+  for p in "$PRINTER" 'Plain PS Printer'; do
+    printf '\n[HKEY_CURRENT_USER\\Printers\\Settings\\%s]\n"Paper"="A4"\n"Copies"=dword:00000002\n' "$p"
+    printf '"Tray"=hex(7):55,70,70,65,72,00,4c,6f,77,65,72,00,00\n"Path"=hex(2):25,54,45,4d,50,25,00\n'
+  done
+} >"$traces"
+e2e_run 60 regedit /S "Z:${traces//\//\\}" >/dev/null || e2e_die "cannot write the per-user traces"
+
+check() {  # check <description> <command...>
+  local what=$1
+  shift
+  if "$@"; then e2e_pass "$what"; else e2e_fail "$what"; fi
+}
+
+# snapshot <file>: what a removal may change, as text: the spooler's printers, the print and per-user
+# registry trees, the device lists, the pending deletions, and the driver folder's files with contents
+# and write access. The driver library's own record of its calls is not the program's change.
+snapshot() {
+  local out=$1 key exp
+  {
+    e2e_run 30 "$spoolcheck"
+    # Wine's regedit /E takes only the long root names.
+    for key in 'HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print' 'HKEY_CURRENT_USER\Printers' \
+      'HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\Devices' \
+      'HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\PrinterPorts'; do
+      exp=$E2E_TMP/export.reg
+      rm -f "$exp"
+      e2e_run 60 regedit /E "Z:${exp//\//\\}" "$key" >/dev/null
+      # Wine writes UTF-16 with CRs.
+      iconv -f UTF-16 -t UTF-8 "$exp" | tr -d '\r' || echo "no export of $key"
+    done
+    e2e_run 30 reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations 2>/dev/null
+    (cd "$CDRIVE/windows/system32/spool/drivers" && find . -type f -printf '%p %m\n' | sort &&
+      find . -type f -print0 | sort -z | xargs -0 sha256sum)
+  } >"$out"
+}
+
+# changes <log>: one line per change or companion call the log names, the outcome added when it is
+# neither done nor would.
+changes() {
+  jq -r 'select(.event == "change" or .event == "companion")
+         | [(.kind // "companion"), (.root // empty), (.path // empty), (.value // empty), (.file // empty),
+            (.printer // empty), (.service // empty), (.library // empty), (.source // empty),
+            (if .outcome == "done" or .outcome == "would" then empty else .outcome + " " + (.result | tostring) end)]
+         | join(" | ")' "$1"
+}
+
+# run_trellin <command-line rest>: runs Trellin.exe to its end; its whole exit code in RUN_RC.
+run_trellin() {
+  local log=$E2E_TMP/run.$RANDOM.log
+  RUNEXIT_CMD="$APP $1" e2e_start 150 "$log" "$runexit" 120
+  if e2e_wait_exit "$E2E_PID" 130; then
+    RUN_RC=$(sed -n 's/^exit \([0-9]*\).*/\1/p' "$log" | tr -d '\r' | head -n1 | grep . || echo none)
+  else
+    RUN_RC=none
+    kill "$E2E_PID" 2>/dev/null
+  fi
+}
+
+has_printer() { grep -q "^printer $1 attributes=" "$2"; }
+lacks() { ! "$@"; }
+
+before=$E2E_TMP/before.txt
+snapshot "$before"
+cp "$DRVDIR/BR4500.PPD" "$E2E_TMP/BR4500.PPD"
+check "the workstation has $PRINTER" has_printer "$PRINTER" "$before"
+
+# ---- 1. /whatif: nothing changes, the log says what would -----------------------------------------
+echo "== /whatif /log:C:\\whatif.log $PRINTER"
+run_trellin "/whatif /log:C:\\whatif.log $PRINTER"
+dry_rc=$RUN_RC
+after_dry=$E2E_TMP/after-dry.txt
+snapshot "$after_dry"
+check "the dry run ends with 3010 as the real run will: BR4500.INI is read-only (got $dry_rc)" [ "$dry_rc" = 3010 ]
+check "the dry run changed nothing" diff -u "$before" "$after_dry"
+WHATIF=$CDRIVE/whatif.log
+check "every line of the dry run's log is one JSON object" jq -e -s 'length > 0 and all(type == "object")' "$WHATIF"
+check "the dry run's log is in whatif mode" jq -e -s '[.[] | select(.event == "run")][0].mode == "whatif"' "$WHATIF"
+check "no change of the dry run was made" jq -e -s '[.[] | select(.event == "change") | .outcome] | all(. == "would" or . == "failed") and length > 0' "$WHATIF"
+check "the companion would be called, and was not" jq -e -s '[.[] | select(.event == "companion")] | length == 1 and .[0].outcome == "would"' "$WHATIF"
+
+# ---- 2. the real run with a log and a backup -------------------------------------------------------
+echo "== /log:C:\\real.log /backup:\"C:\\Trellin Backup\" $PRINTER"
+run_trellin "/log:C:\\real.log /backup:\"C:\\Trellin Backup\" $PRINTER"
+check "the real run ends with 3010 (got $RUN_RC)" [ "$RUN_RC" = 3010 ]
+after_real=$E2E_TMP/after-real.txt
+snapshot "$after_real"
+DRIVER_SECTION="[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\$PRINTER]"
+check "the printer is gone" lacks has_printer "$PRINTER" "$after_real"
+check "its driver's key is gone" lacks grep -qF "$DRIVER_SECTION" "$after_real"
+check "its data file is gone" [ ! -e "$DRVDIR/BR4500.PPD" ]
+REAL=$CDRIVE/real.log
+check "every line of the real run's log is one JSON object" jq -e -s 'length > 0 and all(type == "object")' "$REAL"
+check "the log's run names the printer and the options" \
+  jq -e -s --arg p "$PRINTER" '[.[] | select(.event == "run")][0] | .mode == "remove" and .names == [$p] and (.options | length) == 2' "$REAL"
+check "the log's decisions name the driver and keep PSCRIPT5.DLL for Plain PS Printer" \
+  jq -e -s '[.[] | select(.event == "decisions")][0] | .driver_shared == false and any(.files[]; (.file | test("PSCRIPT5.DLL$")) and .delete == false and .listed_by == "Plain PS Printer")' "$REAL"
+check "the log names the companion's call and its result" jq -e -s '[.[] | select(.event == "companion")] | length == 1 and .[0].outcome == "done"' "$REAL"
+check "the log names the spooler's cycles, each back to running" \
+  jq -e -s '[.[] | select(.event == "spooler")] | length == 2 and all(.outcome == "running" and .states[-1] == "running")' "$REAL"
+check "the log ends with the outcome 3010" jq -e -s '.[-1].event == "outcome" and .[-1].exit_code == 3010' "$REAL"
+check "BR4500.INI is left for the restart in the log" \
+  jq -e -s 'any(.[]; .event == "change" and .kind == "delete_at_restart" and (.file | test("BR4500.INI$")) and .at_restart)' "$REAL"
+changes "$WHATIF" >"$E2E_TMP/whatif.txt"
+changes "$REAL" >"$E2E_TMP/real.txt"
+check "the dry run named exactly the changes the real run made ($(wc -l <"$E2E_TMP/real.txt") lines)" \
+  diff -u "$E2E_TMP/whatif.txt" "$E2E_TMP/real.txt"
+
+# ---- 3. restore.cmd under Wine's cmd ------------------------------------------------------------
+BACKUP="$CDRIVE/Trellin Backup"
+check "the backup holds registry.reg and restore.cmd" test -f "$BACKUP/registry.reg" -a -f "$BACKUP/restore.cmd"
+check "the backup holds the driver's data file as it was" cmp -s "$BACKUP/files/C/windows/system32/spool/drivers/x64/3/BR4500.PPD" "$E2E_TMP/BR4500.PPD"
+echo "== wine cmd /c restore.cmd"
+restore_rc=0
+e2e_run 120 cmd /c 'C:\Trellin Backup\restore.cmd' >"$E2E_TMP/restore.out" 2>&1 || restore_rc=$?
+check "restore.cmd ran to its end (rc $restore_rc)" [ "$restore_rc" = 0 ]
+restored=$E2E_TMP/restored.txt
+snapshot "$restored"
+check "Wine's regedit imported the backup: the driver's key is back" grep -qF "$DRIVER_SECTION" "$restored"
+check "the printer is back in the spooler" has_printer "$PRINTER" "$restored"
+check "the per-user settings are back" grep -qF "[HKEY_CURRENT_USER\\Printers\\Settings\\$PRINTER]" "$restored"
+check "the files are back" [ -f "$DRVDIR/BR4500.PPD" ]
+check "after the restore the workstation is as it was (printers, registry, files, pending deletions)" \
+  diff -u "$before" "$restored"
+
+# ---- 4. /? -------------------------------------------------------------------------------------
+echo "== /?"
+log=$E2E_TMP/usage.log
+RUNEXIT_CMD="$APP /?" e2e_start 60 "$log" "$runexit" 50
+usage_pid=$E2E_PID
+if wid=$(e2e_wait_window "$CAPTION" 30); then
+  sleep 0.3
+  e2e_screenshot "$wid" "$SHOTS/deploy-usage.png" || true
+  check "the usage box is shown: $SHOTS/deploy-usage.png" [ -s "$SHOTS/deploy-usage.png" ]
+  e2e_key "$wid" Return
+  if e2e_wait_exit "$usage_pid" 20; then
+    rc=$(sed -n 's/^exit \([0-9]*\).*/\1/p' "$log" | tr -d '\r' | head -n1)
+    check "/? ends with 0 (got $rc)" [ "$rc" = 0 ]
+  else
+    e2e_fail "the usage box did not close"
+    kill "$usage_pid" 2>/dev/null
+  fi
+else
+  e2e_fail "no usage box; windows: $(e2e_list_windows | tr '\n' '|')"
+  kill "$usage_pid" 2>/dev/null
+fi
+
+echo "screenshots: $SHOTS/deploy-*.png"
+e2e_summary
