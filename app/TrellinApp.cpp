@@ -84,9 +84,12 @@ BOOL StartsWithNoCase(LPCSTR text, LPCSTR prefix) {
     return _strnicmp(text, prefix, strlen(prefix)) == 0;
 }
 
+// Records a usage error; the first one found is the one reported.
 DWORD UsageError(CommandLineOptions& options, const CString& text) {
-    options.error = ERROR_INVALID_PARAMETER;
-    options.errorText = text;
+    if (options.error == ERROR_SUCCESS) {
+        options.error = ERROR_INVALID_PARAMETER;
+        options.errorText = text;
+    }
     return options.error;
 }
 
@@ -118,6 +121,7 @@ void LogOutcome(DWORD exitCode) {
 DWORD ParseCommandLine(LPCSTR commandLine, CommandLineOptions& options) {
     options = CommandLineOptions();
     int at = 0;
+    // After an error the options are still read on, so that a log given after it records it.
     for (;;) {
         while (IsBlank(commandLine[at]))
             at++;
@@ -130,36 +134,37 @@ DWORD ParseCommandLine(LPCSTR commandLine, CommandLineOptions& options) {
         const CString word = CString(token).Left(end - at);
         if (word == "/?") {
             if (options.usage)
-                return UsageError(options, "option given twice: /?");
+                UsageError(options, "option given twice: /?");
             options.usage = TRUE;
             at = end;
         } else if (_stricmp(word, "/whatif") == 0) {
             if (options.whatIf)
-                return UsageError(options, "option given twice: /whatif");
+                UsageError(options, "option given twice: /whatif");
             options.whatIf = TRUE;
             at = end;
-        } else if (StartsWithNoCase(token, "/log:")) {
-            if (options.log)
-                return UsageError(options, "option given twice: /log");
-            at += 5;
-            if (!ReadOptionValue(commandLine, at, options.logPath))
-                return UsageError(options, "/log needs a path");
-            options.log = TRUE;
-        } else if (StartsWithNoCase(token, "/backup:")) {
-            if (options.backup)
-                return UsageError(options, "option given twice: /backup");
-            at += 8;
-            if (!ReadOptionValue(commandLine, at, options.backupFolder))
-                return UsageError(options, "/backup needs a folder");
-            options.backup = TRUE;
+        } else if (StartsWithNoCase(token, "/log:") || StartsWithNoCase(token, "/backup:")) {
+            const BOOL isLog = StartsWithNoCase(token, "/log:");
+            BOOL& given = isLog ? options.log : options.backup;
+            CString value;
+            at += isLog ? 5 : 8;
+            // A value that cannot be read leaves no telling where the names begin: reading ends here.
+            if (!ReadOptionValue(commandLine, at, value))
+                return UsageError(options, isLog ? "/log needs a path" : "/backup needs a folder");
+            if (given) {
+                UsageError(options, isLog ? "option given twice: /log" : "option given twice: /backup");
+                continue;
+            }
+            given = TRUE;
+            (isLog ? options.logPath : options.backupFolder) = value;
         } else {
-            return UsageError(options, "unknown option: " + word);
+            UsageError(options, "unknown option: " + word);
+            at = end;
         }
     }
     options.names = commandLine + at;
     if (options.whatIf && !options.usage && CountCommandLineNames(options.names) == 0)
-        return UsageError(options, "/whatif needs printer names");
-    return ERROR_SUCCESS;
+        UsageError(options, "/whatif needs printer names");
+    return options.error;
 }
 
 DWORD CombineExitCodes(DWORD sofar, DWORD next) {

@@ -43,7 +43,9 @@ struct CommandLineOptions {
     DWORD error = ERROR_SUCCESS;
     CString errorText;  // what was wrong, for the log
 };
-// Reads the leading options of `commandLine`; its result is options.error.
+// Reads the leading options of `commandLine`; its result is options.error, the first error found. After
+// an error the options are still read (a later /log is still opened), except after a value that cannot
+// be read.
 DWORD ParseCommandLine(LPCSTR commandLine, CommandLineOptions& options);
 
 // Exit codes of the options themselves.

@@ -205,6 +205,13 @@ TEST(Options, CommandLinesAsOneTable) {
              ASSERT_EQ(Events(log, "usage_error").size(), 1u);
              EXPECT_EQ(Events(log, "usage_error")[0].at("reason"), "unknown option: /bogus");
          }},
+        {"an unknown option before the log: the log records it too", "/bogus /whatif /log:C:\\u.log Office",
+         ERROR_INVALID_PARAMETER, none,
+         [](RemovalStation& st) {
+             auto log = ReadLog(st, "C:\\u.log");
+             ASSERT_EQ(Events(log, "usage_error").size(), 1u);
+             EXPECT_EQ(Events(log, "usage_error")[0].at("reason"), "unknown option: /bogus");
+         }},
         {"/whatif without names", "/whatif", ERROR_INVALID_PARAMETER, none, nullptr},
         {"/whatif with blanks only", "/whatif  \t ", ERROR_INVALID_PARAMETER, none, nullptr},
         {"/log without a path", "/log: Office", ERROR_INVALID_PARAMETER, none, nullptr},
