@@ -2,6 +2,7 @@
 #include "afx/afxwin.h"
 
 #include <string.h>
+#include <vector>
 
 namespace {
 
@@ -131,21 +132,22 @@ void CDialog::HookCreation() {
     g_pDialogInCreation = this;
 }
 
-// A copy of dialog template `id` without WS_VISIBLE, or NULL. The caller deletes it.
-static BYTE* LoadHiddenTemplate(HINSTANCE module, UINT id) {
+// A copy of dialog template `id` without WS_VISIBLE; empty when the template cannot be loaded.
+static std::vector<BYTE> LoadHiddenTemplate(HINSTANCE module, UINT id) {
     HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), RT_DIALOG);
     HGLOBAL loaded = found ? LoadResource(module, found) : NULL;
     const BYTE* data = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : NULL;
     DWORD size = found ? SizeofResource(module, found) : 0;
     if (!data || size < 16)
-        return NULL;
-    BYTE* copy = new BYTE[size];
-    memcpy(copy, data, size);
+        return std::vector<BYTE>();
+    std::vector<BYTE> copy(data, data + size);
     // DLGTEMPLATEEX starts with version 1 and signature 0xFFFF, its style at offset 12;
     // DLGTEMPLATE has the style first.
     const bool extended = copy[0] == 1 && copy[1] == 0 && copy[2] == 0xFF && copy[3] == 0xFF;
-    DWORD* style = reinterpret_cast<DWORD*>(copy + (extended ? 12 : 0));
-    *style &= ~(DWORD)WS_VISIBLE;
+    DWORD style;
+    memcpy(&style, &copy[extended ? 12 : 0], sizeof(style));
+    style &= ~(DWORD)WS_VISIBLE;
+    memcpy(&copy[extended ? 12 : 0], &style, sizeof(style));
     return copy;
 }
 
@@ -154,11 +156,11 @@ INT_PTR CDialog::DoModal() {
     INT_PTR result;
     HookCreation();
     if (m_bCreateHidden) {
-        BYTE* hidden = LoadHiddenTemplate(AfxGetInstanceHandle(), m_nIDTemplate);
-        result = hidden ? DialogBoxIndirectParamA(AfxGetInstanceHandle(), reinterpret_cast<LPCDLGTEMPLATEA>(hidden),
-                                                  parent, DialogProc, (LPARAM)this)
-                        : -1;
-        delete[] hidden;
+        std::vector<BYTE> hidden = LoadHiddenTemplate(AfxGetInstanceHandle(), m_nIDTemplate);
+        result = !hidden.empty() ? DialogBoxIndirectParamA(AfxGetInstanceHandle(),
+                                                           reinterpret_cast<LPCDLGTEMPLATEA>(hidden.data()),
+                                                           parent, DialogProc, (LPARAM)this)
+                                 : -1;
     } else {
         result = DialogBoxParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_nIDTemplate), parent, DialogProc,
                                  (LPARAM)this);

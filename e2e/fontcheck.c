@@ -1,16 +1,20 @@
 /* fontcheck: which font each control of another program's window was given, and whether its text
  * fits the control and has a glyph for every character in a given font.
  *
- *   fontcheck.exe [-w <ms>] <exact caption> <face> <height> <charset>
+ *   fontcheck.exe [-w <ms>] [-s <id> <text>] <exact caption> <face> <height> <charset>
+ *
+ * -s measures <text> in control <id> in place of the text it shows: a text the program puts there
+ * only on a system Wine cannot be (the Windows 9x restart notice in the restart dialog).
  *
  *   realized "<face>"                      (the face the font mapper chose for <face>)
- *   fit <id> need <w> <h> have <w> <h>     (statics and push buttons with text)
+ *   fit <id> need <w> <h> have <w> <h>     (statics and push buttons with text; a list box's
+ *                                          widest line against one line of its client area)
  *   glyphs <id> missing <n>
  *
  * A control's font cannot be read from another process (Wine 8 answers no cross-process
  * WM_GETFONT, and a font handle is the program's own), so each text is measured in a font made here
  * from the logical description the program uses, laid out as the control lays it out (statics wrap
- * at words, push buttons keep one line). The need is the larger of the layout's extent and the ink
+ * at words, push buttons keep one line, a list box draws each line from a small margin). The need is the larger of the layout's extent and the ink
  * of the text drawn unclipped: Wine's glyphs reach a few pixels past a line's measured extent, and a
  * control clips them.
  *
@@ -22,6 +26,8 @@
 #include <string.h>
 
 static HDC g_dc;
+static int g_subst_id = -1;
+static const WCHAR *g_subst_text;
 static HFONT g_font;
 
 /* Widens <need> to the ink of <text> drawn with <format> in a line <width> pixels wide, unclipped. */
@@ -95,6 +101,42 @@ static void put_text(const WCHAR *w)
     fputs(s, stdout);
 }
 
+/* A list box line is one line of text drawn two pixels in from its left edge; the widest line must
+ * fit the client area, or its end is hidden behind the border or a scroll bar. */
+static void list_fit(HWND h, int id)
+{
+    LRESULT count = msg(h, LB_GETCOUNT, 0, 0), i, len;
+    RECT client, need, widest = {0, 0, 0, 0};
+    WCHAR *line;
+    WORD *glyphs;
+    int missing = 0, k;
+
+    GetClientRect(h, &client);
+    for (i = 0; i < count && i < 1000; i++) {
+        len = msg(h, LB_GETTEXTLEN, (WPARAM)i, 0);
+        if (len <= 0) continue;
+        line = calloc((size_t)len + 1, sizeof(WCHAR));
+        if (!line) continue;
+        if (msg(h, LB_GETTEXT, (WPARAM)i, (LPARAM)line) > 0) {
+            SetRect(&need, 0, 0, 0, 0);
+            DrawTextW(g_dc, line, -1, &need, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+            add_ink(line, DT_SINGLELINE | DT_NOPREFIX, need.right, &need);
+            if (need.right > widest.right) widest.right = need.right;
+            if (need.bottom > widest.bottom) widest.bottom = need.bottom;
+            glyphs = calloc((size_t)len, sizeof(WORD));
+            if (glyphs && GetGlyphIndicesW(g_dc, line, (int)len, glyphs, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR)
+                for (k = 0; k < len; k++)
+                    if (glyphs[k] == 0xffff && line[k] > ' ') missing++;
+            free(glyphs);
+        }
+        free(line);
+    }
+    if (widest.right)
+        printf("fit %d need %ld %ld have %ld %ld\n", id, (long)widest.right + 2, (long)widest.bottom,
+               (long)client.right, (long)client.bottom);
+    if (widest.right) printf("glyphs %d missing %d\n", id, missing);
+}
+
 static BOOL CALLBACK child_proc(HWND h, LPARAM top)
 {
     WCHAR cls[64];
@@ -111,8 +153,12 @@ static BOOL CALLBACK child_proc(HWND h, LPARAM top)
     style = (DWORD)GetWindowLongW(h, GWL_STYLE);
     is_static = lstrcmpiW(cls, L"Static") == 0 && (style & SS_TYPEMASK) <= SS_RIGHT;
     is_button = lstrcmpiW(cls, L"Button") == 0 && (style & BS_TYPEMASK) <= BS_DEFPUSHBUTTON;
+    if (lstrcmpiW(cls, L"ListBox") == 0) {
+        list_fit(h, id);
+        return TRUE;
+    }
     if (!is_static && !is_button) return TRUE;
-    text = window_text(h);
+    text = id == g_subst_id ? _wcsdup(g_subst_text) : window_text(h);
     len = text ? lstrlenW(text) : 0;
     if (len) {
         GetClientRect(h, &client);
@@ -154,11 +200,15 @@ int main(void)
     if (!argv) return 1;
     for (i = 1; i < argc; i++) {
         if (wcscmp(argv[i], L"-w") == 0 && i + 1 < argc) wait_ms = wcstoul(argv[++i], NULL, 10);
+        else if (wcscmp(argv[i], L"-s") == 0 && i + 2 < argc) {
+            g_subst_id = (int)wcstol(argv[++i], NULL, 10);
+            g_subst_text = argv[++i];
+        }
         else if (n < 4) args[n++] = argv[i];
         else return 1;
     }
     if (n != 4) {
-        fprintf(stderr, "usage: fontcheck [-w ms] \"exact caption\" face height charset\n");
+        fprintf(stderr, "usage: fontcheck [-w ms] [-s id text] \"exact caption\" face height charset\n");
         return 1;
     }
     start = GetTickCount();

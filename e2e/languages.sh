@@ -83,7 +83,6 @@ for dll in "$build_dir"/*_res.dll; do
 done
 app='C:\Program Files\Trellin\Trellin.exe'
 cd "$appdir" || e2e_die "cannot enter $appdir"
-bash "$E2E_DIR/seed.sh" "$WINEPREFIX" || e2e_die "seeding the workstation failed"
 e2e_log "setup done in $(( $(e2e_now_ms) - t_start )) ms"
 
 declare -A S WID DUMP CAP
@@ -165,8 +164,14 @@ expected_text() {
   printf '%s' "$result"
 }
 
-# control_text <dump> <id>: the text dlgdump shows for a control.
-control_text() { sed -n "s/^control $2 [^ ]* \"\\(.*\\)\" enabled=.*/\\1/p" <<<"$1" | head -n1; }
+# control_text <dump> <id>: the text dlgdump shows for a control; for a list box, its one line.
+control_text() {
+  if grep -q "^list $2 count 1\$" <<<"$1"; then
+    sed -n "s/^list $2 line 0: //p" <<<"$1"
+  else
+    sed -n "s/^control $2 [^ ]* \"\\(.*\\)\" enabled=.*/\\1/p" <<<"$1" | head -n1
+  fi
+}
 
 # find_window <title> <seconds> [<later title>]: id of the first mapped window whose title is
 # exactly <title>; 1 when none came in time, 2 when a window titled <later title> came instead.
@@ -264,16 +269,19 @@ open_dialog() {
 # screenshot. Returns 3, having checked nothing, when a transient dialog (one that goes by itself)
 # was gone before it could be captured.
 check_dialog() {
-  local name=$1 caption=$2 texts=$3 transient=$4 dump fonts pair id want got nw nh hw hh bad=0 end
+  local name=$1 caption=$2 texts=$3 transient=$4 dump fonts pair id want got nw nh hw hh bad=0 end lines
   local rc shot_pid shot_rc=0
   # The inspector's answer also shows the dialog's thread is taking messages again (the removal runs
   # while the reset notice is up), so the screenshot comes after it.
   dump=$(tool "$inspect" "$caption"); rc=$?
   [ "$rc" = 2 ] && [ "$transient" = 1 ] && return 3
-  if [ "$name" = main ]; then
-    # On NT the lists fill after the opening spooler cycle (a second or two): wait for them.
+  if [ "$name" = main ] || [ "$name" = empty ]; then
+    # On NT the lists fill after the opening spooler cycle (a second or two): wait for them. With
+    # no Brontal printer the list holds one line, the library's note that none was found.
+    lines=$MAIN_PRINTER_COUNT
+    [ "$name" = empty ] && lines=1
     end=$(( $(e2e_now_ms) + 10000 ))
-    until grep -q "^list 1002 count $MAIN_PRINTER_COUNT\$" <<<"$dump" || [ "$(e2e_now_ms)" -ge "$end" ]; do
+    until grep -q "^list 1002 count $lines\$" <<<"$dump" || [ "$(e2e_now_ms)" -ge "$end" ]; do
       sleep 0.25
       dump=$(tool "$inspect" "$caption")
     done
@@ -319,22 +327,69 @@ check_dialog() {
   fi
 }
 
-for entry in "${LANGUAGES[@]}"; do
-  read -r code locale library lang_face lang_charset lang_family <<<"$entry"
+# select_language <entry>: sets code, locale, library and the font of a LANGUAGES entry; 1 when
+# E2E_LANGUAGES leaves it out.
+select_language() {
+  read -r code locale library lang_face lang_charset lang_family <<<"$1"
   lang_face=${lang_face//_/ } lang_family=${lang_family//_/ }
   if [ -n "${E2E_LANGUAGES:-}" ] && [[ " $E2E_LANGUAGES " != *" $code "* ]]; then
-    continue
+    return 1
   fi
-  echo "== $code ($locale, $library.dll)"
   export E2E_WINE_LOCALE=$locale
+}
+
+# First the workstation before seeding, without a Brontal printer: the main dialog shows the
+# library's notes that none was found and that none is selected, in each language.
+# check_notice_9x <caption>: Windows 9x shows its restart notice (string 8) in the restart dialog's
+# text control, which Wine, an NT system, never does; measured there in place of the question.
+check_notice_9x() {
+  local fonts nw nh hw hh
+  fonts=$(tool "$fontcheck" -s 1019 "${S[8]}" "$1" "$lang_face" -12 "$lang_charset")
+  read -r _ _ _ nw nh _ hw hh <<<"$(grep "^fit 1019 " <<<"$fonts")"
+  if [ -n "$hh" ] && [ "$nw" -le "$hw" ] && [ "$nh" -le "$hh" ] && grep -q "^glyphs 1019 missing 0$" <<<"$fonts"; then
+    e2e_pass "$code restart: the Windows 9x restart notice fits the same control (needs ${nw}x$nh, has ${hw}x$hh)"
+  else
+    e2e_fail "$code restart: the Windows 9x restart notice does not fit control 1019 or lacks glyphs"
+    echo "$fonts"
+  fi
+}
+
+for entry in "${LANGUAGES[@]}"; do
+  select_language "$entry" || continue
+  echo "== $code without a Brontal printer"
   rm -rf "${SHOTS:?}/$code"
   mkdir -p "$SHOTS/$code"
+  if ! load_strings "$library"; then
+    e2e_fail "$code: cannot read $library.dll"
+    continue
+  fi
+  open_dialog start
+  caption=${S[1]}
+  if WID[empty]=$(find_window "$caption" "$WINDOW_WAIT"); then
+    check_dialog empty "$caption" "1002=17 1003=18" 0
+    e2e_key "${WID[empty]}" Escape
+  else
+    e2e_fail "$code empty: no window \"$caption\" appeared"
+  fi
+  if ! e2e_wait_exit "$main_pid" 10; then
+    e2e_fail "$code empty: the program is still running after Escape"
+    kill "$main_pid" 2>/dev/null
+    e2e_wait_exit "$main_pid" 10 || true
+  fi
+done
+
+bash "$E2E_DIR/seed.sh" "$WINEPREFIX" || e2e_die "seeding the workstation failed"
+
+for entry in "${LANGUAGES[@]}"; do
+  select_language "$entry" || continue
+  echo "== $code ($locale, $library.dll)"
   if ! load_strings "$library" || [ "${#S[@]}" -ne "${#STRING_IDS[@]}" ]; then
     e2e_fail "$code: $library.dll lacks strings (has ${#S[@]} of ${#STRING_IDS[@]})"
     continue
   fi
   seed_removable || e2e_fail "$code: cannot seed \"$REMOVABLE_PRINTER\""
   WID=() DUMP=() CAP=() main_pid='' ui_font_handle='' shots=() removed=''
+  [ -f "$SHOTS/$code/empty.png" ] && shots+=("$SHOTS/$code/empty.png")
   for i in "${!DIALOGS[@]}"; do
     IFS='|' read -r name opens cap texts closes <<<"${DIALOGS[$i]}"
     caption=${S[$cap]}
@@ -371,6 +426,7 @@ for entry in "${LANGUAGES[@]}"; do
       continue
     fi
     shots+=("$SHOTS/$code/$name.png")
+    [ "$name" = restart ] && check_notice_9x "$caption"
     case "$closes" in
       -) continue ;;
       key\ *) e2e_key "${WID[$name]}" "${closes#key }" ;;

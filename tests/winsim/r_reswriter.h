@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <fstream>
 #include <string>
 #include <vector>
@@ -59,10 +61,12 @@ public:
 
     std::vector<uint8_t> Bytes() const { return m_bytes; }
 
-    // Writes the file under a name no other test uses (winsim reads each .res path once per run).
+    // Writes the file under a name no other test uses (winsim reads each .res path once per run);
+    // the process id keeps tests that ctest runs side by side from writing the same file.
     std::string Write(const std::string& tag) const {
         static int serial = 0;
-        std::string path = ::testing::TempDir() + "winsim_r_" + tag + "_" + std::to_string(++serial) + ".res";
+        std::string path = ::testing::TempDir() + "winsim_r_" + tag + "_" + std::to_string(::getpid()) + "_" +
+                           std::to_string(++serial) + ".res";
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(m_bytes.data()), std::streamsize(m_bytes.size()));
         return path;
