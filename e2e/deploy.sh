@@ -33,26 +33,12 @@ e2e_start_xvfb
 e2e_prepare_template
 spoolcheck=$(e2e_build_tool spoolcheck -lwinspool) || e2e_die "cannot build spoolcheck"
 runexit=$(e2e_build_tool runexit) || e2e_die "cannot build runexit"
-drvlib=$E2E_OUT/drvlib.dll
-if [ ! -f "$drvlib" ] || [ "$E2E_DIR/drvlib.c" -nt "$drvlib" ]; then
-  x86_64-w64-mingw32-gcc -O2 -Wall -shared -static -o "$drvlib" "$E2E_DIR/drvlib.c" -Wl,--kill-at ||
-    e2e_die "cannot build the driver library"
-fi
+drvlib=$(e2e_build_drvlib) || e2e_die "cannot build the driver library"
 
-# The seeded workstation with Trellin installed, the drivers' own library and companion, and per-user
-# settings of the printers (as e2e/removal.sh has it, without the monitoring application).
-e2e_new_prefix
-e2e_start_wineserver
+# The seeded workstation (as e2e/removal.sh has it, without the monitoring application) with per-user
+# settings of the printers.
+e2e_new_workstation "$build_dir" "$drvlib"
 CDRIVE=$(e2e_c_drive)
-app_dir="$CDRIVE/Program Files/Trellin"
-mkdir -p "$app_dir"
-cp "$build_dir/Trellin.exe" "$build_dir/tavq.dll" "$build_dir"/*_res.dll "$app_dir/"
-bash "$E2E_DIR/seed.sh" "$WINEPREFIX" || e2e_die "seeding the workstation failed"
-DRVDIR="$CDRIVE/windows/system32/spool/drivers/x64/3"
-cp "$drvlib" "$DRVDIR/BR4500.DLL"
-cp "$drvlib" "$DRVDIR/BR7200.DLL"
-cp "$build_dir/tavq.dll" "$DRVDIR/TAVQ.DLL"
-printf 'older build' >>"$DRVDIR/TAVQ.DLL"
 chmod a-w "$DRVDIR/BR4500.INI"  # read-only: left for the restart, then put back as it was
 traces=$E2E_TMP/traces.reg
 {

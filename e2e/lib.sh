@@ -5,6 +5,7 @@
 #   e2e_prepare_template # cached, booted and configured prefix
 #   e2e_new_prefix       # fresh copy of it, exports WINEPREFIX
 #   e2e_start_wineserver
+#   e2e_new_workstation  # or all of the above two with Trellin installed on seed.sh's workstation
 # Everything that waits is bounded; the EXIT trap stops what was started here.
 
 E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -308,4 +309,34 @@ e2e_key() {
   shift
   timeout 5 xdotool windowfocus --sync "$id" >/dev/null 2>&1 || timeout 5 xdotool windowfocus "$id" || true
   timeout 5 xdotool key --clearmodifiers "$@"
+}
+
+# ---- the seeded workstation -------------------------------------------------------
+# e2e_build_drvlib: builds the drivers' own library (e2e/drvlib.c) when stale and prints its path.
+e2e_build_drvlib() {
+  local out=$E2E_OUT/drvlib.dll
+  if [ ! -f "$out" ] || [ "$E2E_DIR/drvlib.c" -nt "$out" ]; then
+    x86_64-w64-mingw32-gcc -O2 -Wall -shared -static -o "$out.tmp" "$E2E_DIR/drvlib.c" -Wl,--kill-at || return 1
+    mv "$out.tmp" "$out"
+  fi
+  echo "$out"
+}
+
+# e2e_new_workstation <build dir> <drvlib.dll>: a fresh prefix with its server, Trellin installed from the
+# build dir, seed.sh's workstation, and the Brontal drivers carrying their own library (DeletePrinter) and
+# an older build of the real tavq.dll; the driver folder in DRVDIR.
+e2e_new_workstation() {
+  local build=$1 drvlib=$2 app_dir
+  e2e_new_prefix
+  e2e_start_wineserver
+  app_dir="$(e2e_c_drive)/Program Files/Trellin"
+  mkdir -p "$app_dir"
+  cp "$build/Trellin.exe" "$build/tavq.dll" "$build"/*_res.dll "$app_dir/"
+  bash "$E2E_DIR/seed.sh" "$WINEPREFIX" || e2e_die "seeding the workstation failed"
+  DRVDIR="$(e2e_c_drive)/windows/system32/spool/drivers/x64/3"
+  cp "$drvlib" "$DRVDIR/BR4500.DLL"
+  cp "$drvlib" "$DRVDIR/BR7200.DLL"
+  cp "$build/tavq.dll" "$DRVDIR/TAVQ.DLL"
+  # An older build of the companion than the one shipped beside the program.
+  printf 'older build' >>"$DRVDIR/TAVQ.DLL"
 }

@@ -40,32 +40,15 @@ spoolcheck=$(e2e_build_tool spoolcheck -lwinspool) || e2e_die "cannot build spoo
 runexit=$(e2e_build_tool runexit) || e2e_die "cannot build runexit"
 holdfile=$(e2e_build_tool holdfile) || e2e_die "cannot build holdfile"
 standin=$(e2e_build_tool tallyvue -lshell32) || e2e_die "cannot build the stand-in application"
-drvlib=$E2E_OUT/drvlib.dll
-if [ ! -f "$drvlib" ] || [ "$E2E_DIR/drvlib.c" -nt "$drvlib" ]; then
-  x86_64-w64-mingw32-gcc -O2 -Wall -shared -static -o "$drvlib" "$E2E_DIR/drvlib.c" -Wl,--kill-at ||
-    e2e_die "cannot build the driver library"
-fi
+drvlib=$(e2e_build_drvlib) || e2e_die "cannot build the driver library"
 user=$(id -un)
 
 # new_workstation: a fresh prefix with Trellin installed and seed.sh's workstation, where the Brontal
 # drivers carry their own library (DeletePrinter) and the real tavq.dll, and the printers have per-user
 # settings.
 new_workstation() {
-  e2e_new_prefix
-  e2e_start_wineserver
-  local cdrive app_dir f
-  cdrive=$(e2e_c_drive)
-  app_dir="$cdrive/Program Files/Trellin"
-  mkdir -p "$app_dir" "$cdrive/users/$user/Desktop"
-  cp "$build_dir/Trellin.exe" "$build_dir/tavq.dll" "$app_dir/"
-  for f in "$build_dir"/*_res.dll; do cp "$f" "$app_dir/"; done
-  bash "$E2E_DIR/seed.sh" "$WINEPREFIX" || e2e_die "seeding the workstation failed"
-  DRVDIR="$cdrive/windows/system32/spool/drivers/x64/3"
-  cp "$drvlib" "$DRVDIR/BR4500.DLL"
-  cp "$drvlib" "$DRVDIR/BR7200.DLL"
-  cp "$build_dir/tavq.dll" "$DRVDIR/TAVQ.DLL"
-  # An older build of the companion than the one shipped beside the program.
-  printf 'older build' >>"$DRVDIR/TAVQ.DLL"
+  e2e_new_workstation "$build_dir" "$drvlib"
+  mkdir -p "$(e2e_c_drive)/users/$user/Desktop"
   local reg=$E2E_TMP/traces.reg p
   {
     echo 'REGEDIT4'
