@@ -361,6 +361,20 @@ TEST(Options, TheLogIsAppendedAndReadWhileItIsWritten) {
     EXPECT_EQ(Events(log, "outcome").size(), 2u);
 }
 
+TEST(Options, ALogAnotherProgramHoldsWithoutSharingStopsTheRunBeforeAnything) {
+    RemovalStation st;
+    SeedOffice(st);
+    st.ws->files.WriteFile("C:\\run.log", "kept\n");
+    HANDLE holder = CreateFileA("C:\\run.log", GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    const auto before = SnapshotMachine();
+    EXPECT_EQ((DWORD)st.Run("/log:C:\\run.log Office"), (DWORD)ERROR_OPEN_FAILED);
+    CloseHandle(holder);
+    EXPECT_EQ(SnapshotDiff(before, SnapshotMachine()), std::vector<std::string>{});
+    EXPECT_EQ(st.ws->services.spoolerStops, 0);
+    EXPECT_EQ(st.ws->files.ReadFile("C:\\run.log"), std::optional<std::string>("kept\n"));
+}
+
 TEST(Options, TheLogCarriesAnsiNamesAsUtf8AndEscapesWhatJsonMust) {
     RemovalStation st;
     st.ws->system.SetLocale(0x0411);
@@ -456,6 +470,14 @@ INSTANTIATE_TEST_SUITE_P(
                        st.AddPrinter("Lobby", "Brontal Lobby");
                    }},
         DryRunCase{"Windows98", winsim::Os::Win98, "Office", nullptr},
+        DryRunCase{"WindowsNT4", winsim::Os::NT4, "Office", nullptr},
+        DryRunCase{"Windows2000FileInUse", winsim::Os::Win2000, "Office",
+                   [](RemovalStation& st) { st.ws->files.HoldOpen(st.versionDir + "\\OFFICE.HLP", true); }},
+        DryRunCase{"MoreThanFiveNames", winsim::Os::WinXP, "Lobby,Office,A,B,C,D",
+                   [](RemovalStation& st) {
+                       st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
+                       st.AddPrinter("Lobby", "Brontal Lobby");
+                   }},
         // As Wine starts a session: the real run's first stop is refused, and its cycles start the spooler.
         DryRunCase{"SpoolerStoppedBefore", winsim::Os::WinXP, "Office",
                    [](RemovalStation& st) { st.ws->services.SetState("spooler", SERVICE_STOPPED); }}),
