@@ -13,8 +13,10 @@
 // The printers' keys, where a printer deleted through the spooler or its driver is kept.
 extern const char kPrintersKeyPath[];
 
-// Layout of the folder: "registry.reg" (REGEDIT4, every key tree and value before its deletion),
-// "files\<drive>\<path>" (every file before its deletion or replacement) and "restore.cmd".
+// Layout of the folder: "registry.reg" (REGEDIT4, every key tree and value before its deletion, and the
+// restart's list of deletions as it was), "files\<drive>\<path>" (every file before its deletion, now or
+// at the restart, or its replacement) and "restore.cmd" (imports, copies back with the attributes, cycles
+// the spooler).
 class CRemovalBackup : public IChangeGuard {
 public:
     // Creates the folder (and the folders above it), the registry file and restore.cmd; the API's code.

@@ -499,7 +499,8 @@ TEST_P(Backups, PutBackExactlyWhatTheRemovalTook) {
     SeedOffice(st);
     // Values of every type in trees the removal deletes, some of them awkward for a text file.
     winsim::Registry& r = st.ws->registry;
-    const std::string data = "HKCU\\Printers\\Settings\\Office\\Typed";
+    // The printer's own key: the spooler deletes it on every system.
+    const std::string data = std::string(kPrintersKey) + "\\Office\\Typed";
     r.SetString(data, "Quoted \"name\" \\ here", "C:\\Path \"quoted\" 100%");
     r.SetString(data, "", "default");
     r.SetExpandString(data, "Expand", "%SystemRoot%\\system32");
@@ -554,7 +555,8 @@ INSTANTIATE_TEST_SUITE_P(
                        SeedRegistryTraces(st.ws, "Lobby", "Brontal Lobby", "SOFTWARE\\Brontal\\Data\\Lobby");
                    }},
         BackupCase{"Windows2000", winsim::Os::Win2000, "Office", 0, nullptr},
-        BackupCase{"WindowsNT4", winsim::Os::NT4, "Office", 0, nullptr}),
+        BackupCase{"WindowsNT4", winsim::Os::NT4, "Office", 0, nullptr},
+        BackupCase{"Windows98", winsim::Os::Win98, "Office", 0, nullptr}),
     [](const ::testing::TestParamInfo<BackupCase>& info) { return std::string(info.param.name); });
 
 TEST(Options, WhatTheBackupCannotHoldIsNotRemoved) {
