@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "engine/Removal.h"
 #include "removal_fixture.h"
 
 namespace {
@@ -14,21 +15,16 @@ std::string Upper(std::string s) {
     return s;
 }
 
-// Every removal operation of one entry, in the order a removal of an unshared driver runs them, with
-// the files that the other printer does not list flagged for deletion.
+// The removal steps of one entry in their fixed order, as a removal of it from a list that also holds
+// "Other" runs them: the files "Other" does not list are flagged for deletion first.
 void RunRemoval(RemovalBench& bench, CPrinterEntry& entry) {
-    std::unique_ptr<CPrinterEntry> other(bench.ws.MakeEntry("Other", FamilyOf(bench.ws->system.os)));
-    POSITION pos = entry.m_files.GetHeadPosition();
-    while (pos) {
-        CDriverFile* file = static_cast<CDriverFile*>(entry.m_files.GetNext(pos));
-        file->m_bDelete = other->HasFile(file->m_strPath) ? 0 : 1;
-    }
-    entry.UnsharePrinter();
-    entry.DeletePrinterViaDriver();
-    entry.DeleteAllRegistryEntries(0, 1);
-    entry.DeleteDriverKey();
-    entry.DeleteDriverFiles();
-    entry.DeleteOemInf();
+    const int family = FamilyOf(bench.ws->system.os);
+    std::unique_ptr<CPrinterEntry> other(bench.ws.MakeEntry("Other", family));
+    CObList list;
+    list.AddTail(&entry);
+    list.AddTail(other.get());
+    RunRemovalSteps(list, entry, entry.m_strPrinterName, family, FALSE);
+    list.RemoveAll();
 }
 
 // The snapshot differences that are not the printer's (`printer`) or the driver's own.
@@ -61,13 +57,21 @@ struct HostileCase {
     std::function<void(CPrinterEntry&)> damage;
     // Keys that must survive besides the other printer's traces.
     std::vector<std::string> survivors;
+    winsim::Os os = winsim::Os::WinXP;
 };
+
+// The registry key of the other printer's driver, where the spooler of `os` files it.
+std::string OtherDriverKey(winsim::Os os) {
+    const std::string drivers = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\";
+    return FamilyOf(os) == OS_FAMILY_9X ? drivers + "Windows 4.0\\Drivers\\Other Driver"
+                                        : drivers + "Windows NT x86\\Drivers\\Version-3\\Other Driver";
+}
 
 class HostileWorkstations : public ::testing::TestWithParam<HostileCase> {};
 
 TEST_P(HostileWorkstations, TakeNothingButThePrintersOwnData) {
     const HostileCase& c = GetParam();
-    RemovalBench bench;
+    RemovalBench bench(c.os);
     bench.ws->registry.CreateKey("HKLM\\SOFTWARE\\X\\Y\\Z");
     bench.ws->registry.CreateKey("HKCU\\SOFTWARE\\X\\Y\\Z");
     bench.ws->registry.CreateKey("HKCU\\Software\\Microsoft\\Notepad");
@@ -82,8 +86,7 @@ TEST_P(HostileWorkstations, TakeNothingButThePrintersOwnData) {
     for (const std::string& key : c.survivors)
         EXPECT_TRUE(KeyThere(key)) << key;
     EXPECT_TRUE(KeyThere("HKLM\\SOFTWARE\\Brontal\\Data\\Other"));
-    EXPECT_TRUE(KeyThere("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\"
-                         "Version-3\\Other Driver"));
+    EXPECT_TRUE(KeyThere(OtherDriverKey(c.os)));
     ExpectNothingLeftOpen(bench);
 }
 
@@ -91,6 +94,7 @@ void SetLocation(RemovalBench& bench, const std::string& location) {
     bench.ws->registry.SetString(kPrinterData, kLocation, location);
 }
 
+const std::string kLanMan = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Network\\LanMan";
 const std::string kVersionKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\Version-3";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -100,6 +104,18 @@ INSTANTIATE_TEST_SUITE_P(
                     [](RemovalBench& b) { b.ws->spooler.SetRights("Office", winsim::PrinterRights{false, false, false}); },
                     nullptr,
                     {"HKCU\\Printers\\Settings\\Drivers\\Other Driver"}},
+        HostileCase{"EmptyPrinterName", nullptr, [](CPrinterEntry& e) { e.m_strPrinterName = ""; },
+                    {std::string(kPrintersKey) + "\\Other", "HKCU\\Printers\\Settings\\Other",
+                     "HKCU\\Printers\\Settings\\Printers\\Other",
+                     "HKU\\" + std::string(kUserSid) + "\\Printers\\Settings\\Printers\\Other"}},
+        HostileCase{"EmptyPrinterNameOnWindows9x", nullptr, [](CPrinterEntry& e) { e.m_strPrinterName = ""; },
+                    {std::string(kPrintersKey) + "\\Other"}, winsim::Os::Win98},
+        HostileCase{"EmptyDriverNameOnWindows9x", nullptr,
+                    [](CPrinterEntry& e) {
+                        e.m_strDriverName = "";
+                        e.BuildDriverKey();
+                    },
+                    {kLanMan + "\\Other Driver"}, winsim::Os::Win98},
         HostileCase{"DriverNamedBackslash", nullptr,
                     [](CPrinterEntry& e) {
                         e.m_strDriverName = "\\";
