@@ -45,6 +45,16 @@ void SeedOffice(RemovalStation& st) {
     st.ws->registry.SetString("HKCU\\Printers\\Settings\\Plain", "Paper", "A4");
 }
 
+const std::string kOfficeData = "SOFTWARE\\Brontal\\Data\\Office";
+
+// Office's driver keeps its per-printer data where the printer's driver data names it, under both roots.
+void SeedOfficeDataLocation(RemovalStation& st) {
+    st.ws->registry.SetString("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Office\\PrinterDriverData",
+                              "_NXStorage\\_NXDataLocation", kOfficeData);
+    st.ws->registry.SetString("HKLM\\" + kOfficeData + "\\Settings", "Tray", "1");
+    st.ws->registry.SetString("HKCU\\" + kOfficeData, "Copies", "1");
+}
+
 int Count(const std::vector<winsim::DialogRecord>& dialogs, int templateId) {
     int n = 0;
     for (const auto& d : dialogs)
@@ -344,9 +354,13 @@ const Lines kCommandLineRemoved = {"In OnDeleteCmdline Starting\n ", "remove is 
 INSTANTIATE_TEST_SUITE_P(
     Removal, CommandLineRuns,
     ::testing::Values(
-        CommandLineRun{"Removed", "Office", nullptr, ERROR_SUCCESS, kCommandLineRemoved,
+        CommandLineRun{"Removed", "Office", SeedOfficeDataLocation, ERROR_SUCCESS, kCommandLineRemoved,
                        [](RemovalStation& st) {
                            EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
+                           // The driver deleted the printer, and the spooler its key, before the
+                           // registry cleanup: the vendor's data went all the same.
+                           EXPECT_FALSE(st.ws->registry.KeyExists("HKLM\\" + kOfficeData));
+                           EXPECT_FALSE(st.ws->registry.KeyExists("HKCU\\" + kOfficeData));
                            EXPECT_TRUE(st.ws->spooler.PrinterExists("Plain"));
                            EXPECT_EQ(g_companion.calls, 1);
                            EXPECT_TRUE(st.ws->security.shutdowns.empty());
