@@ -348,6 +348,19 @@ TEST_P(CommandLineRuns, ReportTheirOutcomeInTheExitCode) {
         c.check(st);
 }
 
+// Nothing of Office went, nothing ran: no spooler call, no companion, no dialog.
+void ExpectOfficeUntouched(RemovalStation& st) {
+    EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
+    EXPECT_TRUE(st.ws->spooler.IsShared("Office"));
+    EXPECT_TRUE(st.ws->spooler.DriverExists("Brontal Office"));
+    EXPECT_TRUE(st.ws->files.Exists(st.versionDir + "\\OFFICE.PPD"));
+    EXPECT_TRUE(st.ws->registry.KeyExists("HKCU\\Printers\\Settings\\Office"));
+    EXPECT_EQ(st.ws->services.CallCount(), 0u);
+    EXPECT_EQ(g_companion.calls, 0);
+    EXPECT_TRUE(st.ws->ui.Dialogs().empty());
+    EXPECT_TRUE(st.Transcript().empty());
+}
+
 const Lines kCommandLineRemoved = {"In OnDeleteCmdline Starting\n ", "remove is 1 Unsharing the driver \n",
                                    "In OnDelete Restarting spooler with event 2"};
 
@@ -406,6 +419,27 @@ INSTANTIATE_TEST_SUITE_P(
                        [](RemovalStation& st) {
                            EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
                            EXPECT_TRUE(st.ws->spooler.PrinterExists("Plain"));
+                       }},
+        CommandLineRun{"HiddenDialogCannotBeCreated", "Office",
+                       [](RemovalStation& st) { st.ws->faults.Fail("DialogBoxIndirectParamA", ERROR_NOT_ENOUGH_MEMORY); },
+                       ERROR_CAN_NOT_COMPLETE, {}, ExpectOfficeUntouched},
+        CommandLineRun{"DialogTemplateNotFound", "Office",
+                       [](RemovalStation& st) {
+                           st.ws->faults.Fail("FindResourceA", ERROR_RESOURCE_NAME_NOT_FOUND, -1, 0,
+                                              [](const std::string& arg) { return arg == "#5/#102"; });
+                       },
+                       ERROR_CAN_NOT_COMPLETE, {}, ExpectOfficeUntouched},
+        CommandLineRun{"OnlyTheFirstDialogCannotBeCreated", "Office,Lobby",
+                       [](RemovalStation& st) {
+                           st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
+                           st.AddPrinter("Lobby", "Brontal Lobby");
+                           st.ws->faults.Fail("DialogBoxIndirectParamA", ERROR_NOT_ENOUGH_MEMORY, 1);
+                       },
+                       ERROR_CAN_NOT_COMPLETE, {"In OnDeleteCmdline Starting\n ", "remove is 1 Unsharing the driver \n",
+                                                "In OnDelete Restarting spooler with event 2"},
+                       [](RemovalStation& st) {
+                           EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
+                           EXPECT_FALSE(st.ws->spooler.PrinterExists("Lobby"));
                        }},
         CommandLineRun{"RestartNeededWinsOverSuccess", "Lobby,Office",
                        [](RemovalStation& st) {
