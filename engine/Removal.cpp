@@ -99,6 +99,7 @@ RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CStri
         Log(detailedLog, "After  calling Markfilestodelete, before deleting tallyvue \n ");
         if (target.RunCompanionRemover() == 0)
             return REMOVAL_COMPANION_REFUSED;
+        target.KeepDataLocation();
         target.DeletePrinterViaDriver();
         target.DeleteAllRegistryEntries(0, IsOnlyBrontalPrinter(list));
         target.DeleteDriverKey();

@@ -157,6 +157,13 @@ void CUninstallDlg::WaitForSpoolerCycle() {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+    // A spooler still not running when the bound has passed is given up on here: the dialog's end
+    // must not wait for it a second time.
+    if (m_nPendingEvent != 0 && GetTickCount() - start >= kSpoolerCycleWaitMs) {
+        ::KillTimer(m_hWnd, m_nPendingEvent);
+        m_nPendingEvent = 0;
+        m_bCycleAbandoned = TRUE;
+    }
 }
 
 void CUninstallDlg::OnSetFont(CFont* font) {
