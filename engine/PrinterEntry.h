@@ -42,6 +42,8 @@ public:
     CString m_strDriverName;
     CString m_strPrinterName;
     CString m_strDataFileName;
+    // The data location as read before the printer was deleted; empty when not read.
+    CString m_strKeptLocation;
 
     // Stores the name, then reads the driver description and forms the driver key.
     void SetPrinterName(CString name);
@@ -78,6 +80,9 @@ public:
     // Deletes the printer's and driver's data in the registry places where the spooler, the users'
     // printer settings and the Brontal drivers keep it. Best effort; reports nothing.
     void DeleteAllRegistryEntries(int bDriverShared, int bOnlyBrontalPrinter);
+    // Reads the vendor's data location from a local printer's key into m_strKeptLocation while the
+    // printer still exists: the spooler deletes that key with the printer.
+    void KeepDataLocation();
 
     // ---- the companion library (Companion.cpp)
     // Lets the driver's copy of the companion library remove the monitoring application, then (NT)

@@ -214,7 +214,25 @@ BOOL ComputerPrinterName(const CString& printerKey, CString& name) {
     return TRUE;
 }
 
+// Opens a local printer's driver data into `data` and reads its data location.
+BOOL ReadLocalDataLocation(const CString& printerKey, CRegKey& data, CString& location) {
+    return Changes().OpenKey(data, HKEY_LOCAL_MACHINE, CString(kPrinterSets[0]) + printerKey + "\\PrinterDriverData",
+                             KEY_ALL_ACCESS) == ERROR_SUCCESS &&
+           ReadText(data, kLocationValue, 200, location);
+}
+
 }  // namespace
+
+void CPrinterEntry::KeepDataLocation() {
+    m_strKeptLocation.Empty();
+    const CString P = MbReplace(m_strPrinterName, '\\', ',');
+    if (!IsKeyName(P))
+        return;
+    CRegKey data;
+    CString location;
+    if (ReadLocalDataLocation(P, data, location))
+        m_strKeptLocation = location;
+}
 
 void CPrinterEntry::DeleteAllRegistryEntries(int bDriverShared, int bOnlyBrontalPrinter) {
     const CString P = MbReplace(m_strPrinterName, '\\', ',');
@@ -267,9 +285,14 @@ void CPrinterEntry::DeleteAllRegistryEntries(int bDriverShared, int bOnlyBrontal
         if (printerNamed) {
             CRegKey data;
             CString location;
-            if (Changes().OpenKey(data, HKEY_LOCAL_MACHINE, CString(kPrinterSets[0]) + P + "\\PrinterDriverData", KEY_ALL_ACCESS) ==
-                    ERROR_SUCCESS &&
-                ReadText(data, kLocationValue, 200, location)) {
+            // Once the driver has deleted the printer, its key is gone: the location read before still
+            // names the vendor's data.
+            BOOL read = ReadLocalDataLocation(P, data, location);
+            if (!read && !m_strKeptLocation.IsEmpty()) {
+                location = m_strKeptLocation;
+                read = TRUE;
+            }
+            if (read) {
                 DeleteKeyTree(HKEY_LOCAL_MACHINE, location);
                 DeleteKeyTree(HKEY_CURRENT_USER, location);
             }

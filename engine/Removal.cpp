@@ -102,6 +102,7 @@ RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CStri
         RunLog().Decisions(list, target, shared, IsOnlyBrontalPrinter(list));
         if (target.RunCompanionRemover() == 0)
             return REMOVAL_COMPANION_REFUSED;
+        target.KeepDataLocation();
         target.DeletePrinterViaDriver();
         target.DeleteAllRegistryEntries(0, IsOnlyBrontalPrinter(list));
         target.DeleteDriverKey();

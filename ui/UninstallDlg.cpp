@@ -162,8 +162,14 @@ void CUninstallDlg::WaitForSpoolerCycle() {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
-    if (m_nPendingEvent != 0)
+    // A spooler still not running when the bound has passed is given up on here: the dialog's end
+    // must not wait for it a second time.
+    if (m_nPendingEvent != 0 && GetTickCount() - start >= kSpoolerCycleWaitMs) {
+        ::KillTimer(m_hWnd, m_nPendingEvent);
+        m_nPendingEvent = 0;
+        m_bCycleAbandoned = TRUE;
         RunLog().SpoolerCycleEnds("timeout");
+    }
 }
 
 void CUninstallDlg::OnSetFont(CFont* font) {

@@ -85,7 +85,8 @@ protected:
 
 private:
     // In command-line mode: dispatches messages until the pending spooler cycle has completed or was
-    // abandoned, at most kSpoolerCycleWaitMs, so the run never ends with the spooler stopped.
+    // abandoned, at most kSpoolerCycleWaitMs, so the run never ends with the spooler stopped; a cycle
+    // still pending then is abandoned.
     void WaitForSpoolerCycle();
     // Without a window: polls the spooler until it runs again (starting it when stopped), bounded.
     void FinishSpoolerCycle();

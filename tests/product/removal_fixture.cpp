@@ -78,6 +78,12 @@ std::string RemovalBench::AddConnection() {
     return cached;
 }
 
+void RemovalBench::NameExtInfoFile(const std::string& content) {
+    ws->registry.SetString("HKCU\\Software\\Brontal\\Remote\\q", "ExtInfofileName", "C:\\Brontal\\ext.txt");
+    if (content != "<none>")
+        ws->files.WriteFile("C:\\Brontal\\ext.txt", content);
+}
+
 bool KeyThere(const std::string& path) {
     return winsim::Current().registry.KeyExists(path);
 }

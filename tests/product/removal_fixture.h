@@ -29,6 +29,9 @@ struct RemovalBench {
     // A connection \\srv\q on "PS Driver" whose cached copy names the data location
     // Software\Brontal\Remote\q; returns the cached copy's key.
     std::string AddConnection();
+    // The connection's per-user data (HKCU\Software\Brontal\Remote\q) names the file C:\Brontal\ext.txt,
+    // which holds `content` ("<none>": the file is not there).
+    void NameExtInfoFile(const std::string& content);
 };
 
 // Whether HKLM/HKCU/HKU path exists (root prefix in the path).

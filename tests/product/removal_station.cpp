@@ -12,6 +12,8 @@ BOOL WINAPI StationDriverDeletePrinter(HANDLE printer) {
 
 int StationCompanionDelete() {
     g_companion.calls++;
+    if (g_companion.during)
+        g_companion.during();
     return g_companion.result;
 }
 

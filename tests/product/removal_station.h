@@ -3,6 +3,7 @@
 // of the companion beside the program.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@ extern const char kShippedCompanion[];  // beside the program
 struct CompanionScript {
     int result = 1;
     int calls = 0;
+    // Runs inside the call: the removal is under way, its spooler cycle not yet begun.
+    std::function<void()> during;
 };
 extern CompanionScript g_companion;
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "engine/Removal.h"
 #include "removal_fixture.h"
 
 namespace {
@@ -14,21 +15,16 @@ std::string Upper(std::string s) {
     return s;
 }
 
-// Every removal operation of one entry, in the order a removal of an unshared driver runs them, with
-// the files that the other printer does not list flagged for deletion.
+// The removal steps of one entry in their fixed order, as a removal of it from a list that also holds
+// "Other" runs them: the files "Other" does not list are flagged for deletion first.
 void RunRemoval(RemovalBench& bench, CPrinterEntry& entry) {
-    std::unique_ptr<CPrinterEntry> other(bench.ws.MakeEntry("Other", FamilyOf(bench.ws->system.os)));
-    POSITION pos = entry.m_files.GetHeadPosition();
-    while (pos) {
-        CDriverFile* file = static_cast<CDriverFile*>(entry.m_files.GetNext(pos));
-        file->m_bDelete = other->HasFile(file->m_strPath) ? 0 : 1;
-    }
-    entry.UnsharePrinter();
-    entry.DeletePrinterViaDriver();
-    entry.DeleteAllRegistryEntries(0, 1);
-    entry.DeleteDriverKey();
-    entry.DeleteDriverFiles();
-    entry.DeleteOemInf();
+    const int family = FamilyOf(bench.ws->system.os);
+    std::unique_ptr<CPrinterEntry> other(bench.ws.MakeEntry("Other", family));
+    CObList list;
+    list.AddTail(&entry);
+    list.AddTail(other.get());
+    RunRemovalSteps(list, entry, entry.m_strPrinterName, family, FALSE);
+    list.RemoveAll();
 }
 
 // The snapshot differences that are not the printer's (`printer`) or the driver's own.
@@ -61,13 +57,21 @@ struct HostileCase {
     std::function<void(CPrinterEntry&)> damage;
     // Keys that must survive besides the other printer's traces.
     std::vector<std::string> survivors;
+    winsim::Os os = winsim::Os::WinXP;
 };
+
+// The registry key of the other printer's driver, where the spooler of `os` files it.
+std::string OtherDriverKey(winsim::Os os) {
+    const std::string drivers = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\";
+    return FamilyOf(os) == OS_FAMILY_9X ? drivers + "Windows 4.0\\Drivers\\Other Driver"
+                                        : drivers + "Windows NT x86\\Drivers\\Version-3\\Other Driver";
+}
 
 class HostileWorkstations : public ::testing::TestWithParam<HostileCase> {};
 
 TEST_P(HostileWorkstations, TakeNothingButThePrintersOwnData) {
     const HostileCase& c = GetParam();
-    RemovalBench bench;
+    RemovalBench bench(c.os);
     bench.ws->registry.CreateKey("HKLM\\SOFTWARE\\X\\Y\\Z");
     bench.ws->registry.CreateKey("HKCU\\SOFTWARE\\X\\Y\\Z");
     bench.ws->registry.CreateKey("HKCU\\Software\\Microsoft\\Notepad");
@@ -82,8 +86,7 @@ TEST_P(HostileWorkstations, TakeNothingButThePrintersOwnData) {
     for (const std::string& key : c.survivors)
         EXPECT_TRUE(KeyThere(key)) << key;
     EXPECT_TRUE(KeyThere("HKLM\\SOFTWARE\\Brontal\\Data\\Other"));
-    EXPECT_TRUE(KeyThere("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\"
-                         "Version-3\\Other Driver"));
+    EXPECT_TRUE(KeyThere(OtherDriverKey(c.os)));
     ExpectNothingLeftOpen(bench);
 }
 
@@ -91,6 +94,7 @@ void SetLocation(RemovalBench& bench, const std::string& location) {
     bench.ws->registry.SetString(kPrinterData, kLocation, location);
 }
 
+const std::string kLanMan = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Network\\LanMan";
 const std::string kVersionKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\Version-3";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -100,6 +104,18 @@ INSTANTIATE_TEST_SUITE_P(
                     [](RemovalBench& b) { b.ws->spooler.SetRights("Office", winsim::PrinterRights{false, false, false}); },
                     nullptr,
                     {"HKCU\\Printers\\Settings\\Drivers\\Other Driver"}},
+        HostileCase{"EmptyPrinterName", nullptr, [](CPrinterEntry& e) { e.m_strPrinterName = ""; },
+                    {std::string(kPrintersKey) + "\\Other", "HKCU\\Printers\\Settings\\Other",
+                     "HKCU\\Printers\\Settings\\Printers\\Other",
+                     "HKU\\" + std::string(kUserSid) + "\\Printers\\Settings\\Printers\\Other"}},
+        HostileCase{"EmptyPrinterNameOnWindows9x", nullptr, [](CPrinterEntry& e) { e.m_strPrinterName = ""; },
+                    {std::string(kPrintersKey) + "\\Other"}, winsim::Os::Win98},
+        HostileCase{"EmptyDriverNameOnWindows9x", nullptr,
+                    [](CPrinterEntry& e) {
+                        e.m_strDriverName = "";
+                        e.BuildDriverKey();
+                    },
+                    {kLanMan + "\\Other Driver"}, winsim::Os::Win98},
         HostileCase{"DriverNamedBackslash", nullptr,
                     [](CPrinterEntry& e) {
                         e.m_strDriverName = "\\";
@@ -198,36 +214,90 @@ BOOL WINAPI OfficeDriverDeletePrinter(HANDLE printer) {
     return DeletePrinter(printer);
 }
 
+const char kConnection[] = "\\\\srv\\q";
+
 struct FaultCase {
     const char* name;
     const char* api;
     const char* argPart;  // the injected failure only hits calls whose argument holds this (empty: all)
     // What must hold afterwards: the failed call's own step was skipped, the others still ran.
     std::function<void(RemovalBench&)> check;
+    int times = -1;                    // matching calls that fail (-1: every one)
+    const char* printer = "Office";    // or kConnection
+    winsim::Os os = winsim::Os::WinXP;
 };
 
 class InjectedFaults : public ::testing::TestWithParam<FaultCase> {};
 
 const std::string kPrinterKeyOffice = std::string(kPrintersKey) + "\\Office";
+const std::string kInstalledFiles = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\InstalledFiles";
+const std::string kKnown16Dlls = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\SessionManager\\Known16DLLs";
+// The connection's cached copy, its data location L under both roots and the key its ExtInfo file names.
+const std::string kCached =
+    "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Providers\\LanMan Print Services\\Servers\\srv"
+    "\\Printers\\q";
+const std::string kRemoteMachine = "HKLM\\Software\\Brontal\\Remote\\q";
+const std::string kRemoteUser = "HKCU\\Software\\Brontal\\Remote\\q";
+const std::string kExtInfoKey = "HKCU\\Software\\Brontal\\Ext2\\,,srv,q";
+
+// The release calls: a refused one leaves exactly the object it was given.
+bool IsRelease(const std::string& api) {
+    return api == "ClosePrinter" || api == "FreeLibrary" || api == "RegCloseKey" || api == "CloseHandle";
+}
 
 TEST_P(InjectedFaults, SkipOnlyWhatDependsOnTheFailedCall) {
     const FaultCase& c = GetParam();
-    RemovalBench bench;
+    RemovalBench bench(c.os);
+    // The driver's own library lies beside its data file on NT; the Windows 9x driver has none, so
+    // there the spooler alone deletes the printer.
     winsim::ModuleImage driver;
     driver.exports["DeletePrinter"] = reinterpret_cast<FARPROC>(&OfficeDriverDeletePrinter);
-    bench.ws->modules.Register(bench.driverDir + "\\3\\OFFICE.DLL", driver);
-    bench.ws->registry.SetString("HKLM\\SYSTEM\\CurrentControlSet\\Control\\InstalledFiles", "BRUI.DLL", "x");
+    const std::string library = bench.driverDir + "\\3\\OFFICE.DLL";
+    bench.ws->modules.Register(library, driver);
+    bench.ws->registry.SetString(kInstalledFiles, "BRUI.DLL", "x");
+    bench.ws->registry.SetString(kKnown16Dlls, "BRUI.DLL", "x");
+    // Found only when the per-user driver settings key is not.
+    bench.ws->registry.SetString("HKCU\\Printers\\Settings\\PS Driver", "Paper", "A4");
     bench.ws->files.WriteFile(bench.ws->system.windowsDir + "\\inf\\oem.inf", "inf");
-    CPrinterEntry& office = bench.Office();
-    bench.ws->files.WriteFile((LPCSTR)office.m_strTempWmk, "wmk");
+    bench.ws->files.WriteFile(bench.ws->system.windowsDir + "\\Temp\\OFFICE.wmk", "wmk");
+    std::unique_ptr<CPrinterEntry> connection;
+    CPrinterEntry* entry = &bench.Office();
+    if (std::string(c.printer) == kConnection) {
+        bench.AddConnection();
+        bench.NameExtInfoFile("[Ext] _NXDataLocation=Software\\Brontal\\Ext2\\,,srv,q\r\n");
+        bench.ws->registry.SetString(kRemoteMachine + "\\Settings", "Tray", "1");
+        bench.ws->registry.CreateKey(kExtInfoKey);
+        connection.reset(bench.ws.MakeEntry(kConnection, FamilyOf(c.os)));
+        entry = connection.get();
+    }
+    if (FamilyOf(c.os) != OS_FAMILY_9X)
+        bench.ws->files.WriteFile((LPCSTR)entry->m_strTempWmk, "wmk");
     std::string part = c.argPart;
-    bench.ws->faults.Fail(c.api, ERROR_ACCESS_DENIED, -1, 0,
-                          [part](const std::string& arg) { return part.empty() || arg.find(part) != std::string::npos; });
-    RunRemoval(bench, office);
+    auto matches = [part](const std::string& arg) { return part.empty() || arg.find(part) != std::string::npos; };
+    const size_t traced = bench.ws->faults.Trace().size();
+    bench.ws->faults.Fail(c.api, ERROR_ACCESS_DENIED, c.times, 0, matches);
+    RunRemoval(bench, *entry);
     bench.ws->faults.Clear();
+
+    // The injected call was made: the case is not vacuous.
+    const std::string call = std::string(c.api) + "(";
+    int hits = 0;
+    for (size_t i = traced; i < bench.ws->faults.Trace().size(); ++i) {
+        const std::string& t = bench.ws->faults.Trace()[i];
+        if (t.rfind(call, 0) == 0 && matches(t.substr(call.size(), t.size() - call.size() - 1)))
+            hits++;
+    }
+    ASSERT_GT(hits, 0) << c.api << " was never called with " << part;
     c.check(bench);
-    ExpectNothingLeftOpen(bench);
-    EXPECT_EQ(bench.ws->modules.LoadCount(bench.driverDir + "\\3\\OFFICE.DLL"), 0);
+
+    // Nothing is left open but what a refused release kept: nothing is released twice.
+    const int failed = c.times < 0 ? hits : std::min(hits, c.times);
+    auto refused = [&](const char* api) { return IsRelease(c.api) && std::string(c.api) == api ? failed : 0; };
+    EXPECT_EQ((int)bench.ws->registry.OpenKeyCount(), refused("RegCloseKey"));
+    EXPECT_EQ(bench.ws->spooler.OpenHandles(), refused("ClosePrinter"));
+    EXPECT_EQ((int)bench.ws->files.OpenFileCount(), refused("CloseHandle"));
+    EXPECT_EQ(bench.ws->system.globals.LiveBlocks(), 0u);
+    EXPECT_EQ(bench.ws->modules.LoadCount(library), refused("FreeLibrary"));
 }
 
 bool Shared(RemovalBench& b) {
@@ -265,6 +335,7 @@ INSTANTIATE_TEST_SUITE_P(
                   [](RemovalBench& b) {
                       EXPECT_FALSE(PrinterThere(b));
                       EXPECT_FALSE(KeyThere(kPrinterKeyOffice));
+                      EXPECT_FALSE(KeyThere("HKLM\\SOFTWARE\\Brontal\\Data\\Office"));
                   }},
         FaultCase{"DriverLibraryDoesNotLoad", "LoadLibraryA", "OFFICE.DLL",
                   [](RemovalBench& b) {
@@ -334,7 +405,179 @@ INSTANTIATE_TEST_SUITE_P(
                   [](RemovalBench& b) {
                       EXPECT_TRUE(FileThere(b, b.ws->system.tempDir + "\\OFFICE.WMK"));
                       EXPECT_FALSE(FileThere(b, b.ws->system.windowsDir + "\\inf\\oem.inf"));
-                  }}),
+                  }},
+        // "A, else B": B is looked for only when A does not open.
+        FaultCase{"SettingsProbeFailsSoTheOtherSpellingGoes", "RegOpenKeyExA",
+                  "HKCU\\Printers\\Settings\\Drivers\\PS Driver",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(KeyThere("HKCU\\Printers\\Settings\\Drivers\\PS Driver"));
+                      EXPECT_FALSE(KeyThere("HKCU\\Printers\\Settings\\PS Driver"));
+                      EXPECT_FALSE(KeyThere("HKU\\.Default\\Printers\\Settings\\Drivers\\PS Driver"));
+                  },
+                  1},
+        FaultCase{"PresenceProbeFails", "RegOpenKeyExA", "\\Printers\\Settings\\Printers\\Office",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(KeyThere("HKCU\\Printers\\Settings\\Printers\\Office"));
+                      EXPECT_TRUE(KeyThere("HKU\\" + std::string(kUserSid) + "\\Printers\\Settings\\Printers\\Office"));
+                      EXPECT_FALSE(KeyThere("HKCU\\Printers\\Settings\\Office"));
+                      EXPECT_FALSE(ValueThere("HKU\\" + std::string(kUserSid) + "\\Printers\\DevModes2", "PS Driver"));
+                  }},
+        FaultCase{"InstalledFilesDoesNotOpen", "RegOpenKeyExA", "Control\\InstalledFiles",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(ValueThere(kInstalledFiles, "BRUI.DLL"));
+                      EXPECT_FALSE(ValueThere(kKnown16Dlls, "BRUI.DLL"));
+                      EXPECT_FALSE(FileThere(b, b.driverDir + "\\3\\BRUI.DLL"));
+                  }},
+        FaultCase{"Known16DllsDoesNotOpen", "RegOpenKeyExA", "Known16DLLs",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(ValueThere(kKnown16Dlls, "BRUI.DLL"));
+                      EXPECT_FALSE(ValueThere(kInstalledFiles, "BRUI.DLL"));
+                      EXPECT_FALSE(FileThere(b, b.driverDir + "\\3\\BRUI.DLL"));
+                  }},
+        FaultCase{"DevModesDoesNotOpen", "RegOpenKeyExA", "HKCU\\Printers\\DevModes2\\",
+                  [](RemovalBench&) {
+                      EXPECT_TRUE(ValueThere("HKCU\\Printers\\DevModes2", "PS Driver"));
+                      EXPECT_TRUE(ValueThere("HKCU\\Printers\\DevModes2", "Office"));
+                      EXPECT_FALSE(ValueThere("HKCU\\Printers\\DevModePerUser", "Office"));
+                      EXPECT_FALSE(ValueThere("HKCU\\Printers\\Devmodes2", "\\\\WORKSTATION\\Office,LocalsplOnly"));
+                      EXPECT_FALSE(ValueThere("HKU\\.DEFAULT\\Printers\\DevModes2", "Office"));
+                  }},
+        // One opening for both computer-qualified values: a failed one skips both.
+        FaultCase{"PerUserDevModesDoNotOpen", "RegOpenKeyExA", "HKCU\\Printers\\DevModePerUser\\",
+                  [](RemovalBench&) {
+                      for (const char* name : {"PS Driver", "Office", "\\\\WORKSTATION\\Office,LocalOnly,DrvConvert",
+                                               "\\\\WORKSTATION\\Office,LocalsplOnly"})
+                          EXPECT_TRUE(ValueThere("HKCU\\Printers\\DevModePerUser", name)) << name;
+                      EXPECT_FALSE(ValueThere("HKCU\\Printers\\Devmodes2", "\\\\WORKSTATION\\Office,LocalsplOnly"));
+                      EXPECT_FALSE(ValueThere("HKU\\.DEFAULT\\Printers\\DevModePerUser", "Office"));
+                  }},
+        // The connection: its cached copy under the LanMan provider names the data location.
+        FaultCase{"ConnectionCacheDoesNotOpen", "RegOpenKeyExA", "\\srv\\Printers\\q\\PrinterDriverData",
+                  [](RemovalBench&) {
+                      EXPECT_TRUE(KeyThere(kRemoteMachine));
+                      EXPECT_TRUE(KeyThere(kRemoteUser));
+                      EXPECT_TRUE(KeyThere(kExtInfoKey));
+                      EXPECT_FALSE(KeyThere(kCached));
+                      EXPECT_FALSE(KeyThere("HKCU\\Printers\\Connections\\,,srv,q"));
+                      EXPECT_FALSE(KeyThere("HKCU\\Printers\\Settings\\Drivers\\PS Driver"));
+                  },
+                  1, kConnection},
+        FaultCase{"ConnectionLocationUnreadable", "RegQueryValueExA", "\\q\\PrinterDriverData\\_NXStorage",
+                  [](RemovalBench&) {
+                      EXPECT_TRUE(KeyThere(kRemoteMachine));
+                      EXPECT_TRUE(KeyThere(kRemoteUser));
+                      EXPECT_FALSE(KeyThere(kCached));
+                  },
+                  -1, kConnection},
+        // The data location under HKCU goes whether or not it opened for reading the file's name.
+        FaultCase{"ConnectionUserDataDoesNotOpen", "RegOpenKeyExA", kRemoteUser.c_str(),
+                  [](RemovalBench&) {
+                      EXPECT_TRUE(KeyThere(kExtInfoKey));
+                      EXPECT_FALSE(KeyThere(kRemoteUser));
+                      EXPECT_FALSE(KeyThere(kRemoteMachine));
+                      EXPECT_FALSE(KeyThere(kCached));
+                  },
+                  1, kConnection},
+        FaultCase{"ExtInfoNameUnreadable", "RegQueryValueExA", "ExtInfofileName",
+                  [](RemovalBench&) {
+                      EXPECT_TRUE(KeyThere(kExtInfoKey));
+                      EXPECT_FALSE(KeyThere(kRemoteUser));
+                      EXPECT_FALSE(KeyThere(kCached));
+                  },
+                  -1, kConnection},
+        FaultCase{"ExtInfoFileDoesNotOpen", "CreateFileA", "ext.txt",
+                  [](RemovalBench&) {
+                      EXPECT_TRUE(KeyThere(kExtInfoKey));
+                      EXPECT_FALSE(KeyThere(kRemoteUser));
+                      EXPECT_FALSE(KeyThere(kRemoteMachine));
+                      EXPECT_FALSE(KeyThere(kCached));
+                  },
+                  -1, kConnection},
+        FaultCase{"ExtInfoFileUnreadable", "ReadFile", "ext.txt",
+                  [](RemovalBench&) {
+                      EXPECT_TRUE(KeyThere(kExtInfoKey));
+                      EXPECT_FALSE(KeyThere(kRemoteUser));
+                      EXPECT_FALSE(KeyThere(kCached));
+                  },
+                  -1, kConnection},
+        // Windows 9x: the spooler deletes the printer; the registry holds two of its keys.
+        FaultCase{"Windows9xPrinterDoesNotOpen", "OpenPrinterA", "Office",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(PrinterThere(b));
+                      EXPECT_FALSE(KeyThere(kPrinterKeyOffice));
+                      EXPECT_FALSE(KeyThere(kLanMan + "\\PS Driver"));
+                      EXPECT_FALSE(FileThere(b, b.driverDir + "\\BRUI.DLL"));
+                  },
+                  -1, "Office", winsim::Os::Win98},
+        FaultCase{"Windows9xSpoolerRefusesTheDeletion", "DeletePrinter", "",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(PrinterThere(b));
+                      EXPECT_FALSE(KeyThere(kLanMan + "\\PS Driver"));
+                      EXPECT_FALSE(FileThere(b, b.driverDir + "\\BRUI.DLL"));
+                  },
+                  -1, "Office", winsim::Os::Win98},
+        FaultCase{"Windows9xLanManKeyDoesNotOpen", "RegOpenKeyExA", "LanMan\\PS Driver",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(KeyThere(kLanMan + "\\PS Driver"));
+                      EXPECT_FALSE(KeyThere(kPrinterKeyOffice));
+                      EXPECT_FALSE(PrinterThere(b));
+                      EXPECT_FALSE(KeyThere("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\"
+                                            "Windows 4.0\\Drivers\\PS Driver"));
+                  },
+                  -1, "Office", winsim::Os::Win98},
+        // Windows 9x has no deferred deletion: a file in use stays, its list entries go.
+        FaultCase{"Windows9xFileInUseStays", "DeleteFileA", "BRUI.DLL",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(FileThere(b, b.driverDir + "\\BRUI.DLL"));
+                      EXPECT_TRUE(winsim::PendingFileRenames(b.ws->registry).empty());
+                      EXPECT_FALSE(ValueThere(kInstalledFiles, "BRUI.DLL"));
+                      EXPECT_FALSE(FileThere(b, b.driverDir + "\\OFFICE.PPD"));
+                      EXPECT_FALSE(PrinterThere(b));
+                  },
+                  -1, "Office", winsim::Os::Win98},
+        FaultCase{"Windows9xWindowsFolderUnknown", "GetWindowsDirectoryA", "",
+                  [](RemovalBench& b) {
+                      EXPECT_TRUE(FileThere(b, b.ws->system.windowsDir + "\\Temp\\OFFICE.wmk"));
+                      EXPECT_FALSE(FileThere(b, b.driverDir + "\\BRUI.DLL"));
+                      EXPECT_FALSE(PrinterThere(b));
+                  },
+                  -1, "Office", winsim::Os::Win98},
+        // Refused releases: nothing depends on them, the removal goes on in full.
+        FaultCase{"PrinterHandlesRefuseToClose", "ClosePrinter", "",
+                  [](RemovalBench& b) {
+                      EXPECT_FALSE(Shared(b));
+                      EXPECT_FALSE(PrinterThere(b));
+                      EXPECT_FALSE(KeyThere(kPrinterKeyOffice));
+                      EXPECT_FALSE(FileThere(b, b.driverDir + "\\3\\BRUI.DLL"));
+                  }},
+        FaultCase{"ConnectionHandleRefusesToClose", "ClosePrinter", "",
+                  [](RemovalBench&) {
+                      EXPECT_FALSE(KeyThere(kCached));
+                      EXPECT_FALSE(KeyThere(kRemoteUser));
+                      EXPECT_FALSE(KeyThere(kExtInfoKey));
+                  },
+                  -1, kConnection},
+        FaultCase{"DriverLibraryRefusesToUnload", "FreeLibrary", "OFFICE.DLL",
+                  [](RemovalBench& b) {
+                      EXPECT_FALSE(PrinterThere(b));
+                      EXPECT_FALSE(KeyThere(kPrinterKeyOffice));
+                      EXPECT_FALSE(FileThere(b, b.driverDir + "\\3\\BRUI.DLL"));
+                  }},
+        FaultCase{"KeysRefuseToClose", "RegCloseKey", "",
+                  [](RemovalBench& b) {
+                      EXPECT_FALSE(KeyThere(kPrinterKeyOffice));
+                      EXPECT_FALSE(KeyThere("HKLM\\SOFTWARE\\Brontal\\Data\\Office"));
+                      EXPECT_FALSE(KeyThere("HKCU\\Printers\\Settings\\Office"));
+                      EXPECT_FALSE(ValueThere("HKCU\\Printers\\DevModes2", "Office"));
+                      EXPECT_FALSE(ValueThere(kInstalledFiles, "BRUI.DLL"));
+                      EXPECT_FALSE(FileThere(b, b.driverDir + "\\3\\BRUI.DLL"));
+                  }},
+        FaultCase{"ExtInfoFileRefusesToClose", "CloseHandle", "",
+                  [](RemovalBench&) {
+                      EXPECT_FALSE(KeyThere(kExtInfoKey));
+                      EXPECT_FALSE(KeyThere(kRemoteUser));
+                  },
+                  -1, kConnection}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -237,11 +237,9 @@ TEST_P(ExtInfoFiles, NameTheExtraSettingsKeyOfAConnection) {
     const ExtInfoCase& c = GetParam();
     RemovalBench bench;
     const std::string cached = bench.AddConnection();
-    bench.ws->registry.SetString("HKCU\\Software\\Brontal\\Remote\\q", "ExtInfofileName", "C:\\Brontal\\ext.txt");
+    bench.NameExtInfoFile(c.content);
     for (const char* key : {"Software\\Brontal Ext\\,,srv,q", "Software\\Brontal\\Ext2\\,,srv,q", "Software\\Keep"})
         bench.ws->registry.CreateKey(std::string("HKCU\\") + key);
-    if (c.content != "<none>")
-        bench.ws->files.WriteFile("C:\\Brontal\\ext.txt", c.content);
     std::unique_ptr<CPrinterEntry> remote(bench.ws.MakeEntry("\\\\srv\\q", OS_FAMILY_NT5));
     remote->DeleteAllRegistryEntries(1, 0);
     for (const std::string& key : c.gone)

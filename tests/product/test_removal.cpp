@@ -14,6 +14,11 @@ namespace {
 using Lines = std::vector<std::string>;
 
 const uint64_t kSpoolerCycleMs = 3000;
+// Two minutes of waiting for the spooler (after a removal, or as the dialog ends), and the opening
+// cycle before it.
+const uint64_t kLongestRunMs = 130000;
+// Longer than any run may wait: a service that takes this long never comes back for the run.
+const uint64_t kForeverMs = 24ull * 3600 * 1000;
 const std::string kWarningOffice =
     "The printer \"Office\" and its driver files will be removed. Are you sure you want to continue?";
 
@@ -43,6 +48,16 @@ void SeedOffice(RemovalStation& st) {
     st.ws.AddPrinter("Plain", "Plain Driver");
     st.ws->registry.SetString("HKCU\\Printers\\Settings\\Office", "Paper", "A4");
     st.ws->registry.SetString("HKCU\\Printers\\Settings\\Plain", "Paper", "A4");
+}
+
+const std::string kOfficeData = "SOFTWARE\\Brontal\\Data\\Office";
+
+// Office's driver keeps its per-printer data where the printer's driver data names it, under both roots.
+void SeedOfficeDataLocation(RemovalStation& st) {
+    st.ws->registry.SetString("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Office\\PrinterDriverData",
+                              "_NXStorage\\_NXDataLocation", kOfficeData);
+    st.ws->registry.SetString("HKLM\\" + kOfficeData + "\\Settings", "Tray", "1");
+    st.ws->registry.SetString("HKCU\\" + kOfficeData, "Copies", "1");
 }
 
 int Count(const std::vector<winsim::DialogRecord>& dialogs, int templateId) {
@@ -300,13 +315,24 @@ INSTANTIATE_TEST_SUITE_P(
                     false, 1}),
     [](const ::testing::TestParamInfo<SpoolerCase>& info) { return std::string(info.param.name); });
 
-TEST(Removal, LeavingDuringTheOpeningCycleStillBringsTheSpoolerBack) {
-    RemovalStation st;
-    SeedOffice(st);
-    st.ws->services.Behaviour().stopLatencyMs = 500;
-    st.ws->user.On(IDD_TRELLIN_DIALOG).Wait(700).PressEsc();
-    st.Run("");
-    EXPECT_EQ(st.ws->services.State(), (DWORD)SERVICE_RUNNING);
+TEST(Removal, LeavingDuringTheOpeningCycleBringsTheSpoolerBackOrGivesUpAfterTwoMinutes) {
+    const struct {
+        uint64_t stopLatencyMs;
+        DWORD spooler;  // once the program has ended
+        uint64_t waitsAtLeastMs;
+    } cases[] = {{500, SERVICE_RUNNING, 0}, {kForeverMs, SERVICE_STOP_PENDING, 120000}};
+    for (const auto& c : cases) {
+        RemovalStation st;
+        SeedOffice(st);
+        st.ws->services.Behaviour().stopLatencyMs = c.stopLatencyMs;
+        st.ws->user.On(IDD_TRELLIN_DIALOG).Wait(700).PressEsc();
+        const uint64_t started = st.ws->now;
+        EXPECT_EQ(st.Run(""), 0);
+        EXPECT_GE(st.ws->now - started, c.waitsAtLeastMs);
+        EXPECT_LE(st.ws->now - started, kLongestRunMs);
+        EXPECT_EQ(st.ws->services.State(), c.spooler);
+        EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
+    }
 }
 
 struct CommandLineRun {
@@ -316,7 +342,10 @@ struct CommandLineRun {
     DWORD exitCode;
     Lines transcript;  // empty: not checked
     std::function<void(RemovalStation&)> check;
+    DWORD spooler = SERVICE_RUNNING;  // the spooler's state once the run has ended
+    uint64_t waitsAtLeastMs = 0;      // virtual time the run takes at least
 };
+
 
 class CommandLineRuns : public ::testing::TestWithParam<CommandLineRun> {};
 
@@ -326,16 +355,32 @@ TEST_P(CommandLineRuns, ReportTheirOutcomeInTheExitCode) {
     SeedOffice(st);
     if (c.arrange)
         c.arrange(st);
+    const uint64_t started = st.ws->now;
     EXPECT_EQ((DWORD)st.Run(c.arguments), c.exitCode);
+    const uint64_t took = st.ws->now - started;
+    EXPECT_GE(took, c.waitsAtLeastMs);
+    EXPECT_LE(took, kLongestRunMs);
     if (!c.transcript.empty())
         EXPECT_EQ(st.Transcript(), c.transcript);
-    // Whatever happened, the workstation can print again.
-    EXPECT_EQ(st.ws->services.State(), c.exitCode == ERROR_SERVICE_NOT_ACTIVE ? (DWORD)SERVICE_STOPPED
-                                                                              : (DWORD)SERVICE_RUNNING);
+    // Unless the run says otherwise, the workstation can print again.
+    EXPECT_EQ(st.ws->services.State(), c.spooler);
     for (const auto& d : st.ws->ui.Dialogs())
         EXPECT_FALSE(d.everVisible) << d.templateName;
     if (c.check)
         c.check(st);
+}
+
+// Nothing of Office went, nothing ran: no spooler call, no companion, no dialog.
+void ExpectOfficeUntouched(RemovalStation& st) {
+    EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
+    EXPECT_TRUE(st.ws->spooler.IsShared("Office"));
+    EXPECT_TRUE(st.ws->spooler.DriverExists("Brontal Office"));
+    EXPECT_TRUE(st.ws->files.Exists(st.versionDir + "\\OFFICE.PPD"));
+    EXPECT_TRUE(st.ws->registry.KeyExists("HKCU\\Printers\\Settings\\Office"));
+    EXPECT_EQ(st.ws->services.CallCount(), 0u);
+    EXPECT_EQ(g_companion.calls, 0);
+    EXPECT_TRUE(st.ws->ui.Dialogs().empty());
+    EXPECT_TRUE(st.Transcript().empty());
 }
 
 const Lines kCommandLineRemoved = {"In OnDeleteCmdline Starting\n ", "remove is 1 Unsharing the driver \n",
@@ -344,9 +389,13 @@ const Lines kCommandLineRemoved = {"In OnDeleteCmdline Starting\n ", "remove is 
 INSTANTIATE_TEST_SUITE_P(
     Removal, CommandLineRuns,
     ::testing::Values(
-        CommandLineRun{"Removed", "Office", nullptr, ERROR_SUCCESS, kCommandLineRemoved,
+        CommandLineRun{"Removed", "Office", SeedOfficeDataLocation, ERROR_SUCCESS, kCommandLineRemoved,
                        [](RemovalStation& st) {
                            EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
+                           // The driver deleted the printer, and the spooler its key, before the
+                           // registry cleanup: the vendor's data went all the same.
+                           EXPECT_FALSE(st.ws->registry.KeyExists("HKLM\\" + kOfficeData));
+                           EXPECT_FALSE(st.ws->registry.KeyExists("HKCU\\" + kOfficeData));
                            EXPECT_TRUE(st.ws->spooler.PrinterExists("Plain"));
                            EXPECT_EQ(g_companion.calls, 1);
                            EXPECT_TRUE(st.ws->security.shutdowns.empty());
@@ -376,7 +425,34 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLineRun{"SpoolerRefusesToComeBack", "Office",
                        [](RemovalStation& st) { st.ws->faults.Fail("StartServiceA", ERROR_SERVICE_DISABLED, -1, 1); },
                        ERROR_SERVICE_NOT_ACTIVE, kCommandLineRemoved,
-                       [](RemovalStation& st) { EXPECT_FALSE(st.ws->spooler.PrinterExists("Office")); }},
+                       [](RemovalStation& st) { EXPECT_FALSE(st.ws->spooler.PrinterExists("Office")); },
+                       SERVICE_STOPPED},
+        // The run waits for the spooler two minutes at most, then tells the caller it is not running.
+        CommandLineRun{"SpoolerNeverFinishesStarting", "Office",
+                       [](RemovalStation& st) {
+                           g_companion.during = [&st] { st.ws->services.Behaviour().startLatencyMs = kForeverMs; };
+                       },
+                       ERROR_SERVICE_NOT_ACTIVE, kCommandLineRemoved,
+                       [](RemovalStation& st) { EXPECT_FALSE(st.ws->spooler.PrinterExists("Office")); },
+                       SERVICE_START_PENDING, 120000},
+        CommandLineRun{"SpoolerNeverFinishesStopping", "Office",
+                       [](RemovalStation& st) {
+                           g_companion.during = [&st] { st.ws->services.Behaviour().stopLatencyMs = kForeverMs; };
+                       },
+                       ERROR_SERVICE_NOT_ACTIVE, kCommandLineRemoved,
+                       [](RemovalStation& st) {
+                           EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
+                           EXPECT_EQ(st.ws->services.CallCount("StartServiceA"), 1);
+                       },
+                       SERVICE_STOP_PENDING, 120000},
+        CommandLineRun{"SpoolerNeverStopsForTheList", "Office",
+                       [](RemovalStation& st) { st.ws->services.Behaviour().stopLatencyMs = kForeverMs; },
+                       ERROR_SERVICE_REQUEST_TIMEOUT, {"In OnDeleteCmdline Starting\n "},
+                       [](RemovalStation& st) {
+                           EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
+                           EXPECT_EQ(st.ws->services.CallCount("StartServiceA"), 0);
+                       },
+                       SERVICE_STOP_PENDING, 120000},
         CommandLineRun{"ListNeverArrives", "Office",
                        [](RemovalStation& st) { st.ws->services.Behaviour().startLatencyMs = 9000; },
                        ERROR_SERVICE_REQUEST_TIMEOUT, {"In OnDeleteCmdline Starting\n "},
@@ -392,6 +468,27 @@ INSTANTIATE_TEST_SUITE_P(
                        [](RemovalStation& st) {
                            EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
                            EXPECT_TRUE(st.ws->spooler.PrinterExists("Plain"));
+                       }},
+        CommandLineRun{"HiddenDialogCannotBeCreated", "Office",
+                       [](RemovalStation& st) { st.ws->faults.Fail("DialogBoxIndirectParamA", ERROR_NOT_ENOUGH_MEMORY); },
+                       ERROR_CAN_NOT_COMPLETE, {}, ExpectOfficeUntouched},
+        CommandLineRun{"DialogTemplateNotFound", "Office",
+                       [](RemovalStation& st) {
+                           st.ws->faults.Fail("FindResourceA", ERROR_RESOURCE_NAME_NOT_FOUND, -1, 0,
+                                              [](const std::string& arg) { return arg == "#5/#102"; });
+                       },
+                       ERROR_CAN_NOT_COMPLETE, {}, ExpectOfficeUntouched},
+        CommandLineRun{"OnlyTheFirstDialogCannotBeCreated", "Office,Lobby",
+                       [](RemovalStation& st) {
+                           st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
+                           st.AddPrinter("Lobby", "Brontal Lobby");
+                           st.ws->faults.Fail("DialogBoxIndirectParamA", ERROR_NOT_ENOUGH_MEMORY, 1);
+                       },
+                       ERROR_CAN_NOT_COMPLETE, {"In OnDeleteCmdline Starting\n ", "remove is 1 Unsharing the driver \n",
+                                                "In OnDelete Restarting spooler with event 2"},
+                       [](RemovalStation& st) {
+                           EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
+                           EXPECT_FALSE(st.ws->spooler.PrinterExists("Lobby"));
                        }},
         CommandLineRun{"RestartNeededWinsOverSuccess", "Lobby,Office",
                        [](RemovalStation& st) {
