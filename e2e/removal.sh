@@ -57,6 +57,18 @@ new_workstation() {
       echo "[HKEY_CURRENT_USER\\Printers\\Settings\\$p]"
       echo '"Paper"="A4"'
     done
+    # The vendor's per-printer data, named by the printer's data location, under both roots.
+    echo
+    echo "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Brontal 4500 PS\\PrinterDriverData]"
+    echo '"_NXStorage\\_NXDataLocation"="SOFTWARE\\Brontal\\Data\\Office 4500"'
+    for root in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER; do
+      echo
+      echo "[$root\\SOFTWARE\\Brontal\\Data\\Office 4500\\Trays]"
+      echo '"Count"=dword:00000002'
+      echo
+      echo "[$root\\SOFTWARE\\Brontal\\Data\\Office 7200]"
+      echo '"Kept"="yes"'
+    done
   } >"$reg"
   e2e_run 60 regedit /S "Z:${reg//\//\\}" >/dev/null || e2e_die "cannot write the per-user traces"
 }
@@ -175,6 +187,9 @@ if start_standin && hold BR4500.INI; then
   check "its driver's key is gone" lacks_key "$DRIVERS\Brontal 4500 PS"
   check "its printer key is gone" lacks_key "$PRINT\Printers\Brontal 4500 PS"
   check "its per-user settings are gone" lacks_key "HKCU\Printers\Settings\Brontal 4500 PS"
+  check "the vendor's data it names is gone from the machine" lacks_key 'HKLM\SOFTWARE\Brontal\Data\Office 4500'
+  check "the vendor's data it names is gone from the user" lacks_key 'HKCU\SOFTWARE\Brontal\Data\Office 4500'
+  check "another printer's vendor data stays" reg_has 'HKLM\SOFTWARE\Brontal\Data\Office 7200' Kept
   for f in BR4500.PPD BRUI.DLL BRHELP.HLP; do
     check "its file $f is gone" [ ! -e "$DRVDIR/$f" ]
   done

@@ -53,6 +53,9 @@ void CPrinterEntry::SetPrinterName(CString name) {
 
 HANDLE CPrinterEntry::OpenPrinterHandle() {
     // The whole name goes to the spooler, however long: a cut name would open another printer or none.
+    // An empty name would open the print server itself, whose handle must never reach a driver.
+    if (m_strPrinterName.IsEmpty())
+        return NULL;
     PRINTER_DEFAULTSA defaults = {NULL, NULL, PRINTER_ACCESS_ADMINISTER | PRINTER_ACCESS_USE};
     HANDLE printer = NULL;
     CString name = m_strPrinterName;

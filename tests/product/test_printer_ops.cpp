@@ -127,6 +127,16 @@ TEST(DeletePrinterViaDriver, APrinterThatCannotBeOpenedLoadsNothing) {
     EXPECT_TRUE(bench.ws->spooler.PrinterExists("Office"));
 }
 
+TEST(DeletePrinterViaDriver, AnEmptyPrinterNameOpensNeitherAPrinterNorTheServer) {
+    RemovalBench bench;
+    InstallDriverLibrary(bench.ws, bench.driverDir + "\\3\\OFFICE.DLL");
+    CPrinterEntry& office = bench.Office();
+    office.m_strPrinterName = "";
+    EXPECT_EQ(office.DeletePrinterViaDriver(), 0);
+    EXPECT_EQ(bench.ws->modules.LoadsTotal(bench.driverDir + "\\3\\OFFICE.DLL"), 0);
+    EXPECT_TRUE(bench.ws->spooler.PrinterExists("Office"));
+}
+
 TEST(DeleteAllRegistryEntries, AConnectionRemovesItsConnectionAndCachedKeysAndItsDataLocation) {
     RemovalBench bench;
     const std::string cached = bench.AddConnection();
