@@ -47,6 +47,12 @@ traces=$E2E_TMP/traces.reg
     printf '\n[HKEY_CURRENT_USER\\Printers\\Settings\\%s]\n"Paper"="A4"\n"Copies"=dword:00000002\n' "$p"
     printf '"Tray"=hex(7):55,70,70,65,72,00,4c,6f,77,65,72,00,00\n"Path"=hex(2):25,54,45,4d,50,25,00\n'
   done
+  # The vendor's data the printer's data location names, under both roots.
+  printf '\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\%s\\PrinterDriverData]\n' "$PRINTER"
+  printf '"_NXStorage\\\\_NXDataLocation"="SOFTWARE\\\\Brontal\\\\Data\\\\Office 4500"\n'
+  for root in HKEY_LOCAL_MACHINE HKEY_CURRENT_USER; do
+    printf '\n[%s\\SOFTWARE\\Brontal\\Data\\Office 4500\\Trays]\n"Count"=dword:00000002\n"Raw"=hex:00,ff,7f\n' "$root"
+  done
 } >"$traces"
 e2e_run 60 regedit /S "Z:${traces//\//\\}" >/dev/null || e2e_die "cannot write the per-user traces"
 
@@ -57,7 +63,7 @@ check() {  # check <description> <command...>
 }
 
 # snapshot <file>: what a removal may change, as text: the spooler's printers, the print and per-user
-# registry trees, the device lists, the pending deletions, and the driver folder's files with contents
+# registry trees, the device lists, the vendor's data, the pending deletions, and the driver folder's files with contents
 # and write access. The driver library's own record of its calls is not the program's change.
 snapshot() {
   local out=$1 key exp
@@ -66,7 +72,8 @@ snapshot() {
     # Wine's regedit /E takes only the long root names.
     for key in 'HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print' 'HKEY_CURRENT_USER\Printers' \
       'HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\Devices' \
-      'HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\PrinterPorts'; do
+      'HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\PrinterPorts' \
+      'HKEY_LOCAL_MACHINE\SOFTWARE\Brontal\Data' 'HKEY_CURRENT_USER\SOFTWARE\Brontal\Data'; do
       exp=$E2E_TMP/export.reg
       rm -f "$exp"
       e2e_run 60 regedit /E "Z:${exp//\//\\}" "$key" >/dev/null
@@ -133,6 +140,7 @@ DRIVER_SECTION="[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\
 check "the printer is gone" lacks has_printer "$PRINTER" "$after_real"
 check "its driver's key is gone" lacks grep -qF "$DRIVER_SECTION" "$after_real"
 check "its data file is gone" [ ! -e "$DRVDIR/BR4500.PPD" ]
+check "the vendor's data it names is gone" lacks grep -qF '[HKEY_CURRENT_USER\SOFTWARE\Brontal\Data\Office 4500\Trays]' "$after_real"
 REAL=$CDRIVE/real.log
 check "every line of the real run's log is one JSON object" jq -e -s 'length > 0 and all(type == "object")' "$REAL"
 check "the log's run names the printer and the options" \
@@ -163,6 +171,7 @@ snapshot "$restored"
 check "Wine's regedit imported the backup: the driver's key is back" grep -qF "$DRIVER_SECTION" "$restored"
 check "the printer is back in the spooler" has_printer "$PRINTER" "$restored"
 check "the per-user settings are back" grep -qF "[HKEY_CURRENT_USER\\Printers\\Settings\\$PRINTER]" "$restored"
+check "the vendor's data is back" grep -qF '[HKEY_CURRENT_USER\SOFTWARE\Brontal\Data\Office 4500\Trays]' "$restored"
 check "the files are back" [ -f "$DRVDIR/BR4500.PPD" ]
 check "after the restore the workstation is as it was (printers, registry, files, pending deletions)" \
   diff -u "$before" "$restored"
