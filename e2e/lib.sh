@@ -309,3 +309,17 @@ e2e_key() {
   timeout 5 xdotool windowfocus --sync "$id" >/dev/null 2>&1 || timeout 5 xdotool windowfocus "$id" || true
   timeout 5 xdotool key --clearmodifiers "$@"
 }
+
+# e2e_build_driver_library: builds e2e/drvlib.c (a Brontal driver's own library) into
+# $E2E_OUT/drvlib.dll when stale and prints its path; returns 1 when it does not compile.
+e2e_build_driver_library() {
+  local out=$E2E_OUT/drvlib.dll
+  if [ ! -f "$out" ] || [ "$E2E_DIR/drvlib.c" -nt "$out" ]; then
+    if ! x86_64-w64-mingw32-gcc -O2 -Wall -shared -static -o "$out.tmp" "$E2E_DIR/drvlib.c" -Wl,--kill-at; then
+      echo "e2e: cannot build $E2E_DIR/drvlib.c" >&2
+      return 1
+    fi
+    mv "$out.tmp" "$out"
+  fi
+  echo "$out"
+}

@@ -40,11 +40,7 @@ spoolcheck=$(e2e_build_tool spoolcheck -lwinspool) || e2e_die "cannot build spoo
 runexit=$(e2e_build_tool runexit) || e2e_die "cannot build runexit"
 holdfile=$(e2e_build_tool holdfile) || e2e_die "cannot build holdfile"
 standin=$(e2e_build_tool tallyvue -lshell32) || e2e_die "cannot build the stand-in application"
-drvlib=$E2E_OUT/drvlib.dll
-if [ ! -f "$drvlib" ] || [ "$E2E_DIR/drvlib.c" -nt "$drvlib" ]; then
-  x86_64-w64-mingw32-gcc -O2 -Wall -shared -static -o "$drvlib" "$E2E_DIR/drvlib.c" -Wl,--kill-at ||
-    e2e_die "cannot build the driver library"
-fi
+drvlib=$(e2e_build_driver_library) || e2e_die "cannot build the driver library"
 user=$(id -un)
 
 # new_workstation: a fresh prefix with Trellin installed and seed.sh's workstation, where the Brontal
