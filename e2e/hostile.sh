@@ -336,7 +336,7 @@ for r in "${RUNS[@]}"; do
     e2e_fail "run $run: no snapshot afterwards"
     continue
   fi
-  # The differences, each tagged with the case whose own data it is, or "foreign".
+  # Every line that differs must be one that the run's cases, or Wine's own bookkeeping, may change.
   patterns=$E2E_TMP/allowed.$run
   printf '%s\n' "${RUN_ALLOWED[@]}" >"$patterns"
   for id in "${ids[@]}"; do allowed "$id" >>"$patterns"; done
