@@ -142,15 +142,6 @@ cp "$build_dir/Trellin.exe" "$build_dir"/*_res.dll "$cdrive/Program Files/Trelli
 bash "$E2E_DIR/seed.sh" "$WINEPREFIX" || e2e_die "seeding the workstation failed"
 DRVDIR=$cdrive/windows/system32/spool/drivers/x64/3
 
-# REGEDIT4 multi-string of ANSI names.
-multi_sz() {
-  local out='' name
-  for name in "$@"; do
-    out+=$(printf '%s' "$name" | od -An -v -tx1 | tr -s ' \n' ',' | sed 's/^,//')
-    out+='00,'
-  done
-  printf 'hex(7):%s00' "$out"
-}
 reg_text() { printf '%s' "$1" | sed 's/\\/\\\\/g; s/"/\\"/g'; }
 
 seed=$E2E_TMP/hostile.reg
@@ -172,7 +163,7 @@ seed=$E2E_TMP/hostile.reg
     echo "\"Data File\"=\"H$n.PPD\""
     echo "\"Driver\"=\"H${n}DRV.DLL\""
     echo "\"Help File\"=\"H$n.HLP\""
-    echo "\"Dependent Files\"=$(multi_sz "${dependent[@]}")"
+    echo "\"Dependent Files\"=$(e2e_multi_sz "${dependent[@]}")"
     echo '"Monitor"=""'
     echo '"Datatype"=""'
     echo '"Version"=dword:00000003'

@@ -310,6 +310,17 @@ e2e_key() {
   timeout 5 xdotool key --clearmodifiers "$@"
 }
 
+# e2e_multi_sz <name>...: the names as a REGEDIT4 multi-string (ANSI bytes, each NUL-terminated,
+# then a final NUL).
+e2e_multi_sz() {
+  local out='' name
+  for name in "$@"; do
+    out+=$(printf '%s' "$name" | od -An -v -tx1 | tr -s ' \n' ',' | sed 's/^,//')
+    out+='00,'
+  done
+  printf 'hex(7):%s00' "$out"
+}
+
 # e2e_build_driver_library: builds e2e/drvlib.c (a Brontal driver's own library) into
 # $E2E_OUT/drvlib.dll when stale and prints its path; returns 1 when it does not compile.
 e2e_build_driver_library() {
