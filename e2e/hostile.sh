@@ -11,6 +11,7 @@
 # Wine cannot express, left out here:
 # - a printer that cannot be opened, so that its driver name is empty: Wine's OpenPrinterA checks no
 #   access, every listed printer opens;
+# - an empty printer name: a printer is a key below Printers, whose name cannot be empty;
 # - a driver named "" or "\", or a driver key equal to the version key: a driver is a key below
 #   Version-3, whose name can be neither empty nor a separator, so no Brontal driver has such a name;
 # - the ExtInfo file cases: that file is read on the connection path only, and Wine has no
@@ -19,8 +20,8 @@
 #   the longest it lists, and that is the name used;
 # - a 512-level tree: the tree here is 500 levels below PrinterDriverData, 507 below the root.
 # Left to the simulated machine only, to keep this run short (every removed name costs a spooler
-# stop and start, about 5 s): _NXDataLocation "" and "\", a 3000-byte Dependent Files list,
-# double-byte (code page 932) printer names.
+# stop and start, about 5 s): _NXDataLocation "", "\", "SOFTWARE\\Brontal" (an empty part) and
+# "\SOFTWARE\X\Y", a 3000-byte Dependent Files list, double-byte (code page 932) printer names.
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
 
@@ -41,10 +42,11 @@ DEEP_LEVELS=500
 
 # The cases: id | printer | what it carries | its value. Each printer has a driver of its own
 # ("<printer> Driver", files H<n>.PPD, H<n>UI.DLL, H<n>DRV.DLL, H<n>.HLP in ...\x64\3), a per-user
-# settings key, and the hostile input. Only the long name's driver has a library of its own (H<n>.DLL,
-# e2e/drvlib.c): its DeletePrinter takes the printer's key through the spooler before the registry
-# cleanup would read the data location in it or delete the tree below it; but Wine's 8-bit registry
-# calls refuse key paths past 260 bytes (error 234), so the long name's printer key goes only that way.
+# settings key, and the hostile input. The drivers have a library of their own (H<n>.DLL,
+# e2e/drvlib.c), whose DeletePrinter deletes the printer through the spooler, as a Brontal driver's
+# does; the long name's printer key goes only that way, as Wine's 8-bit registry calls refuse key
+# paths past 260 bytes (error 234). The deep tree's driver has none: the spooler would delete that
+# tree with the printer, before the removal's own tree deletion got to it.
 #   dependent   more "Dependent Files" entries, separated by ';'; bait files where they point
 #   location    PrinterDriverData "_NXStorage\_NXDataLocation" = that string
 #   dword       the same value as REG_DWORD (its bytes read as text: "S")
@@ -154,7 +156,7 @@ seed=$E2E_TMP/hostile.reg
     printf '%s\r\n' '*PPD-Adobe: "4.3"' '*Manufacturer: "Brontal"' "*ModelName: \"$driver\"" \
       '*OrvinexExchange: True' >"$DRVDIR/H$n.PPD"
     for f in H${n}UI.DLL H${n}DRV.DLL H$n.HLP; do printf 'placeholder %s\r\n' "$f" >"$DRVDIR/$f"; done
-    [ "$kind" = name ] && cp "$drvlib" "$DRVDIR/H$n.DLL"
+    [ "$kind" = deep ] || cp "$drvlib" "$DRVDIR/H$n.DLL"
     dependent=("H$n.HLP")
     [ "$kind" = dependent ] && IFS=';' read -r -a more <<<"$value" && dependent+=("${more[@]}")
     echo
@@ -264,7 +266,7 @@ allowed() {
   echo "^\\[$(ere "$PORTS")\\] \"$(ere "$name")\"="
   for f in $(own_files "$1"); do echo "^file [0-9a-f]+ $(ere "windows/system32/spool/drivers/x64/3/$f")\$"; done
   # The driver library counts its DeletePrinter calls.
-  [ "$kind" = name ] && echo "^\\[$(ere "$HKCU\\Software\\Brontal\\DriverLibrary")\\]"
+  [ "$kind" = deep ] || echo "^\\[$(ere "$HKCU\\Software\\Brontal\\DriverLibrary")\\]"
   if [ "$1" = own-data ]; then
     echo "^\\[$(ere "$HKLM\\SOFTWARE\\Brontal\\Data\\$name")(\\\\.*)?\\]"
     echo "^\\[$(ere "$HKCU\\Software\\Brontal\\Data\\$name")(\\\\.*)?\\]"
