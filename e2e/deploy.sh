@@ -33,7 +33,7 @@ e2e_start_xvfb
 e2e_prepare_template
 spoolcheck=$(e2e_build_tool spoolcheck -lwinspool) || e2e_die "cannot build spoolcheck"
 runexit=$(e2e_build_tool runexit) || e2e_die "cannot build runexit"
-drvlib=$(e2e_build_drvlib) || e2e_die "cannot build the driver library"
+drvlib=$(e2e_build_driver_library) || e2e_die "cannot build the driver library"
 
 # The seeded workstation (as e2e/removal.sh has it, without the monitoring application) with per-user
 # settings of the printers.

@@ -311,12 +311,26 @@ e2e_key() {
   timeout 5 xdotool key --clearmodifiers "$@"
 }
 
-# ---- the seeded workstation -------------------------------------------------------
-# e2e_build_drvlib: builds the drivers' own library (e2e/drvlib.c) when stale and prints its path.
-e2e_build_drvlib() {
+# e2e_multi_sz <name>...: the names as a REGEDIT4 multi-string (ANSI bytes, each NUL-terminated,
+# then a final NUL).
+e2e_multi_sz() {
+  local out='' name
+  for name in "$@"; do
+    out+=$(printf '%s' "$name" | od -An -v -tx1 | tr -s ' \n' ',' | sed 's/^,//')
+    out+='00,'
+  done
+  printf 'hex(7):%s00' "$out"
+}
+
+# e2e_build_driver_library: builds e2e/drvlib.c (a Brontal driver's own library) into
+# $E2E_OUT/drvlib.dll when stale and prints its path; returns 1 when it does not compile.
+e2e_build_driver_library() {
   local out=$E2E_OUT/drvlib.dll
   if [ ! -f "$out" ] || [ "$E2E_DIR/drvlib.c" -nt "$out" ]; then
-    x86_64-w64-mingw32-gcc -O2 -Wall -shared -static -o "$out.tmp" "$E2E_DIR/drvlib.c" -Wl,--kill-at || return 1
+    if ! x86_64-w64-mingw32-gcc -O2 -Wall -shared -static -o "$out.tmp" "$E2E_DIR/drvlib.c" -Wl,--kill-at; then
+      echo "e2e: cannot build $E2E_DIR/drvlib.c" >&2
+      return 1
+    fi
     mv "$out.tmp" "$out"
   fi
   echo "$out"

@@ -40,7 +40,7 @@ spoolcheck=$(e2e_build_tool spoolcheck -lwinspool) || e2e_die "cannot build spoo
 runexit=$(e2e_build_tool runexit) || e2e_die "cannot build runexit"
 holdfile=$(e2e_build_tool holdfile) || e2e_die "cannot build holdfile"
 standin=$(e2e_build_tool tallyvue -lshell32) || e2e_die "cannot build the stand-in application"
-drvlib=$(e2e_build_drvlib) || e2e_die "cannot build the driver library"
+drvlib=$(e2e_build_driver_library) || e2e_die "cannot build the driver library"
 user=$(id -un)
 
 # new_workstation: a fresh prefix with Trellin installed and seed.sh's workstation, where the Brontal

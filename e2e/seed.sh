@@ -25,6 +25,7 @@
 #   Brontal 7200 Color (Office 2)
 set -euo pipefail
 prefix=${1:?usage: seed.sh <prefix>}
+. "$(dirname "$0")/lib.sh"
 [ -f "$prefix/system.reg" ] || { echo "seed.sh: $prefix is not a Wine prefix" >&2; exit 1; }
 export WINEPREFIX=$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -45,16 +46,6 @@ put_file() {
   [ -e "$drvdir/$name" ] || printf '%s\r\n' "$text" >"$drvdir/$name"
 }
 
-# REGEDIT4 multi-string: ANSI bytes, each name NUL-terminated, then a final NUL.
-multi_sz() {
-  local out='' name
-  for name in "$@"; do
-    out+=$(printf '%s' "$name" | od -An -v -tx1 | tr -s ' \n' ',' | sed 's/^,//')
-    out+='00,'
-  done
-  printf 'hex(7):%s00' "$out"
-}
-
 # add_driver <name> <configuration file> <data file> <driver file> <help file> [dependent files...]
 add_driver() {
   local name=$1 cfg=$2 data=$3 drv=$4 hlp=$5
@@ -66,7 +57,7 @@ add_driver() {
     echo "\"Data File\"=\"$data\""
     echo "\"Driver\"=\"$drv\""
     echo "\"Help File\"=\"$hlp\""
-    echo "\"Dependent Files\"=$(multi_sz "$@")"
+    echo "\"Dependent Files\"=$(e2e_multi_sz "$@")"
     echo '"Monitor"=""'
     echo '"Datatype"=""'
     echo '"Version"=dword:00000003'

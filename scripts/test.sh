@@ -64,6 +64,7 @@ e2e_step() {  # e2e_step <name> <script>: an end-to-end script under Wine on the
 }
 e2e_step "end to end under Wine" e2e/run.sh
 e2e_step "removals under Wine" e2e/removal.sh
+e2e_step "hostile workstation under Wine" e2e/hostile.sh
 e2e_step "languages under Wine" e2e/languages.sh
 e2e_step "tavq under Wine" e2e/tavq.sh
 e2e_step "deployment options under Wine" e2e/deploy.sh
