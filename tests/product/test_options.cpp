@@ -14,6 +14,7 @@
 #include "removal_fixture.h"
 #include "removal_station.h"
 #include "restore_fixture.h"
+#include "ui/resource.h"
 
 namespace {
 
@@ -630,4 +631,30 @@ TEST(Options, TheUsageShowsInTheUsersLanguageAndEndsWithZero) {
         ASSERT_EQ(run.size(), 1u);
         EXPECT_EQ(run[0].at("mode"), "usage");
     }
+}
+
+TEST(Options, LogAndBackupWithoutNamesGoWithTheDialog) {
+    RemovalStation st;
+    SeedOffice(st);
+    const auto before = SnapshotMachine();
+    st.ws->user.On(IDD_TRELLIN_DIALOG).Wait(3000).SelectLine(IDC_PRINTER_LIST, "Office").Press(IDC_DELETE);
+    st.ws->user.On(IDD_WARNING).Press(IDOK);
+    st.ws->user.On(IDD_REBOOT).Press(IDCANCEL);
+    st.ws->user.On(IDD_TRELLIN_DIALOG).PressEsc();
+    EXPECT_EQ(st.Run("/log:C:\\run.log /backup:C:\\Backup"), 0);
+    EXPECT_TRUE(st.ws->user.Unused().empty());
+    EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
+    const auto log = ReadLog(st, "C:\\run.log");
+    ASSERT_EQ(Events(log, "run").size(), 1u);
+    EXPECT_EQ(Events(log, "run")[0].at("names"), "[]");
+    EXPECT_EQ(Events(log, "decisions").size(), 1u);
+    EXPECT_GT(Events(log, "change").size(), 10u);
+    EXPECT_EQ(log.back().at("event"), "outcome");
+    EXPECT_EQ(RunRestoreScript("C:\\Backup"), "");
+    std::vector<std::string> diff;
+    for (const std::string& d : SnapshotDiff(before, SnapshotMachine())) {
+        if (d.rfind("+F|C:\\BACKUP", 0) != 0 && d != "+F|C:\\RUN.LOG")
+            diff.push_back(d);
+    }
+    EXPECT_EQ(diff, std::vector<std::string>{});
 }
