@@ -77,6 +77,18 @@ CPrinterEntry* FindPrinterEntry(const CObList& list, LPCSTR name) {
     return NULL;
 }
 
+BOOL IsPrinterInstalled(const CString& name) {
+    // An empty name would open the print server itself.
+    if (name.IsEmpty())
+        return FALSE;
+    HANDLE opened = NULL;
+    PRINTER_DEFAULTSA defaults = {NULL, NULL, PRINTER_ACCESS_USE};
+    if (!OpenPrinterA(const_cast<LPSTR>((LPCSTR)name), &opened, &defaults))
+        return FALSE;
+    CPrinterHandle printer(opened);
+    return TRUE;
+}
+
 void FreePrinterList(CObList& list) {
     while (!list.IsEmpty())
         delete static_cast<CPrinterEntry*>(list.RemoveHead());

@@ -126,6 +126,10 @@ BOOL CUninstallDlg::OnInitDialog() {
         WaitForSpoolerCycle();
         if (removed && (m_nPendingEvent != 0 || m_bCycleAbandoned))
             m_nExitCode = ERROR_SERVICE_NOT_ACTIVE;
+        // A printer the spooler still has after the removal was not removed, whatever the steps
+        // reported: its key may have been out of reach, and the caller must not hear success.
+        else if (removed && IsPrinterInstalled(m_strCmdPrinter))
+            m_nExitCode = ERROR_PRINTER_ALREADY_EXISTS;
         EndDialog(1);
     }
     return TRUE;

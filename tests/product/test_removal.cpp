@@ -400,6 +400,21 @@ INSTANTIATE_TEST_SUITE_P(
                            EXPECT_EQ(g_companion.calls, 1);
                            EXPECT_TRUE(st.ws->security.shutdowns.empty());
                        }},
+        // Neither the driver nor the registry cleanup could take the printer: the spooler still
+        // lists it after its restart, and the caller hears so.
+        CommandLineRun{"PrinterStillThereAfterTheRun", "Office",
+                       [](RemovalStation& st) {
+                           st.ws->faults.Fail("LoadLibraryA", ERROR_MOD_NOT_FOUND, -1, 0,
+                                              [](const std::string& a) { return a.find("OFFICE.DLL") != std::string::npos; });
+                           st.ws->faults.Fail("RegDeleteKeyA", ERROR_ACCESS_DENIED, -1, 0, [](const std::string& a) {
+                               return a.find("Print\\Printers\\Office") != std::string::npos;
+                           });
+                       },
+                       ERROR_PRINTER_ALREADY_EXISTS, kCommandLineRemoved,
+                       [](RemovalStation& st) {
+                           EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
+                           EXPECT_FALSE(st.ws->registry.KeyExists("HKCU\\Printers\\Settings\\Office"));
+                       }},
         CommandLineRun{"FileInUseNeedsTheRestart", "Office",
                        [](RemovalStation& st) { st.ws->files.HoldOpen(st.versionDir + "\\OFFICE.HLP", true); },
                        ERROR_SUCCESS_REBOOT_REQUIRED, kCommandLineRemoved,
