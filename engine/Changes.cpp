@@ -163,6 +163,15 @@ BOOL CMachineChanges::DryGoneKey(HKEY root, const CString& path) const {
     }
 }
 
+BOOL CMachineChanges::DryRunDeletedPrinter(const CString& printerName) const {
+    if (!m_bDryRun)
+        return FALSE;
+    // Its key deleted, the spooler forgets the printer when it starts again (a backslash in a name is a ','
+    // in its key).
+    return m_dryPrinters.count(UpperText(printerName)) != 0 ||
+           DryGoneKey(HKEY_LOCAL_MACHINE, kPrintersKey + MbReplace(printerName, '\\', ','));
+}
+
 LONG CMachineChanges::OpenKey(CRegKey& key, HKEY root, const CString& path, REGSAM access) {
     if (m_bDryRun && DryGoneKey(root, path))
         return ERROR_FILE_NOT_FOUND;

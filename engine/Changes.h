@@ -88,6 +88,10 @@ public:
     // real run would find it: ERROR_FILE_NOT_FOUND.
     LONG OpenKey(CRegKey& key, HKEY root, const CString& path, REGSAM access);
 
+    // Whether a dry run has deleted the printer (through the spooler or its driver, or its key): later
+    // steps of the dry run find it gone, as the real run would. FALSE outside a dry run.
+    BOOL DryRunDeletedPrinter(const CString& printerName) const;
+
     // ---- files. `dir` is the folder the file must lie in (after "." and ".." are folded).
     BOOL RemoveFile(const CString& path, const CString& dir);
     // MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT).

@@ -6,6 +6,7 @@
 #include <winspool.h>
 
 #include "afx/afxhandles.h"
+#include "engine/Changes.h"
 
 int DetectOsFamily(int* xpMark) {
     int family;
@@ -80,6 +81,8 @@ CPrinterEntry* FindPrinterEntry(const CObList& list, LPCSTR name) {
 BOOL IsPrinterInstalled(const CString& name) {
     // An empty name would open the print server itself.
     if (name.IsEmpty())
+        return FALSE;
+    if (Changes().DryRunDeletedPrinter(name))
         return FALSE;
     HANDLE opened = NULL;
     PRINTER_DEFAULTSA defaults = {NULL, NULL, PRINTER_ACCESS_USE};
