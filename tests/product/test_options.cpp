@@ -624,7 +624,7 @@ TEST(Options, TheUsageShowsInTheUsersLanguageAndEndsWithZero) {
         FreeLibrary(lib);
         // The syntax of every option and every exit code the program ends with.
         for (const char* needle : {"/log:", "/whatif", "/backup:", "/?", " 0 ", "3010", "1801", "1797", "170", "1053",
-                                   "1062", "160", "1003", "87", "110", "82"})
+                                   "1062", "1802", "160", "1003", "87", "110", "82"})
             EXPECT_NE(box.text.find(needle), std::string::npos) << needle;
         EXPECT_EQ(box.type & MB_ICONMASK, (UINT)MB_ICONINFORMATION);
         auto run = Events(ReadLog(st, "C:\\run.log"), "run");
