@@ -534,8 +534,9 @@ START_TEST(kernel_sleep_advances_tick_count) {
     DWORD t0 = GetTickCount();
     Sleep(50);
     DWORD t1 = GetTickCount();
-    // Windows' tick moves in steps of about 15 ms.
-    ok(t1 - t0 >= 40 && t1 - t0 < 5000, "slept 50 ms, ticks moved %lu\n", (unsigned long)(t1 - t0));
+    // The tick moves in steps (about 15.6 ms on Windows, 16 ms in Wine's shared tick), so a full
+    // 50 ms sleep can read as one step less.
+    ok(t1 - t0 >= 30 && t1 - t0 < 5000, "slept 50 ms, ticks moved %lu\n", (unsigned long)(t1 - t0));
     Sleep(0);
     ok(GetTickCount() >= t1, "never goes back\n");
 }
