@@ -110,15 +110,15 @@ int WINAPIV wsprintfW(LPWSTR lpOut, LPCWSTR lpFmt, ...) {
         p++;
         if (!*p)
             break;
-        char spec = char(*p);
-        if (spec == 's') {
+        char conversion = char(*p);
+        if (conversion == 's') {
             out += Wide(va_arg(args, LPCWSTR));
-        } else if (spec == 'd' || spec == 'u' || spec == 'x') {
+        } else if (conversion == 'd' || conversion == 'u' || conversion == 'x') {
             char num[32];
-            if (spec == 'd')
+            if (conversion == 'd')
                 snprintf(num, sizeof num, "%d", va_arg(args, int));
             else
-                snprintf(num, sizeof num, spec == 'u' ? "%u" : "%x", va_arg(args, unsigned));
+                snprintf(num, sizeof num, conversion == 'u' ? "%u" : "%x", va_arg(args, unsigned));
             for (const char* c = num; *c; c++)
                 out += char16_t(*c);
         } else {
