@@ -101,6 +101,21 @@ static void put_text(const WCHAR *w)
     fputs(s, stdout);
 }
 
+/* How many visible characters of <text> the font has no glyph for; -1 when it cannot tell. */
+static int missing_glyphs(const WCHAR *text, int len)
+{
+    WORD *glyphs = calloc((size_t)len, sizeof(WORD));
+    int missing = -1, i;
+
+    if (glyphs && GetGlyphIndicesW(g_dc, text, len, glyphs, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR) {
+        missing = 0;
+        for (i = 0; i < len; i++)
+            if (glyphs[i] == 0xffff && text[i] > ' ') missing++;
+    }
+    free(glyphs);
+    return missing;
+}
+
 /* A list box line is one line of text drawn two pixels in from its left edge; the widest line must
  * fit the client area, or its end is hidden behind the border or a scroll bar. */
 static void list_fit(HWND h, int id)
@@ -108,8 +123,7 @@ static void list_fit(HWND h, int id)
     LRESULT count = msg(h, LB_GETCOUNT, 0, 0), i, len;
     RECT client, need, widest = {0, 0, 0, 0};
     WCHAR *line;
-    WORD *glyphs;
-    int missing = 0, k;
+    int missing = 0, unknown = 0, k;
 
     GetClientRect(h, &client);
     for (i = 0; i < count && i < 1000; i++) {
@@ -123,18 +137,16 @@ static void list_fit(HWND h, int id)
             add_ink(line, DT_SINGLELINE | DT_NOPREFIX, need.right, &need);
             if (need.right > widest.right) widest.right = need.right;
             if (need.bottom > widest.bottom) widest.bottom = need.bottom;
-            glyphs = calloc((size_t)len, sizeof(WORD));
-            if (glyphs && GetGlyphIndicesW(g_dc, line, (int)len, glyphs, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR)
-                for (k = 0; k < len; k++)
-                    if (glyphs[k] == 0xffff && line[k] > ' ') missing++;
-            free(glyphs);
+            k = missing_glyphs(line, (int)len);
+            if (k < 0) unknown = 1;
+            else missing += k;
         }
         free(line);
     }
     if (widest.right)
         printf("fit %d need %ld %ld have %ld %ld\n", id, (long)widest.right + 2, (long)widest.bottom,
                (long)client.right, (long)client.bottom);
-    if (widest.right) printf("glyphs %d missing %d\n", id, missing);
+    if (widest.right && !unknown) printf("glyphs %d missing %d\n", id, missing);
 }
 
 static BOOL CALLBACK child_proc(HWND h, LPARAM top)
@@ -143,9 +155,8 @@ static BOOL CALLBACK child_proc(HWND h, LPARAM top)
     WCHAR *text;
     RECT client, need;
     DWORD style;
-    WORD *glyphs;
     UINT format;
-    int id, is_static, is_button, len, missing = 0, i;
+    int id, is_static, is_button, len, missing = 0;
 
     if (GetParent(h) != (HWND)top) return TRUE;
     id = GetDlgCtrlID(h);
@@ -173,13 +184,8 @@ static BOOL CALLBACK child_proc(HWND h, LPARAM top)
         }
         printf("fit %d need %ld %ld have %ld %ld\n", id, (long)need.right, (long)need.bottom, (long)client.right,
                (long)client.bottom);
-        glyphs = calloc((size_t)len, sizeof(WORD));
-        if (glyphs && GetGlyphIndicesW(g_dc, text, len, glyphs, GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR) {
-            for (i = 0; i < len; i++)
-                if (glyphs[i] == 0xffff && text[i] > ' ') missing++;
-            printf("glyphs %d missing %d\n", id, missing);
-        }
-        free(glyphs);
+        missing = missing_glyphs(text, len);
+        if (missing >= 0) printf("glyphs %d missing %d\n", id, missing);
     }
     free(text);
     return TRUE;
