@@ -15,14 +15,7 @@ SHOTS=$E2E_OUT/shots
 APP='"C:\Program Files\Trellin\Trellin.exe"'
 PRINTER='Brontal 4500 PS'
 
-for f in Trellin.exe tavq.dll us_res.dll; do
-  if [ ! -f "$build_dir/$f" ]; then
-    echo "FAIL: $build_dir/$f does not exist (build the x86_64 targets first, or pass their folder)"
-    echo "0 passed, 1 failed"
-    exit 1
-  fi
-done
-build_dir=$(cd "$build_dir" && pwd)
+e2e_require_build Trellin.exe tavq.dll us_res.dll
 command -v jq >/dev/null || { echo "FAIL: jq is missing (scripts/setup.sh installs it)"; echo "0 passed, 1 failed"; exit 1; }
 
 E2E_SUMMARY=1

@@ -88,14 +88,7 @@ BAIT_FILES=(  # relative to drive_c
   windows/win.ini
 )
 
-for f in Trellin.exe us_res.dll; do
-  if [ ! -f "$build_dir/$f" ]; then
-    echo "FAIL: $build_dir/$f does not exist (build the x86_64 targets first, or pass their folder)"
-    echo "0 passed, 1 failed"
-    exit 1
-  fi
-done
-build_dir=$(cd "$build_dir" && pwd)
+e2e_require_build Trellin.exe us_res.dll
 
 E2E_SUMMARY=1
 e2e_begin

@@ -56,12 +56,7 @@ DIALOGS=(
 )
 STRING_IDS=(1 2 3 4 5 6 8 10 11 12 13 14 15 16 17 18 20 21 22 25 26 27)
 
-if [ ! -f "$build_dir/Trellin.exe" ]; then
-  echo "FAIL: $build_dir/Trellin.exe does not exist (build the x86_64 target first, or pass its folder)"
-  echo "0 passed, 1 failed"
-  exit 1
-fi
-build_dir=$(cd "$build_dir" && pwd)
+e2e_require_build Trellin.exe
 
 E2E_SUMMARY=1
 e2e_begin

@@ -50,6 +50,20 @@ e2e_summary() {
 }
 
 # ---- lifecycle -----------------------------------------------------------------
+# e2e_require_build <file>...: ends the script as one failed check unless each file lies in
+# $build_dir; then makes $build_dir absolute (the scripts change directory later).
+e2e_require_build() {
+  local f
+  for f in "$@"; do
+    if [ ! -f "$build_dir/$f" ]; then
+      echo "FAIL: $build_dir/$f does not exist (build the x86_64 targets first, or pass their folder)"
+      echo "0 passed, 1 failed"
+      exit 1
+    fi
+  done
+  build_dir=$(cd "$build_dir" && pwd)
+}
+
 e2e_begin() {
   mkdir -p "$E2E_OUT"
   # Scratch files of this run only; runs may share E2E_OUT.

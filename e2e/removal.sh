@@ -20,14 +20,7 @@ SESSION='HKLM\System\CurrentControlSet\Control\Session Manager'
 # Win32 exit codes of a command-line run.
 ERROR_SUCCESS=0 ERROR_BUSY=170 ERROR_INVALID_PRINTER_NAME=1801 ERROR_SUCCESS_REBOOT_REQUIRED=3010
 
-for f in Trellin.exe tavq.dll us_res.dll; do
-  if [ ! -f "$build_dir/$f" ]; then
-    echo "FAIL: $build_dir/$f does not exist (build the x86_64 targets first, or pass their folder)"
-    echo "0 passed, 1 failed"
-    exit 1
-  fi
-done
-build_dir=$(cd "$build_dir" && pwd)
+e2e_require_build Trellin.exe tavq.dll us_res.dll
 
 E2E_SUMMARY=1
 e2e_begin

@@ -16,12 +16,7 @@ WINDOW_WAIT=${E2E_WINDOW_WAIT:-30}   # seconds for the main dialog to appear
 CLOSE_WAIT=${E2E_CLOSE_WAIT:-10}     # seconds for the dialog to close after Escape
 CMDLINE_WAIT=${E2E_CMDLINE_WAIT:-30} # seconds for a command-line run to end by itself
 
-if [ ! -f "$build_dir/Trellin.exe" ]; then
-  echo "FAIL: $build_dir/Trellin.exe does not exist (build the x86_64 target first, or pass its folder)"
-  echo "0 passed, 1 failed"
-  exit 1
-fi
-build_dir=$(cd "$build_dir" && pwd)
+e2e_require_build Trellin.exe
 
 E2E_SUMMARY=1
 e2e_begin

@@ -15,12 +15,7 @@ JAPANESE_TEXT='Tallyvueが現在起動しています。\n 削除する前にア
 SHOTS=$E2E_OUT/shots
 DRIVER_COPY='C:\windows\system32\spool\drivers\x64\3\tavq.dll'
 
-if [ ! -f "$build_dir/tavq.dll" ]; then
-  echo "FAIL: $build_dir/tavq.dll does not exist (build the x86_64 target first, or pass its folder)"
-  echo "0 passed, 1 failed"
-  exit 1
-fi
-build_dir=$(cd "$build_dir" && pwd)
+e2e_require_build tavq.dll
 
 E2E_SUMMARY=1
 e2e_begin

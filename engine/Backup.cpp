@@ -22,16 +22,6 @@ const char kPendingRenames[] = "PendingFileRenameOperations";
 // Deeper trees are not the printer's own; the bound also keeps a hostile tree from exhausting the stack.
 const int kMaxDepth = 64;
 
-std::string Upper(const CString& text) {
-    CString upper = text;
-    upper.MakeUpper();
-    return std::string((LPCSTR)upper);
-}
-
-std::string RootTag(HKEY root) {
-    return RootKeyName(root);
-}
-
 // Writes `text` at the end of `path`, creating it when `create`.
 DWORD AppendToFile(const CString& path, const CString& text, DWORD disposition) {
     CKernelHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, disposition, FILE_ATTRIBUTE_NORMAL, NULL));
@@ -241,18 +231,6 @@ DWORD CRemovalBackup::AppendRegistry(const CString& text) {
     return AppendToFile(m_strFolder + "\\" + kRegistryFile, text, OPEN_EXISTING);
 }
 
-BOOL CRemovalBackup::TreeSaved(HKEY root, const CString& path) const {
-    std::string key = RootTag(root) + "|" + Upper(path);
-    for (;;) {
-        if (m_trees.count(key))
-            return TRUE;
-        size_t cut = key.rfind('\\');
-        if (cut == std::string::npos || cut < key.find('|'))
-            return FALSE;
-        key.resize(cut);
-    }
-}
-
 namespace {
 
 // The REGEDIT4 sections of the key `root\path` and every key below it.
@@ -299,20 +277,19 @@ DWORD ExportTree(HKEY root, const CString& path, int depth, CString& out) {
 }  // namespace
 
 DWORD CRemovalBackup::SaveKeyTree(HKEY root, const CString& path) {
-    if (TreeSaved(root, path))
+    if (m_saved.CoversKey(root, path))
         return ERROR_SUCCESS;
     CString text;
     DWORD rc = ExportTree(root, path, 0, text);
     if (rc == ERROR_SUCCESS && !text.IsEmpty())
         rc = AppendRegistry(text);
     if (rc == ERROR_SUCCESS)
-        m_trees.insert(RootTag(root) + "|" + Upper(path));
+        m_saved.AddKey(root, path);
     return rc;
 }
 
 DWORD CRemovalBackup::SaveValue(HKEY root, const CString& path, const CString& name, BOOL removeIfMissing) {
-    const std::string tag = RootTag(root) + "|" + Upper(path) + "|" + Upper(name);
-    if (TreeSaved(root, path) || m_values.count(tag))
+    if (m_saved.CoversValue(root, path, name))
         return ERROR_SUCCESS;
     if (!WritableName(path) || !WritableName(name))
         return ERROR_INVALID_DATA;
@@ -329,7 +306,7 @@ DWORD CRemovalBackup::SaveValue(HKEY root, const CString& path, const CString& n
         DWORD written = AppendRegistry(SectionLine(root, path) +
                                        RegQuoted(name) + "=-\r\n");
         if (written == ERROR_SUCCESS)
-            m_values.insert(tag);
+            m_saved.AddValue(root, path, name);
         return written;
     }
     if (rc == ERROR_FILE_NOT_FOUND)
@@ -343,13 +320,13 @@ DWORD CRemovalBackup::SaveValue(HKEY root, const CString& path, const CString& n
     DWORD written = AppendRegistry(SectionLine(root, path) +
                                    RegValueLine(name, type, data.data(), size) + "\r\n");
     if (written == ERROR_SUCCESS)
-        m_values.insert(tag);
+        m_saved.AddValue(root, path, name);
     return written;
 }
 
 DWORD CRemovalBackup::SaveFile(const CString& path) {
-    const std::string tag = Upper(path);
-    if (m_saved.count(tag))
+    const std::string tag = UpperName(path);
+    if (m_savedFiles.count(tag))
         return ERROR_SUCCESS;
     DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -363,7 +340,7 @@ DWORD CRemovalBackup::SaveFile(const CString& path) {
         return rc;
     if (!CopyFileA(path, copy, FALSE))
         return ResultOf(FALSE);
-    m_saved.insert(tag);
+    m_savedFiles.insert(tag);
     SavedFile entry = {path, attributes};
     m_files.push_back(entry);
     return WriteRestoreScript();

@@ -9,6 +9,7 @@
 
 #include "afx/afxstr.h"
 #include "engine/Changes.h"
+#include "engine/KeySet.h"
 
 // The printers' keys, where a printer deleted through the spooler or its driver is kept.
 extern const char kPrintersKeyPath[];
@@ -38,13 +39,11 @@ private:
     DWORD AppendRegistry(const CString& text);
     DWORD WriteRestoreScript();
     // Whether `path` under `root`, or a key above it, has been saved whole already.
-    BOOL TreeSaved(HKEY root, const CString& path) const;
 
     CString m_strFolder;
     BOOL m_bFailed = FALSE;
-    std::set<std::string> m_trees;   // "root|PATH" upper-cased
-    std::set<std::string> m_values;  // "root|PATH|NAME" upper-cased
-    std::set<std::string> m_saved;   // upper-cased file paths
+    CKeySet m_saved;                      // keys (with their trees) and values saved
+    std::set<std::string> m_savedFiles;   // upper-cased file paths
     struct SavedFile {
         CString path;
         DWORD attributes;  // as it was before the change

@@ -4,6 +4,7 @@
 #include <winspool.h>
 
 #include "engine/MbText.h"
+#include "engine/PrinterList.h"
 
 namespace {
 
@@ -117,50 +118,17 @@ namespace {
 
 const char kPrintersKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
 
-// "root|PATH" for the dry run's bookkeeping: upper case, no trailing separator.
-std::string DryTag(HKEY root, const CString& path) {
-    CString upper = path;
-    upper.MakeUpper();
-    std::string tag = std::to_string((unsigned long long)(ULONG_PTR)root) + "|" + (LPCSTR)upper;
-    while (!tag.empty() && tag.back() == '\\')
-        tag.pop_back();
-    return tag;
-}
-
-std::string UpperText(const CString& text) {
-    CString upper = text;
-    upper.MakeUpper();
-    return std::string((LPCSTR)upper);
-}
-
 BOOL IsWindows9x() {
-    OSVERSIONINFOA version;
-    memset(&version, 0, sizeof(version));
-    version.dwOSVersionInfoSize = sizeof(version);
-    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+    return DetectOsFamily(NULL) == OS_FAMILY_9X;
 }
 
 }  // namespace
 
 void CMachineChanges::ForgetDryRun() {
-    m_dryKeys.clear();
-    m_dryValues.clear();
+    m_dryRegistry.Clear();
     m_dryFiles.clear();
     m_dryPrinters.clear();
     m_dryStarted.clear();
-}
-
-BOOL CMachineChanges::DryGoneKey(HKEY root, const CString& path) const {
-    std::string tag = DryTag(root, path);
-    const size_t bar = tag.find('|');
-    for (;;) {
-        if (m_dryKeys.count(tag))
-            return TRUE;
-        size_t cut = tag.rfind('\\');
-        if (cut == std::string::npos || cut < bar)
-            return FALSE;
-        tag.resize(cut);
-    }
 }
 
 BOOL CMachineChanges::DryRunDeletedPrinter(const CString& printerName) const {
@@ -168,12 +136,12 @@ BOOL CMachineChanges::DryRunDeletedPrinter(const CString& printerName) const {
         return FALSE;
     // Its key deleted, the spooler forgets the printer when it starts again (a backslash in a name is a ','
     // in its key).
-    return m_dryPrinters.count(UpperText(printerName)) != 0 ||
-           DryGoneKey(HKEY_LOCAL_MACHINE, kPrintersKey + MbReplace(printerName, '\\', ','));
+    return m_dryPrinters.count(UpperName(printerName)) != 0 ||
+           m_dryRegistry.CoversKey(HKEY_LOCAL_MACHINE, kPrintersKey + MbReplace(printerName, '\\', ','));
 }
 
 LONG CMachineChanges::OpenKey(CRegKey& key, HKEY root, const CString& path, REGSAM access) {
-    if (m_bDryRun && DryGoneKey(root, path))
+    if (m_bDryRun && m_dryRegistry.CoversKey(root, path))
         return ERROR_FILE_NOT_FOUND;
     return key.Open(root, path, access);
 }
@@ -200,14 +168,14 @@ BOOL CMachineChanges::Skip(BOOL allowed, ChangeKind kind, const CString& target,
     }
     if (m_bDryRun) {
         switch (kind) {
-        case CHANGE_DELETE_KEY: m_dryKeys.insert(DryTag(root, target)); break;
-        case CHANGE_DELETE_VALUE: m_dryValues.insert(DryTag(root, target) + "|" + UpperText(name)); break;
-        case CHANGE_DELETE_FILE: m_dryFiles.insert(UpperText(target)); break;
+        case CHANGE_DELETE_KEY: m_dryRegistry.AddKey(root, target); break;
+        case CHANGE_DELETE_VALUE: m_dryRegistry.AddValue(root, target, name); break;
+        case CHANGE_DELETE_FILE: m_dryFiles.insert(UpperName(target)); break;
         case CHANGE_DELETE_PRINTER:
         case CHANGE_DRIVER_DELETE_PRINTER:
             // The spooler takes the printer's key with it.
-            m_dryPrinters.insert(UpperText(target));
-            m_dryKeys.insert(DryTag(HKEY_LOCAL_MACHINE, kPrintersKey + target));
+            m_dryPrinters.insert(UpperName(target));
+            m_dryRegistry.AddKey(HKEY_LOCAL_MACHINE, kPrintersKey + target);
             break;
         default: break;
         }
@@ -229,7 +197,7 @@ BOOL CMachineChanges::Skip(BOOL allowed, ChangeKind kind, const CString& target,
 DWORD CMachineChanges::DryRunFileBlocker(ChangeKind kind, const CString& path) {
     DWORD attributes = GetFileAttributesA(path);
     DWORD blocker = ERROR_SUCCESS;
-    if (m_dryFiles.count(UpperText(path))) {
+    if (m_dryFiles.count(UpperName(path))) {
         blocker = ERROR_FILE_NOT_FOUND;
     } else if (attributes == INVALID_FILE_ATTRIBUTES) {
         blocker = ResultOf(FALSE);
@@ -336,7 +304,7 @@ LONG CMachineChanges::DeleteValue(HKEY root, const CString& keyPath, HKEY key, L
     BOOL allowed = valueName && *valueName;
     CString name = valueName ? valueName : "";
     if (allowed && m_bDryRun) {
-        LONG missing = m_dryValues.count(DryTag(root, keyPath) + "|" + UpperText(name))
+        LONG missing = m_dryRegistry.CoversValue(root, keyPath, name)
                            ? ERROR_FILE_NOT_FOUND
                            : RegQueryValueExA(key, valueName, NULL, NULL, NULL, NULL);
         if (missing != ERROR_SUCCESS) {
@@ -412,7 +380,7 @@ BOOL CMachineChanges::RemoveFileNowOrAtRestart(const CString& path, const CStrin
 
 BOOL CMachineChanges::UpdatePrinter(HANDLE printer, const CString& printerName, DWORD level, BYTE* info) {
     // A printer the dry run deleted cannot be opened by the real run: its handle is none.
-    if (m_bDryRun && m_dryPrinters.count(UpperText(printerName))) {
+    if (m_bDryRun && m_dryPrinters.count(UpperName(printerName))) {
         ReportResult(CHANGE_SET_PRINTER, ERROR_INVALID_HANDLE, printerName);
         return FALSE;
     }
@@ -425,7 +393,7 @@ BOOL CMachineChanges::UpdatePrinter(HANDLE printer, const CString& printerName, 
 
 BOOL CMachineChanges::DeletePrinter(HANDLE printer, const CString& printerName) {
     // A printer the dry run deleted cannot be opened by the real run: its handle is none.
-    if (m_bDryRun && m_dryPrinters.count(UpperText(printerName))) {
+    if (m_bDryRun && m_dryPrinters.count(UpperName(printerName))) {
         ReportResult(CHANGE_DELETE_PRINTER, ERROR_INVALID_HANDLE, printerName);
         return FALSE;
     }
@@ -510,7 +478,7 @@ BOOL CMachineChanges::RequestServiceStop(SC_HANDLE service, LPCSTR name) {
     // A service that is stopped refuses the stop (ERROR_SERVICE_NOT_ACTIVE), unless the real run would
     // have started it by then.
     SERVICE_STATUS current;
-    if (m_bDryRun && !m_dryStarted.count(UpperText(name)) && QueryServiceStatus(service, &current) &&
+    if (m_bDryRun && !m_dryStarted.count(UpperName(name)) && QueryServiceStatus(service, &current) &&
         current.dwCurrentState == SERVICE_STOPPED) {
         ReportResult(CHANGE_STOP_SERVICE, ERROR_SERVICE_NOT_ACTIVE, name);
         return FALSE;
@@ -526,7 +494,7 @@ BOOL CMachineChanges::RequestServiceStop(SC_HANDLE service, LPCSTR name) {
 BOOL CMachineChanges::RequestServiceStart(SC_HANDLE service, LPCSTR name) {
     if (Skip(TRUE, CHANGE_START_SERVICE, name)) {
         if (m_bDryRun)
-            m_dryStarted.insert(UpperText(name));
+            m_dryStarted.insert(UpperName(name));
         return FALSE;
     }
     DWORD rc = ResultOf(StartServiceA(service, 0, NULL));

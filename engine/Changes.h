@@ -9,6 +9,7 @@
 
 #include "afx/afxhandles.h"
 #include "afx/afxstr.h"
+#include "engine/KeySet.h"
 
 enum ChangeKind {
     CHANGE_DELETE_KEY,             // root, target: key path (one key, no sub-keys)
@@ -153,12 +154,12 @@ private:
     // use), reported as the real run would report it; 0 when it would go.
     DWORD DryRunFileBlocker(ChangeKind kind, const CString& path);
 
-    // What a dry run has deleted so far, upper-cased: "root|PATH" keys, "root|PATH|NAME" values, file
-    // paths and printer names; later steps of the dry run find them gone. Services it would have started
-    // are running for its later steps.
-    BOOL DryGoneKey(HKEY root, const CString& path) const;
+    // What a dry run has deleted so far: keys and values, upper-cased file paths and printer names;
+    // later steps of the dry run find them gone. Services it would have started are running for its
+    // later steps.
     void ForgetDryRun();
-    std::set<std::string> m_dryKeys, m_dryValues, m_dryFiles, m_dryPrinters, m_dryStarted;
+    CKeySet m_dryRegistry;
+    std::set<std::string> m_dryFiles, m_dryPrinters, m_dryStarted;
 
     IChangeObserver* m_pObserver = NULL;
     IChangeGuard* m_pGuard = NULL;

@@ -64,6 +64,19 @@ void RemovalStation::AddPrinter(const std::string& printer, const std::string& d
     ws->spooler.AddPrinter(setup);
 }
 
+void RemovalStation::AddOfficeAndPlain() {
+    AddBrontalDriver("Brontal Office", "OFFICE.PPD");
+    AddPrinter("Office", "Brontal Office", true);
+    ws.AddPlainDriver("Plain Driver", "PLAIN.PPD");
+    ws.AddPrinter("Plain", "Plain Driver");
+    ws->registry.SetString("HKCU\\Printers\\Settings\\Plain", "Paper", "A4");
+}
+
+void RemovalStation::AddLobby() {
+    AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
+    AddPrinter("Lobby", "Brontal Lobby");
+}
+
 std::vector<std::string> RemovalStation::Transcript() const {
     return const_cast<Workstation&>(ws)->debug.strings;
 }

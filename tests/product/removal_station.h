@@ -32,6 +32,11 @@ public:
     // (data file name with extension DLL) and, when `companion`, its copy of the companion library.
     void AddBrontalDriver(const std::string& driver, const std::string& dataFile, bool companion = true);
     void AddPrinter(const std::string& printer, const std::string& driver, bool shared = false);
+    // "Office", shared, on its own Brontal driver "Brontal Office"; "Plain" on a driver of another maker
+    // ("Plain Driver") with a per-user settings key.
+    void AddOfficeAndPlain();
+    // "Lobby" on its own Brontal driver "Brontal Lobby" (LOBBY.PPD), without a companion library.
+    void AddLobby();
 
     // Runs Trellin with `arguments`; returns the exit code.
     int Run(const std::string& arguments) { return ws.Run(arguments); }

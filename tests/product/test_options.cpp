@@ -20,14 +20,10 @@ namespace {
 
 using Fields = std::map<std::string, std::string>;
 
-// "Office" on its own Brontal driver, shared, with every registry trace; "Plain" of another maker.
+// "Office" and "Plain", Office with every registry trace.
 void SeedOffice(RemovalStation& st) {
-    st.AddBrontalDriver("Brontal Office", "OFFICE.PPD");
-    st.AddPrinter("Office", "Brontal Office", true);
-    st.ws.AddPlainDriver("Plain Driver", "PLAIN.PPD");
-    st.ws.AddPrinter("Plain", "Plain Driver");
+    st.AddOfficeAndPlain();
     SeedRegistryTraces(st.ws, "Office", "Brontal Office", "SOFTWARE\\Brontal\\Data\\Office");
-    st.ws->registry.SetString("HKCU\\Printers\\Settings\\Plain", "Paper", "A4");
 }
 
 std::vector<Fields> ReadLog(RemovalStation& st, const std::string& path) {
@@ -228,8 +224,7 @@ TEST(Options, CommandLinesAsOneTable) {
         SCOPED_TRACE(c.what);
         RemovalStation st;
         SeedOffice(st);
-        st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
-        st.AddPrinter("Lobby", "Brontal Lobby");
+        st.AddLobby();
         st.AddBrontalDriver("Brontal Slash", "SLASH.PPD", false);
         st.AddPrinter("/whatif", "Brontal Slash");
         st.ws->files.CreateDirectory("C:\\my logs");
@@ -353,8 +348,7 @@ TEST(Options, TheLogIsAppendedAndReadWhileItIsWritten) {
     EXPECT_EQ(st.ws->files.ReadFile("C:\\run.log"), seen);
     EXPECT_EQ(seen.rfind("{\"event\":\"earlier\"}\n{\"event\":\"run\",", 0), 0u);
     // A second run appends after the first.
-    st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
-    st.AddPrinter("Lobby", "Brontal Lobby");
+    st.AddLobby();
     EXPECT_EQ(st.Run("/log:C:\\run.log Lobby"), 0);
     auto log = ReadLog(st, "C:\\run.log");
     EXPECT_EQ(Events(log, "earlier").size(), 1u);
@@ -460,15 +454,13 @@ INSTANTIATE_TEST_SUITE_P(
                    [](RemovalStation& st) { st.AddPrinter("Office 2", "Brontal Office"); }},
         DryRunCase{"SecondBrontalPrinter", winsim::Os::WinXP, "Office",
                    [](RemovalStation& st) {
-                       st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
-                       st.AddPrinter("Lobby", "Brontal Lobby");
+                       st.AddLobby();
                        st.ws->registry.CreateKey("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Watermark\\Draft");
                    }},
         DryRunCase{"UnknownAndOtherMakersNames", winsim::Os::WinXP, "Lobby,Plain", nullptr},
         DryRunCase{"TwoNames", winsim::Os::WinXP, "Lobby,Office",
                    [](RemovalStation& st) {
-                       st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
-                       st.AddPrinter("Lobby", "Brontal Lobby");
+                       st.AddLobby();
                    }},
         DryRunCase{"Windows98", winsim::Os::Win98, "Office", nullptr},
         DryRunCase{"WindowsNT4", winsim::Os::NT4, "Office", nullptr},
@@ -476,8 +468,7 @@ INSTANTIATE_TEST_SUITE_P(
                    [](RemovalStation& st) { st.ws->files.HoldOpen(st.versionDir + "\\OFFICE.HLP", true); }},
         DryRunCase{"MoreThanFiveNames", winsim::Os::WinXP, "Lobby,Office,A,B,C,D",
                    [](RemovalStation& st) {
-                       st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
-                       st.AddPrinter("Lobby", "Brontal Lobby");
+                       st.AddLobby();
                    }},
         // As Wine starts a session: the real run's first stop is refused, and its cycles start the spooler.
         DryRunCase{"SpoolerStoppedBefore", winsim::Os::WinXP, "Office",
@@ -551,8 +542,7 @@ INSTANTIATE_TEST_SUITE_P(
                    }},
         BackupCase{"TwoPrintersAndAFileKeptForAnother", winsim::Os::WinXP, "Office,Lobby", 0,
                    [](RemovalStation& st) {
-                       st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
-                       st.AddPrinter("Lobby", "Brontal Lobby");
+                       st.AddLobby();
                        SeedRegistryTraces(st.ws, "Lobby", "Brontal Lobby", "SOFTWARE\\Brontal\\Data\\Lobby");
                    }},
         BackupCase{"Windows2000", winsim::Os::Win2000, "Office", 0, nullptr},

@@ -40,14 +40,10 @@ std::vector<std::string> ListLines(HWND dlg, int id) {
     return lines;
 }
 
-// "Office" on its own Brontal driver, shared; "Plain" on a driver of another maker.
+// "Office" and "Plain", each with its per-user settings.
 void SeedOffice(RemovalStation& st) {
-    st.AddBrontalDriver("Brontal Office", "OFFICE.PPD");
-    st.AddPrinter("Office", "Brontal Office", true);
-    st.ws.AddPlainDriver("Plain Driver", "PLAIN.PPD");
-    st.ws.AddPrinter("Plain", "Plain Driver");
+    st.AddOfficeAndPlain();
     st.ws->registry.SetString("HKCU\\Printers\\Settings\\Office", "Paper", "A4");
-    st.ws->registry.SetString("HKCU\\Printers\\Settings\\Plain", "Paper", "A4");
 }
 
 const std::string kOfficeData = "SOFTWARE\\Brontal\\Data\\Office";
@@ -495,8 +491,7 @@ INSTANTIATE_TEST_SUITE_P(
                        ERROR_CAN_NOT_COMPLETE, {}, ExpectOfficeUntouched},
         CommandLineRun{"OnlyTheFirstDialogCannotBeCreated", "Office,Lobby",
                        [](RemovalStation& st) {
-                           st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
-                           st.AddPrinter("Lobby", "Brontal Lobby");
+                           st.AddLobby();
                            st.ws->faults.Fail("DialogBoxIndirectParamA", ERROR_NOT_ENOUGH_MEMORY, 1);
                        },
                        ERROR_CAN_NOT_COMPLETE, {"In OnDeleteCmdline Starting\n ", "remove is 1 Unsharing the driver \n",
@@ -507,8 +502,7 @@ INSTANTIATE_TEST_SUITE_P(
                        }},
         CommandLineRun{"RestartNeededWinsOverSuccess", "Lobby,Office",
                        [](RemovalStation& st) {
-                           st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
-                           st.AddPrinter("Lobby", "Brontal Lobby");
+                           st.AddLobby();
                            st.ws->files.HoldOpen(st.versionDir + "\\OFFICE.HLP", true);
                        },
                        ERROR_SUCCESS_REBOOT_REQUIRED, {}, [](RemovalStation& st) {
@@ -534,8 +528,7 @@ TEST(Removal, OnlyBrontalPrinterDecidesWhetherTheWatermarksGo) {
         RemovalStation st;
         SeedOffice(st);
         if (second) {
-            st.AddBrontalDriver("Brontal Lobby", "LOBBY.PPD", false);
-            st.AddPrinter("Lobby", "Brontal Lobby");
+            st.AddLobby();
         }
         st.ws->registry.CreateKey("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Watermark\\Draft");
         EXPECT_EQ(st.Run("Office"), 0);

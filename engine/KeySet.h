@@ -1,0 +1,38 @@
+// Sets of registry keys, values and file names as Windows compares them (case-insensitively), for the
+// bookkeeping of what a run has already deleted or saved.
+#pragma once
+
+#include <windows.h>
+
+#include <set>
+#include <string>
+
+#include "afx/afxstr.h"
+
+// `text` upper-cased code-page-aware: the form names are compared in.
+std::string UpperName(const CString& text);
+
+class CKeySet {
+public:
+    void AddKey(HKEY root, const CString& path) { m_keys.insert(KeyTag(root, path)); }
+    void AddValue(HKEY root, const CString& path, const CString& name) { m_values.insert(ValueTag(root, path, name)); }
+    // The key itself or one of the keys above it was added: a tree that holds it.
+    BOOL CoversKey(HKEY root, const CString& path) const;
+    // The value was added, or a tree that holds its key.
+    BOOL CoversValue(HKEY root, const CString& path, const CString& name) const {
+        return m_values.count(ValueTag(root, path, name)) != 0 || CoversKey(root, path);
+    }
+    void Clear() {
+        m_keys.clear();
+        m_values.clear();
+    }
+
+private:
+    // "root|PATH" without a trailing separator; "root|PATH|NAME" for a value.
+    static std::string KeyTag(HKEY root, const CString& path);
+    static std::string ValueTag(HKEY root, const CString& path, const CString& name) {
+        return KeyTag(root, path) + "|" + UpperName(name);
+    }
+    std::set<std::string> m_keys;
+    std::set<std::string> m_values;
+};
