@@ -112,6 +112,19 @@ CString ProgramVersion() {
     return version;
 }
 
+// The names of a command line, at most five, each trimmed of blanks.
+std::vector<CString> TrimmedNames(const CString& commandLine) {
+    CString split[MAX_CMDLINE_PRINTERS];
+    const int count = SplitCommandLine(commandLine, split);
+    std::vector<CString> names;
+    for (int i = 0; i < count; ++i) {
+        split[i].TrimLeft();
+        split[i].TrimRight();
+        names.push_back(split[i]);
+    }
+    return names;
+}
+
 void LogOutcome(DWORD exitCode) {
     RunLog().Write(CJsonLine().Text("event", "outcome").Number("exit_code", (long long)exitCode));
 }
@@ -195,17 +208,9 @@ BOOL CUninstallApp::InitInstance() {
             return FALSE;
         }
     }
-    int xpMark = -1;
     std::vector<CString> names;
-    if (options.error == ERROR_SUCCESS) {
-        CString split[MAX_CMDLINE_PRINTERS];
-        const int count = SplitCommandLine(options.names, split);
-        for (int i = 0; i < count; ++i) {
-            split[i].TrimLeft();
-            split[i].TrimRight();
-            names.push_back(split[i]);
-        }
-    }
+    if (options.error == ERROR_SUCCESS)
+        names = TrimmedNames(options.names);
     std::vector<CString> given;
     if (options.usage)
         given.push_back("/?");
@@ -224,7 +229,7 @@ BOOL CUninstallApp::InitInstance() {
                        .Text("event", "run")
                        .Text("time", stamp)
                        .Text("version", ProgramVersion())
-                       .Text("os", OsFamilyName(DetectOsFamily(&xpMark)))
+                       .Text("os", OsFamilyName(DetectOsFamily(NULL)))
                        .Text("mode", options.usage ? "usage" : options.whatIf ? "whatif" : "remove")
                        .Texts("names", names)
                        .Texts("options", given));
@@ -271,12 +276,7 @@ void CUninstallApp::RunRemovals(const CString& commandLine) {
         return;
     }
 
-    CString names[MAX_CMDLINE_PRINTERS];
-    int count = SplitCommandLine(commandLine, names);
-    for (int i = 0; i < count; ++i) {
-        CString name = names[i];
-        name.TrimLeft();
-        name.TrimRight();
+    for (const CString& name : TrimmedNames(commandLine)) {
         CUninstallDlg dlg(NULL, 1, name);
         const DWORD outcome = dlg.DoModal() == -1 ? (DWORD)ERROR_CAN_NOT_COMPLETE : dlg.m_nExitCode;
         m_nExitCode = CombineExitCodes(m_nExitCode, outcome);

@@ -44,6 +44,16 @@ int DriverNameMatch(const CObList& list, CString printerName) {
     return users >= 2 ? 1 : 0;
 }
 
+CString OtherPrinterListing(const CObList& list, const CString& printerName, const CString& path) {
+    POSITION pos = list.GetHeadPosition();
+    while (pos) {
+        CPrinterEntry* other = EntryAt(list, pos);
+        if (!SameText(other->m_strPrinterName, printerName) && other->m_bRemoved != 1 && other->HasFile(path))
+            return other->m_strPrinterName;
+    }
+    return CString();
+}
+
 void Markfilestodelete(CObList& list, CString printerName) {
     CPrinterEntry* target = NULL;
     POSITION pos = list.GetHeadPosition();
@@ -57,15 +67,7 @@ void Markfilestodelete(CObList& list, CString printerName) {
     POSITION filePos = target->m_files.GetHeadPosition();
     while (filePos) {
         CDriverFile* file = static_cast<CDriverFile*>(target->m_files.GetNext(filePos));
-        BOOL used = FALSE;
-        pos = list.GetHeadPosition();
-        while (pos && !used) {
-            CPrinterEntry* other = EntryAt(list, pos);
-            if (!SameText(other->m_strPrinterName, printerName) && other->m_bRemoved != 1 &&
-                other->HasFile(file->m_strPath))
-                used = TRUE;
-        }
-        if (!used)
+        if (OtherPrinterListing(list, printerName, file->m_strPath).IsEmpty())
             file->m_bDelete = 1;
     }
 }
@@ -91,20 +93,23 @@ RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CStri
     const int shared = DriverNameMatch(list, printerName);
     Log(detailedLog, "After calling driver name match \n ");
     if (shared == 1) {
-        RunLog().Decisions(list, target, shared, IsOnlyBrontalPrinter(list));
+        // Each entry's driver test reads its files: asked once for the log and the cleanup.
+        const int onlyBrontal = IsOnlyBrontalPrinter(list);
+        RunLog().Decisions(list, target, shared, onlyBrontal);
         Log(detailedLog, "Before calling DeleteAllRegistryEntries \n ");
-        target.DeleteAllRegistryEntries(1, IsOnlyBrontalPrinter(list));
+        target.DeleteAllRegistryEntries(1, onlyBrontal);
         Log(detailedLog, "After calling DeleteAllRegistryEntries \n ");
     } else {
         Log(detailedLog, "Before calling Markfilestodelete \n ");
         Markfilestodelete(list, printerName);
         Log(detailedLog, "After  calling Markfilestodelete, before deleting tallyvue \n ");
-        RunLog().Decisions(list, target, shared, IsOnlyBrontalPrinter(list));
+        const int onlyBrontal = IsOnlyBrontalPrinter(list);
+        RunLog().Decisions(list, target, shared, onlyBrontal);
         if (target.RunCompanionRemover() == 0)
             return REMOVAL_COMPANION_REFUSED;
         target.KeepDataLocation();
         target.DeletePrinterViaDriver();
-        target.DeleteAllRegistryEntries(0, IsOnlyBrontalPrinter(list));
+        target.DeleteAllRegistryEntries(0, onlyBrontal);
         target.DeleteDriverKey();
     }
     if (family == OS_FAMILY_9X) {

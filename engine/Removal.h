@@ -9,6 +9,9 @@
 
 // 1 when the named printer's driver is used by at least one other printer not yet removed, else 0.
 int DriverNameMatch(const CObList& list, CString printerName);
+// The first printer other than the named one, not yet removed, whose driver lists the file `path`;
+// empty when none does.
+CString OtherPrinterListing(const CObList& list, const CString& printerName, const CString& path);
 // Flags for deletion every file of the named printer that no other printer not yet removed lists.
 void Markfilestodelete(CObList& list, CString printerName);
 // 1 when exactly one entry of the list (removed ones included) has a Brontal driver, else 0.

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "engine/Removal.h"
+
 namespace {
 
 // `text` from the ANSI code page to UTF-8; bytes that form no character come out as the code page's
@@ -27,16 +29,6 @@ std::vector<char> ToUtf8(const CString& text) {
     if (WideCharToMultiByte(CP_UTF8, 0, chars.data(), wide, out.data(), bytes, NULL, NULL) != bytes)
         out.clear();
     return out;
-}
-
-CString FileHolder(CObList& list, CPrinterEntry& target, const CString& path) {
-    POSITION pos = list.GetHeadPosition();
-    while (pos) {
-        CPrinterEntry* other = static_cast<CPrinterEntry*>(list.GetNext(pos));
-        if (other != &target && other->m_bRemoved != 1 && other->HasFile(path))
-            return other->m_strPrinterName;
-    }
-    return CString();
 }
 
 }  // namespace
@@ -246,7 +238,7 @@ void CRunLog::Decisions(CObList& list, CPrinterEntry& target, int shared, int on
         const BOOL deleted = shared != 1 && file->m_bDelete == 1;
         entry.Bool("delete", deleted);
         if (!deleted) {
-            const CString holder = FileHolder(list, target, file->m_strPath);
+            const CString holder = OtherPrinterListing(list, target.m_strPrinterName, file->m_strPath);
             if (holder.IsEmpty())
                 entry.Raw("listed_by", "null");
             else

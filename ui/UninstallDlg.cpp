@@ -438,10 +438,12 @@ int CUninstallDlg::OnDeleteCmdline() {
         return 0;
     }
     CPrinterEntry* target = FindPrinterEntry(m_strCmdPrinter);
+    // The driver test reads the driver's files: once for the log and the decision.
+    const BOOL brontal = target && target->IsBrontalDriver();
     CJsonLine found;
     found.Text("event", "printer").Text("name", m_strCmdPrinter).Bool("found", target != NULL);
     if (target)
-        found.Text("driver", target->m_strDriverName).Bool("brontal", target->IsBrontalDriver() != 0);
+        found.Text("driver", target->m_strDriverName).Bool("brontal", brontal);
     RunLog().Write(found);
     if (!target) {
         OutputDebugStringA("remove is 0 returning \n");
@@ -449,7 +451,7 @@ int CUninstallDlg::OnDeleteCmdline() {
         return 0;
     }
     // Only what Delete would offer: a mistyped name must not take another maker's printer and driver.
-    if (!target->IsBrontalDriver()) {
+    if (!brontal) {
         OutputDebugStringA("remove is 0 returning \n");
         m_nExitCode = ERROR_UNKNOWN_PRINTER_DRIVER;
         return 0;
