@@ -4,28 +4,30 @@
 # outside: the spooler, the registry, the files, pending deletions and the exit codes; the interactive
 # path by real input with screenshots of the warning, the reset notice and the restart dialog; and the
 # restart answered OK in a throwaway prefix.
-# Usage: e2e/removal.sh [build dir holding Trellin.exe, *_res.dll and tavq.dll]   (default build/win64)
+# Usage: e2e/removal.sh [build dir holding Trellin.exe, *_res.dll and tavq.dll]   (default build/win32)
+#        The build's format picks the prefix: build/win32 (PE32, the shipped program) in a 32-bit prefix,
+#        build/win64 (PE32+) in a 64-bit one.
 # Env:   E2E_KEEP=1 keeps the prefixes; E2E_OUT (default build/e2e) for output.
 # Ends with "N passed, M failed"; exit code 0 only when nothing failed.
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
 
-build_dir=${1:-${TRELLIN_BUILD:-$E2E_ROOT/build/win64}}
+build_dir=${1:-${TRELLIN_BUILD:-$E2E_ROOT/build/win32}}
 CAPTION='Brontal Driver Uninstall Tool'
 SHOTS=$E2E_OUT/shots
 APP='"C:\Program Files\Trellin\Trellin.exe"'
 PRINT='HKLM\SYSTEM\CurrentControlSet\Control\Print'
-DRIVERS="$PRINT\\Environments\\Windows x64\\Drivers\\Version-3"
 SESSION='HKLM\System\CurrentControlSet\Control\Session Manager'
 # Win32 exit codes of a command-line run.
 ERROR_SUCCESS=0 ERROR_BUSY=170 ERROR_INVALID_PRINTER_NAME=1801 ERROR_SUCCESS_REBOOT_REQUIRED=3010
 
 e2e_require_build Trellin.exe tavq.dll us_res.dll
+DRIVERS=$E2E_DRIVERS_KEY
 
 E2E_SUMMARY=1
 e2e_begin
 mkdir -p "$SHOTS"
-rm -f "$SHOTS"/removal-*.png
+rm -f "$SHOTS"/removal-"$E2E_ARCH"-*.png
 e2e_start_xvfb
 e2e_prepare_template
 inspect=$(e2e_build_tool dlgdump -lshell32) || e2e_die "cannot build the inspector"
@@ -115,7 +117,7 @@ start_standin() {
 # hold <file in the driver folder>: another program keeps the file open; its pid in HOLD_PID.
 hold() {
   local log=$E2E_TMP/hold.$RANDOM.log
-  e2e_start 170 "$log" "$holdfile" "C:\\windows\\system32\\spool\\drivers\\x64\\3\\$1" 160
+  e2e_start 170 "$log" "$holdfile" "$E2E_DRIVER_DIR_WIN\\$1" 160
   HOLD_PID=$E2E_PID
   local end=$(( $(e2e_now_ms) + 15000 ))
   until grep -q '^held' "$log" 2>/dev/null; do
@@ -152,7 +154,7 @@ if start_standin --no-pid; then
   start_trellin 'Brontal 4500 PS' "$log"
   if wid=$(e2e_wait_window 'Norix Tallyvue' 40); then
     sleep 0.5
-    e2e_screenshot "$wid" "$SHOTS/removal-companion-notice.png" || true
+    e2e_screenshot "$wid" "$SHOTS/removal-$E2E_ARCH-companion-notice.png" || true
     e2e_pass "the companion's notice \"Norix Tallyvue\" appears during the removal"
     e2e_key "$wid" Return
   else
@@ -223,12 +225,12 @@ echo "== interactive removal of Brontal 7200 Color"
 log=$E2E_TMP/interactive.log
 start_trellin '' "$log"
 if wid=$(e2e_wait_window "$CAPTION" 30) && wait_list 1; then
-  e2e_screenshot "$wid" "$SHOTS/removal-before.png" || true
+  e2e_screenshot "$wid" "$SHOTS/removal-$E2E_ARCH-before.png" || true
   e2e_click_line "$DUMP" 1002 0
   e2e_click_control "$DUMP" 1004
   if warn=$(e2e_wait_window 'WARNING!' 15); then
     sleep 0.3
-    e2e_screenshot "$warn" "$SHOTS/removal-warning.png" || true
+    e2e_screenshot "$warn" "$SHOTS/removal-$E2E_ARCH-warning.png" || true
     wdump=$(e2e_run 20 "$inspect" 'WARNING!')
     check "the warning names the printer" grep -qF 'Brontal 7200 Color' <<<"$wdump"
     e2e_key "$warn" Return
@@ -240,14 +242,14 @@ if wid=$(e2e_wait_window "$CAPTION" 30) && wait_list 1; then
       sleep 0.05
     done
     if [ -n "$notice" ]; then
-      e2e_screenshot "$notice" "$SHOTS/removal-reset-notice.png" || true
+      e2e_screenshot "$notice" "$SHOTS/removal-$E2E_ARCH-reset-notice.png" || true
       e2e_pass "the reset notice is shown while the spooler is reset"
     else
       e2e_fail "the reset notice never appeared"
     fi
     if reboot=$(e2e_wait_window 'Reboot System' 30); then
       sleep 0.3
-      e2e_screenshot "$reboot" "$SHOTS/removal-restart.png" || true
+      e2e_screenshot "$reboot" "$SHOTS/removal-$E2E_ARCH-restart.png" || true
       check "the notice has closed when the restart is offered" [ -z "$(e2e_find_windows 'Reset spooler')" ]
       e2e_key "$reboot" Escape
       if wait_list 1 && grep -q '^control 1002 ListBox "" enabled=0 ' <<<"$DUMP"; then
@@ -255,7 +257,7 @@ if wid=$(e2e_wait_window "$CAPTION" 30) && wait_list 1; then
       else
         e2e_fail "the list after the removal: $(grep '^list 1002' <<<"$DUMP" | tr '\n' '|')"
       fi
-      e2e_screenshot "$wid" "$SHOTS/removal-after.png" || true
+      e2e_screenshot "$wid" "$SHOTS/removal-$E2E_ARCH-after.png" || true
     else
       e2e_fail "no restart dialog"
     fi
@@ -305,5 +307,5 @@ fi
 # The prefix came back from its restart with a server of its own: end it with the run.
 WINEPREFIX=$WINEPREFIX timeout 20 wineserver -k 2>/dev/null || true
 
-echo "screenshots: $SHOTS/removal-*.png"
+echo "screenshots: $SHOTS/removal-$E2E_ARCH-*.png"
 e2e_summary

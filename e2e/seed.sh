@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Seeds a Wine prefix with a workstation that has printers and drivers.
-# Usage: seed.sh <prefix>      (wine on PATH; a running wineserver is reused)
+# Usage: seed.sh <prefix>      (a running wineserver is reused)
 #
-# Drivers are written the way the spooler stores them for 64-bit Windows
-# ("Windows x64", Version-3: bare file names in the registry, files in
-# C:\windows\system32\spool\drivers\x64\3). Registry plus files is used instead
+# Drivers are written the way the spooler stores them for the prefix's architecture
+# ("Windows NT x86" in a 32-bit prefix, "Windows x64" in a 64-bit one; Version-3: bare file names
+# in the registry, files in C:\windows\system32\spool\drivers\w32x86\3 or ...\x64\3).
+# Registry plus files is used instead
 # of AddPrinterDriverExA because Wine's AddPrinterDriverExA copies nothing here
 # while still reporting success; the spooler reads these keys back as written
 # (check with spoolcheck.exe).
@@ -26,11 +27,12 @@
 set -euo pipefail
 prefix=${1:?usage: seed.sh <prefix>}
 . "$(dirname "$0")/lib.sh"
-[ -f "$prefix/system.reg" ] || { echo "seed.sh: $prefix is not a Wine prefix" >&2; exit 1; }
+arch=$(e2e_prefix_arch "$prefix") || { echo "seed.sh: $prefix is not a Wine prefix" >&2; exit 1; }
+e2e_use_arch "$arch"
 export WINEPREFIX=$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
 
-drvdir=$prefix/drive_c/windows/system32/spool/drivers/x64/3
+drvdir=$prefix/drive_c/windows/system32/spool/drivers/$E2E_DRIVER_FOLDER/3
 mkdir -p "$drvdir"
 
 reg=$(mktemp --suffix=.reg)
@@ -38,7 +40,7 @@ trap 'rm -f "$reg"' EXIT
 echo 'REGEDIT4' >"$reg"
 
 print_key='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print'
-drivers_key="$print_key\\Environments\\Windows x64\\Drivers\\Version-3"
+drivers_key=$E2E_DRIVERS_KEY
 
 # A placeholder file in the driver folder, unless it is there already (shared files).
 put_file() {
@@ -150,4 +152,4 @@ add_driver 'Plain PS' PS5UI.DLL PLAIN.PPD PSCRIPT5.DLL PSCRIPT.HLP
 add_printer 'Plain PS Printer' 'Plain PS' 'LPT3:' $((PRINTER_ATTRIBUTE_LOCAL))
 
 echo >>"$reg"
-timeout -k 5 60 wine regedit /S "Z:${reg//\//\\}"
+timeout -k 5 60 "$E2E_WINE" regedit /S "Z:${reg//\//\\}"
