@@ -440,3 +440,67 @@ e2e_new_workstation() {
   # An older build of the companion than the one shipped beside the program.
   printf 'older build' >>"$DRVDIR/TAVQ.DLL"
 }
+
+# ---- runs on a workstation ----------------------------------------------------------
+# The program as e2e_new_workstation installs it.
+E2E_APP='"C:\Program Files\Trellin\Trellin.exe"'
+
+# e2e_start_trellin <command-line rest> <log>: Trellin.exe in the background with exactly that command
+# line, started by runexit.exe, which writes its full exit code to <log> ("exit N"); runexit's process id
+# in RUN_PID.
+e2e_start_trellin() {
+  local runexit
+  runexit=$(e2e_build_tool runexit) || e2e_die "cannot build runexit"
+  RUNEXIT_CMD="$E2E_APP${1:+ $1}" e2e_start 180 "$2" "$runexit" 150
+  RUN_PID=$E2E_PID
+}
+# e2e_exit_code <log>: the exit code runexit reported, or "none".
+e2e_exit_code() { sed -n 's/^exit \([0-9]*\).*/\1/p' "$1" | tr -d '\r' | head -n1 | grep . || echo none; }
+# e2e_run_trellin <command-line rest>: runs Trellin.exe to its end; its exit code in RUN_RC.
+e2e_run_trellin() {
+  local log=$E2E_TMP/run.$RANDOM.log
+  e2e_start_trellin "$1" "$log"
+  if e2e_wait_exit "$RUN_PID" 160; then RUN_RC=$(e2e_exit_code "$log"); else RUN_RC=none; kill "$RUN_PID" 2>/dev/null; fi
+}
+
+# e2e_start_standin [--no-pid]: the stand-in monitoring application (e2e/tallyvue.c) running from its
+# program folder in the user's Temp, beside the five other files of the application; its process id in
+# STANDIN_PID. Returns 1 when it did not report "ready" within 20 s.
+e2e_start_standin() {
+  local standin user dir f end
+  standin=$(e2e_build_tool tallyvue -lshell32) || e2e_die "cannot build the stand-in application"
+  user=$(id -un)
+  dir="$(e2e_c_drive)/users/$user/Temp/Tallyvue"
+  mkdir -p "$dir"
+  cp "$standin" "$dir/Tallyvue.exe"
+  for f in merrow10.dll merrow_bridge.dll merrow_core.dll merrow_norix.dll Tallyvue.chm; do printf '%s\n' "$f" >"$dir/$f"; done
+  STANDIN_LOG=$E2E_TMP/standin.$RANDOM.log
+  e2e_start 170 "$STANDIN_LOG" "C:\\users\\$user\\Temp\\Tallyvue\\Tallyvue.exe" "$@"
+  STANDIN_PID=$E2E_PID
+  end=$(( $(e2e_now_ms) + 20000 ))
+  until grep -q '^ready' "$STANDIN_LOG" 2>/dev/null; do
+    if [ "$(e2e_now_ms)" -ge "$end" ] || ! kill -0 "$STANDIN_PID" 2>/dev/null; then return 1; fi
+    sleep 0.1
+  done
+}
+
+# e2e_hold <file in the driver folder>: another program keeps the file open, as a program using it
+# does; its process id in HOLD_PID.
+e2e_hold() {
+  local holdfile log end
+  holdfile=$(e2e_build_tool holdfile) || e2e_die "cannot build holdfile"
+  log=$E2E_TMP/hold.$RANDOM.log
+  e2e_start 170 "$log" "$holdfile" "$E2E_DRIVER_DIR_WIN\\$1" 160
+  HOLD_PID=$E2E_PID
+  end=$(( $(e2e_now_ms) + 15000 ))
+  until grep -q '^held' "$log" 2>/dev/null; do
+    [ "$(e2e_now_ms)" -ge "$end" ] && return 1
+    sleep 0.1
+  done
+}
+
+# e2e_set_version <program file name> <version>: the Windows version Wine reports to that program alone
+# (win98, nt40, win2k, winxp, ...; Wine's per-program setting, AppDefaults).
+e2e_set_version() {
+  e2e_run 30 reg add "HKCU\\Software\\Wine\\AppDefaults\\$1" /v Version /t REG_SZ /d "$2" /f >/dev/null
+}
