@@ -337,7 +337,8 @@ select_language() {
 # First the workstation before seeding, without a Brontal printer: the main dialog shows the
 # library's notes that none was found and that none is selected, in each language.
 # check_notice_9x <caption>: Windows 9x shows its restart notice (string 8) in the restart dialog's
-# text control, which Wine, an NT system, never does; measured there in place of the question.
+# text control, which this NT run never does; measured there in place of the question (e2e/versions.sh
+# shows the notice itself, as Windows 98, in English).
 check_notice_9x() {
   local fonts nw nh hw hh
   fonts=$(tool "$fontcheck" -s 1019 "${S[8]}" "$1" "$lang_face" -12 "$lang_charset")
