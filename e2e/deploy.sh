@@ -3,13 +3,14 @@
 # changes nothing and names what the real run then changes (both logs read back with jq), /backup and
 # its restore.cmd run by Wine's cmd bring the printer, its driver and its traces back, and /? as a
 # screenshot.
-# Usage: e2e/deploy.sh [build dir holding Trellin.exe, *_res.dll and tavq.dll]   (default build/win64)
+# Usage: e2e/deploy.sh [build dir holding Trellin.exe, *_res.dll and tavq.dll]   (default build/win32, in a
+#        32-bit prefix, where Wine's cmd and regedit see the same registry as the program)
 # Env:   E2E_KEEP=1 keeps the prefix; E2E_OUT (default build/e2e) for output.
 # Ends with "N passed, M failed"; exit code 0 only when nothing failed.
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
 
-build_dir=${1:-${TRELLIN_BUILD:-$E2E_ROOT/build/win64}}
+build_dir=${1:-${TRELLIN_BUILD:-$E2E_ROOT/build/win32}}
 CAPTION='Brontal Driver Uninstall Tool'
 SHOTS=$E2E_OUT/shots
 APP='"C:\Program Files\Trellin\Trellin.exe"'
@@ -129,7 +130,7 @@ run_trellin "/log:C:\\real.log /backup:\"C:\\Trellin Backup\" $PRINTER"
 check "the real run ends with 3010 (got $RUN_RC)" [ "$RUN_RC" = 3010 ]
 after_real=$E2E_TMP/after-real.txt
 snapshot "$after_real"
-DRIVER_SECTION="[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\$PRINTER]"
+DRIVER_SECTION="[$E2E_DRIVERS_KEY\\$PRINTER]"
 check "the printer is gone" lacks has_printer "$PRINTER" "$after_real"
 check "its driver's key is gone" lacks grep -qF "$DRIVER_SECTION" "$after_real"
 check "its data file is gone" [ ! -e "$DRVDIR/BR4500.PPD" ]
@@ -154,7 +155,7 @@ check "the dry run named exactly the changes the real run made ($(wc -l <"$E2E_T
 # ---- 3. restore.cmd under Wine's cmd ------------------------------------------------------------
 BACKUP="$CDRIVE/Trellin Backup"
 check "the backup holds registry.reg and restore.cmd" test -f "$BACKUP/registry.reg" -a -f "$BACKUP/restore.cmd"
-check "the backup holds the driver's data file as it was" cmp -s "$BACKUP/files/C/windows/system32/spool/drivers/x64/3/BR4500.PPD" "$E2E_TMP/BR4500.PPD"
+check "the backup holds the driver's data file as it was" cmp -s "$BACKUP/files/C/windows/system32/spool/drivers/$E2E_DRIVER_FOLDER/3/BR4500.PPD" "$E2E_TMP/BR4500.PPD"
 echo "== wine cmd /c restore.cmd"
 restore_rc=0
 e2e_run 120 cmd /c 'C:\Trellin Backup\restore.cmd' >"$E2E_TMP/restore.out" 2>&1 || restore_rc=$?

@@ -3,7 +3,8 @@
 # Trellin.exe under Wine, and checks from outside that nothing but each printer's and its driver's own
 # keys and files changed: registry exports and a checksummed listing of C:\windows taken before and
 # after each run, bait keys and files where the hostile data points, exit codes, no crash.
-# Usage: e2e/hostile.sh [build dir holding Trellin.exe and *_res.dll]   (default build/win64)
+# Usage: e2e/hostile.sh [build dir holding Trellin.exe and *_res.dll]   (default build/win32, in a 32-bit
+#        prefix; build/win64 runs in a 64-bit one)
 # Env:   E2E_KEEP=1 keeps the prefix; E2E_OUT (default build/e2e) for output.
 # Ends with "N passed, M failed"; exit code 0 only when nothing failed.
 #
@@ -25,12 +26,13 @@
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
 
-build_dir=${1:-${TRELLIN_BUILD:-$E2E_ROOT/build/win64}}
+build_dir=${1:-${TRELLIN_BUILD:-$E2E_ROOT/build/win32}}
+e2e_require_build Trellin.exe us_res.dll
 APP='"C:\Program Files\Trellin\Trellin.exe"'
 HKLM=HKEY_LOCAL_MACHINE
 HKCU=HKEY_CURRENT_USER
 PRINT="$HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print"
-DRIVERS="$PRINT\\Environments\\Windows x64\\Drivers\\Version-3"
+DRIVERS=$E2E_DRIVERS_KEY
 DEVICES="$HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices"
 PORTS="$HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\PrinterPorts"
 SESSION="$HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager"
@@ -41,7 +43,7 @@ LONG_NAME="Hostile Long Name $(printf 'P%.0s' $(seq 236))"
 DEEP_LEVELS=500
 
 # The cases: id | printer | what it carries | its value. Each printer has a driver of its own
-# ("<printer> Driver", files H<n>.PPD, H<n>UI.DLL, H<n>DRV.DLL, H<n>.HLP in ...\x64\3), a per-user
+# ("<printer> Driver", files H<n>.PPD, H<n>UI.DLL, H<n>DRV.DLL, H<n>.HLP in the driver folder ...\3), a per-user
 # settings key, and the hostile input. The drivers have a library of their own (H<n>.DLL,
 # e2e/drvlib.c), whose DeletePrinter deletes the printer through the spooler, as a Brontal driver's
 # does; the long name's printer key goes only that way, as Wine's 8-bit registry calls refuse key
@@ -88,7 +90,6 @@ BAIT_FILES=(  # relative to drive_c
   windows/win.ini
 )
 
-e2e_require_build Trellin.exe us_res.dll
 
 E2E_SUMMARY=1
 e2e_begin
@@ -135,7 +136,7 @@ cdrive=$(e2e_c_drive)
 mkdir -p "$cdrive/Program Files/Trellin"
 cp "$build_dir/Trellin.exe" "$build_dir"/*_res.dll "$cdrive/Program Files/Trellin/"
 bash "$E2E_DIR/seed.sh" "$WINEPREFIX" || e2e_die "seeding the workstation failed"
-DRVDIR=$cdrive/windows/system32/spool/drivers/x64/3
+DRVDIR=$cdrive/windows/system32/spool/drivers/$E2E_DRIVER_FOLDER/3
 
 reg_text() { printf '%s' "$1" | sed 's/\\/\\\\/g; s/"/\\"/g'; }
 
@@ -257,7 +258,7 @@ allowed() {
   echo "^\\[$(ere "$HKCU\\Printers\\Settings\\$name")(\\\\.*)?\\]"
   echo "^\\[$(ere "$DEVICES")\\] \"$(ere "$name")\"="
   echo "^\\[$(ere "$PORTS")\\] \"$(ere "$name")\"="
-  for f in $(own_files "$1"); do echo "^file [0-9a-f]+ $(ere "windows/system32/spool/drivers/x64/3/$f")\$"; done
+  for f in $(own_files "$1"); do echo "^file [0-9a-f]+ $(ere "windows/system32/spool/drivers/$E2E_DRIVER_FOLDER/3/$f")\$"; done
   # The driver library counts its DeletePrinter calls.
   [ "$kind" = deep ] || echo "^\\[$(ere "$HKCU\\Software\\Brontal\\DriverLibrary")\\]"
   if [ "$1" = own-data ]; then
@@ -277,7 +278,7 @@ RUN_ALLOWED=(
 # driver: its files and the leftovers named after them (H<n>.WMK, .BDD...), in the driver folder or
 # its version folder.
 pending_allowed() {
-  echo "^$(ere '\??\C:\windows\system32\spool\drivers\x64\')(3\\\\)?H$(case_number "$1")(UI|DRV)?\.[A-Z]+\$"
+  echo "^$(ere "\\??\\C:\\windows\\system32\\spool\\drivers\\$E2E_DRIVER_FOLDER\\")(3\\\\)?H$(case_number "$1")(UI|DRV)?\.[A-Z]+\$"
 }
 # Every run: the OEM setup information files, which a removal always deletes (at the restart when
 # they cannot go at once).

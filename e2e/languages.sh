@@ -3,14 +3,15 @@
 # dialog a person can open, those of a removal included, is checked from outside against its
 # language library (texts, font, whether each text fits its control), screenshot, and gathered into
 # one contact sheet per language.
-# Usage: e2e/languages.sh [build dir holding Trellin.exe and *_res.dll]   (default build/win64)
+# Usage: e2e/languages.sh [build dir holding Trellin.exe and *_res.dll]   (default build/win32, in a 32-bit
+#        prefix; build/win64 runs in a 64-bit one)
 # Env:   E2E_LANGUAGES="ja fr" runs only those (codes of LANGUAGES below); E2E_KEEP=1, E2E_OUT as in run.sh.
 # Output: build/e2e/shots/<code>/<dialog>.png and build/e2e/shots/contact-<code>.png.
 # Ends with "N passed, M failed"; exit code 0 only when nothing failed.
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
 
-build_dir=${1:-${TRELLIN_BUILD:-$E2E_ROOT/build/win64}}
+build_dir=${1:-${TRELLIN_BUILD:-$E2E_ROOT/build/win32}}
 SHOTS=$E2E_OUT/shots
 WINDOW_WAIT=${E2E_WINDOW_WAIT:-30}
 VERSION=' 1.1.19'
@@ -87,7 +88,7 @@ tool() { E2E_WINE_LOCALE=$TOOL_LOCALE e2e_run 20 "$@"; }
 # seed_removable: writes REMOVABLE_PRINTER (again) with a driver of its own, "Brontal 9100 PCL",
 # recognised by the marker inside its data file; nothing of it is shared with seed.sh's printers.
 seed_removable() {
-  local drv=$WINEPREFIX/drive_c/windows/system32/spool/drivers/x64/3 reg=$E2E_TMP/removable.reg name dependent
+  local drv=$WINEPREFIX/drive_c/windows/system32/spool/drivers/$E2E_DRIVER_FOLDER/3 reg=$E2E_TMP/removable.reg name dependent
   local print='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print'
   local user='HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion'
   mkdir -p "$drv"
@@ -101,7 +102,7 @@ seed_removable() {
   cat >"$reg" <<EOF
 REGEDIT4
 
-[$print\Environments\Windows x64\Drivers\Version-3\Brontal 9100 PCL]
+[$E2E_DRIVERS_KEY\Brontal 9100 PCL]
 "Configuration File"="BR91UI.DLL"
 "Data File"="BR9100.PPD"
 "Driver"="BR91DRV.DLL"
@@ -336,7 +337,8 @@ select_language() {
 # First the workstation before seeding, without a Brontal printer: the main dialog shows the
 # library's notes that none was found and that none is selected, in each language.
 # check_notice_9x <caption>: Windows 9x shows its restart notice (string 8) in the restart dialog's
-# text control, which Wine, an NT system, never does; measured there in place of the question.
+# text control, which this NT run never does; measured there in place of the question (e2e/versions.sh
+# shows the notice itself, as Windows 98, in English).
 check_notice_9x() {
   local fonts nw nh hw hh
   fonts=$(tool "$fontcheck" -s 1019 "${S[8]}" "$1" "$lang_face" -12 "$lang_charset")

@@ -1,5 +1,6 @@
 # Shared helpers for the end-to-end runs under Wine. Source it from bash:
 #   . e2e/lib.sh
+#   e2e_use_arch win32   # or e2e_require_build: the prefix architecture of the build's programs
 #   e2e_begin            # output folders, cleanup trap
 #   e2e_start_xvfb       # headless display, exports DISPLAY
 #   e2e_prepare_template # cached, booted and configured prefix
@@ -11,7 +12,6 @@
 E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 E2E_ROOT=$(cd "$E2E_DIR/.." && pwd)
 E2E_OUT=${E2E_OUT:-$E2E_ROOT/build/e2e}
-E2E_TEMPLATE=$E2E_OUT/prefix-template
 E2E_PREFIX=
 E2E_XVFB_PID=
 E2E_TMP=
@@ -19,7 +19,6 @@ E2E_BG_PIDS=()
 E2E_PASSED=0
 E2E_FAILED=0
 
-export WINEARCH=win64
 export WINEDEBUG=-all
 # No Mono/Gecko install prompts, and no menu entries written into $HOME.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -49,19 +48,84 @@ e2e_summary() {
   [ "$E2E_FAILED" -eq 0 ]
 }
 
+# ---- architecture ----------------------------------------------------------------
+# The build folder decides the prefix: a PE32 build (build/win32, the shipped one) runs in a 32-bit
+# prefix, a PE32+ build (build/win64) in a 64-bit one. Everything that differs between the two
+# comes from e2e_use_arch:
+#   WINEARCH, E2E_WINE      the prefix's architecture and the loader that runs its programs
+#   E2E_TEMPLATE            the template prefix of that architecture
+#   E2E_CC, E2E_TOOLS       the compiler of the helper programs and the folder they are built into
+#   E2E_DRIVER_ENV          the spooler's environment ("Windows NT x86", "Windows x64")
+#   E2E_DRIVER_FOLDER       its folder below spool\drivers (w32x86, x64)
+#   E2E_DRIVERS_KEY         its drivers' registry key (Version-3), with the long root name
+#   E2E_DRIVER_DIR_WIN      its drivers' folder as the programs see it (C:\...\w32x86\3)
+
+# e2e_pe_arch <file>: win32 for a PE32 image, win64 for a PE32+ one; fails for anything else.
+e2e_pe_arch() {
+  case "$(file -b "$1" 2>/dev/null)" in
+    PE32+\ *) echo win64 ;;
+    PE32\ *) echo win32 ;;
+    *) return 1 ;;
+  esac
+}
+
+# e2e_prefix_arch <prefix>: the architecture Wine recorded when it made the prefix.
+e2e_prefix_arch() {
+  sed -n 's/^#arch=\(win32\|win64\)\r*$/\1/p' "$1/system.reg" 2>/dev/null | head -n1 | grep .
+}
+
+# e2e_use_arch win32|win64
+e2e_use_arch() {
+  E2E_ARCH=$1
+  export WINEARCH=$1
+  E2E_TEMPLATE=$E2E_OUT/prefix-template-$1
+  E2E_TOOLS=$E2E_OUT/tools-$1
+  case "$1" in
+    win32)
+      # Debian's wine32 loader; without it a 32-bit program dies silently and wine still exits 0.
+      E2E_WINE=/usr/lib/wine/wine
+      [ -x "$E2E_WINE" ] || e2e_die "32-bit Wine is missing (scripts/setup.sh installs wine32:i386)"
+      E2E_CC=i686-w64-mingw32-gcc
+      E2E_DRIVER_ENV='Windows NT x86'
+      E2E_DRIVER_FOLDER=w32x86
+      ;;
+    win64)
+      # The 64-bit loader also for Wine's own tools (reg, regedit, cmd): started by the 32-bit one they
+      # would see the 32-bit registry view (Software\Wow6432Node) instead of the program's.
+      E2E_WINE=/usr/lib/wine/wine64
+      [ -x "$E2E_WINE" ] || E2E_WINE=wine64
+      E2E_CC=x86_64-w64-mingw32-gcc
+      E2E_DRIVER_ENV='Windows x64'
+      E2E_DRIVER_FOLDER=x64
+      ;;
+    *) e2e_die "unknown architecture '$1'" ;;
+  esac
+  export E2E_WINE
+  E2E_DRIVERS_KEY="HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\$E2E_DRIVER_ENV\\Drivers\\Version-3"
+  E2E_DRIVER_DIR_WIN="C:\\windows\\system32\\spool\\drivers\\$E2E_DRIVER_FOLDER\\3"
+}
+
 # ---- lifecycle -----------------------------------------------------------------
 # e2e_require_build <file>...: ends the script as one failed check unless each file lies in
-# $build_dir; then makes $build_dir absolute (the scripts change directory later).
+# $build_dir; then makes $build_dir absolute (the scripts change directory later) and takes the
+# prefix architecture from the first file's format.
 e2e_require_build() {
-  local f
+  local f arch
   for f in "$@"; do
     if [ ! -f "$build_dir/$f" ]; then
-      echo "FAIL: $build_dir/$f does not exist (build the x86_64 targets first, or pass their folder)"
+      echo "FAIL: $build_dir/$f does not exist (build the Windows targets first, or pass their folder)"
       echo "0 passed, 1 failed"
       exit 1
     fi
   done
   build_dir=$(cd "$build_dir" && pwd)
+  if ! arch=$(e2e_pe_arch "$build_dir/$1"); then
+    echo "FAIL: $build_dir/$1 is neither PE32 nor PE32+: $(file -b "$build_dir/$1")"
+    echo "0 passed, 1 failed"
+    exit 1
+  fi
+  e2e_use_arch "$arch"
+  e2e_log "$build_dir: $(file -b "$build_dir/$1" | cut -d, -f1), run in a $arch prefix"
 }
 
 e2e_begin() {
@@ -127,12 +191,15 @@ e2e_start_xvfb() {
 }
 
 # ---- prefixes ------------------------------------------------------------------
-# The template is rebuilt when the settings, the Wine version, the fonts or the
-# user (the prefix holds drive_c/users/<user>) change.
+# One template per architecture. It is rebuilt when the settings, the Wine version, the loaders
+# installed (a 64-bit prefix made before wine32 was installed cannot start programs after), the
+# fonts or the user (the prefix holds drive_c/users/<user>) change.
 e2e_template_stamp() {
   {
     sha256sum <"$E2E_DIR/prefix-settings.sh"
-    WINEDEBUG=-all wine --version 2>/dev/null
+    echo "$WINEARCH"
+    ls /usr/lib/wine 2>/dev/null
+    WINEDEBUG=-all "$E2E_WINE" --version 2>/dev/null
     fc-list -q IPAGothic && echo ipagothic
     ls /usr/share/wine/fonts 2>/dev/null
     id -un
@@ -141,6 +208,7 @@ e2e_template_stamp() {
 
 e2e_prepare_template() {
   local stamp
+  [ -n "${E2E_ARCH:-}" ] || e2e_die "no architecture chosen (e2e_use_arch or e2e_require_build)"
   stamp=$(e2e_template_stamp)
   mkdir -p "$E2E_OUT"
   (
@@ -148,16 +216,18 @@ e2e_prepare_template() {
     if [ -f "$E2E_TEMPLATE/.e2e-stamp" ] && [ "$(cat "$E2E_TEMPLATE/.e2e-stamp")" = "$stamp" ]; then
       exit 0
     fi
-    local tmp=$E2E_OUT/prefix-template.new.$$ t0 ok=1
+    local tmp=$E2E_TEMPLATE.new.$$ t0 ok=1
     t0=$(e2e_now_ms)
-    e2e_log "building template prefix (stamp $stamp)"
+    e2e_log "building the $WINEARCH template prefix (stamp $stamp)"
+    # The single template of earlier versions, made for 64-bit Wine alone.
+    rm -rf "$E2E_OUT/prefix-template"
     rm -rf "$tmp"
-    WINEPREFIX=$tmp timeout -k 5 180 wine wineboot -i >/dev/null 2>&1 || ok=0
+    WINEPREFIX=$tmp timeout -k 5 180 "$E2E_WINE" wineboot -i >/dev/null 2>&1 || ok=0
     [ $ok = 1 ] && { WINEPREFIX=$tmp timeout 60 wineserver -w || ok=0; }
     [ $ok = 1 ] && { timeout -k 5 120 bash "$E2E_DIR/prefix-settings.sh" "$tmp" || ok=0; }
     # The registry reaches the disk only when the server exits.
     [ $ok = 1 ] && { WINEPREFIX=$tmp timeout 60 wineserver -w || ok=0; }
-    if [ $ok = 0 ] || [ ! -f "$tmp/system.reg" ]; then
+    if [ $ok = 0 ] || [ "$(e2e_prefix_arch "$tmp")" != "$WINEARCH" ]; then
       WINEPREFIX=$tmp timeout 20 wineserver -k 2>/dev/null || true
       rm -rf "$tmp"
       echo "e2e: template prefix could not be built" >&2
@@ -167,7 +237,7 @@ e2e_prepare_template() {
     rm -rf "$E2E_TEMPLATE"
     mv "$tmp" "$E2E_TEMPLATE"
     e2e_log "template ready in $(( $(e2e_now_ms) - t0 )) ms"
-  ) 9>"$E2E_OUT/prefix-template.lock" || e2e_die "no template prefix"
+  ) 9>"$E2E_TEMPLATE.lock" || e2e_die "no $WINEARCH template prefix"
 }
 
 # e2e_new_prefix [dir]: copies the template to a fresh prefix and exports WINEPREFIX.
@@ -189,7 +259,7 @@ e2e_new_prefix() {
   (
     flock -s -w 600 9 || exit 1
     cp -a "$E2E_TEMPLATE" "$dst"
-  ) 9>"$E2E_OUT/prefix-template.lock" || e2e_die "cannot copy the template prefix"
+  ) 9>"$E2E_TEMPLATE.lock" || e2e_die "cannot copy the template prefix"
   rm -f "$dst/.e2e-stamp"
   E2E_PREFIX=$dst
   export WINEPREFIX=$dst
@@ -205,13 +275,14 @@ e2e_start_wineserver() {
 e2e_c_drive() { echo "$WINEPREFIX/drive_c"; }
 
 # ---- Windows programs ------------------------------------------------------------
-# e2e_build_tool <name> [libs...]: builds e2e/<name>.c into $E2E_OUT/<name>.exe when
-# stale and prints its path; returns 1 when it does not compile.
+# e2e_build_tool <name> [libs...]: builds e2e/<name>.c for the prefix's architecture into
+# $E2E_TOOLS/<name>.exe when stale and prints its path; returns 1 when it does not compile.
 e2e_build_tool() {
-  local src=$E2E_DIR/$1.c out=$E2E_OUT/$1.exe
+  local src=$E2E_DIR/$1.c out=$E2E_TOOLS/$1.exe
   shift
+  mkdir -p "$E2E_TOOLS"
   if [ ! -f "$out" ] || [ "$src" -nt "$out" ]; then
-    if ! x86_64-w64-mingw32-gcc -O2 -Wall -static -mconsole -o "$out.tmp" "$src" "$@"; then
+    if ! "$E2E_CC" -O2 -Wall -static -mconsole -o "$out.tmp" "$src" "$@"; then
       echo "e2e: cannot build $src" >&2
       return 1
     fi
@@ -226,7 +297,7 @@ e2e_run() {
   local secs=$1 out rc=0
   shift
   out=$(mktemp -p "${E2E_TMP:-${TMPDIR:-/tmp}}" run.XXXXXX)
-  LC_ALL=$E2E_WINE_LOCALE timeout -k 5 "$secs" wine "$@" >"$out" || rc=$?
+  LC_ALL=$E2E_WINE_LOCALE timeout -k 5 "$secs" "$E2E_WINE" "$@" >"$out" || rc=$?
   tr -d '\r' <"$out"
   rm -f "$out"
   return $rc
@@ -237,7 +308,7 @@ e2e_run() {
 e2e_start() {
   local secs=$1 log=$2
   shift 2
-  LC_ALL=$E2E_WINE_LOCALE timeout -k 5 "$secs" wine "$@" >"$log" 2>&1 &
+  LC_ALL=$E2E_WINE_LOCALE timeout -k 5 "$secs" "$E2E_WINE" "$@" >"$log" 2>&1 &
   E2E_PID=$!
   E2E_BG_PIDS+=("$E2E_PID")
 }
@@ -337,11 +408,12 @@ e2e_multi_sz() {
 }
 
 # e2e_build_driver_library: builds e2e/drvlib.c (a Brontal driver's own library) into
-# $E2E_OUT/drvlib.dll when stale and prints its path; returns 1 when it does not compile.
+# $E2E_TOOLS/drvlib.dll when stale and prints its path; returns 1 when it does not compile.
 e2e_build_driver_library() {
-  local out=$E2E_OUT/drvlib.dll
+  local out=$E2E_TOOLS/drvlib.dll
+  mkdir -p "$E2E_TOOLS"
   if [ ! -f "$out" ] || [ "$E2E_DIR/drvlib.c" -nt "$out" ]; then
-    if ! x86_64-w64-mingw32-gcc -O2 -Wall -shared -static -o "$out.tmp" "$E2E_DIR/drvlib.c" -Wl,--kill-at; then
+    if ! "$E2E_CC" -O2 -Wall -shared -static -o "$out.tmp" "$E2E_DIR/drvlib.c" -Wl,--kill-at; then
       echo "e2e: cannot build $E2E_DIR/drvlib.c" >&2
       return 1
     fi
@@ -361,10 +433,74 @@ e2e_new_workstation() {
   mkdir -p "$app_dir"
   cp "$build/Trellin.exe" "$build/tavq.dll" "$build"/*_res.dll "$app_dir/"
   bash "$E2E_DIR/seed.sh" "$WINEPREFIX" || e2e_die "seeding the workstation failed"
-  DRVDIR="$(e2e_c_drive)/windows/system32/spool/drivers/x64/3"
+  DRVDIR="$(e2e_c_drive)/windows/system32/spool/drivers/$E2E_DRIVER_FOLDER/3"
   cp "$drvlib" "$DRVDIR/BR4500.DLL"
   cp "$drvlib" "$DRVDIR/BR7200.DLL"
   cp "$build/tavq.dll" "$DRVDIR/TAVQ.DLL"
   # An older build of the companion than the one shipped beside the program.
   printf 'older build' >>"$DRVDIR/TAVQ.DLL"
+}
+
+# ---- runs on a workstation ----------------------------------------------------------
+# The program as e2e_new_workstation installs it.
+E2E_APP='"C:\Program Files\Trellin\Trellin.exe"'
+
+# e2e_start_trellin <command-line rest> <log>: Trellin.exe in the background with exactly that command
+# line, started by runexit.exe, which writes its full exit code to <log> ("exit N"); runexit's process id
+# in RUN_PID.
+e2e_start_trellin() {
+  local runexit
+  runexit=$(e2e_build_tool runexit) || e2e_die "cannot build runexit"
+  RUNEXIT_CMD="$E2E_APP${1:+ $1}" e2e_start 180 "$2" "$runexit" 150
+  RUN_PID=$E2E_PID
+}
+# e2e_exit_code <log>: the exit code runexit reported, or "none".
+e2e_exit_code() { sed -n 's/^exit \([0-9]*\).*/\1/p' "$1" | tr -d '\r' | head -n1 | grep . || echo none; }
+# e2e_run_trellin <command-line rest>: runs Trellin.exe to its end; its exit code in RUN_RC.
+e2e_run_trellin() {
+  local log=$E2E_TMP/run.$RANDOM.log
+  e2e_start_trellin "$1" "$log"
+  if e2e_wait_exit "$RUN_PID" 160; then RUN_RC=$(e2e_exit_code "$log"); else RUN_RC=none; kill "$RUN_PID" 2>/dev/null; fi
+}
+
+# e2e_start_standin [--no-pid]: the stand-in monitoring application (e2e/tallyvue.c) running from its
+# program folder in the user's Temp, beside the five other files of the application; its process id in
+# STANDIN_PID. Returns 1 when it did not report "ready" within 20 s.
+e2e_start_standin() {
+  local standin user dir f end
+  standin=$(e2e_build_tool tallyvue -lshell32) || e2e_die "cannot build the stand-in application"
+  user=$(id -un)
+  dir="$(e2e_c_drive)/users/$user/Temp/Tallyvue"
+  mkdir -p "$dir"
+  cp "$standin" "$dir/Tallyvue.exe"
+  for f in merrow10.dll merrow_bridge.dll merrow_core.dll merrow_norix.dll Tallyvue.chm; do printf '%s\n' "$f" >"$dir/$f"; done
+  STANDIN_LOG=$E2E_TMP/standin.$RANDOM.log
+  e2e_start 170 "$STANDIN_LOG" "C:\\users\\$user\\Temp\\Tallyvue\\Tallyvue.exe" "$@"
+  STANDIN_PID=$E2E_PID
+  end=$(( $(e2e_now_ms) + 20000 ))
+  until grep -q '^ready' "$STANDIN_LOG" 2>/dev/null; do
+    if [ "$(e2e_now_ms)" -ge "$end" ] || ! kill -0 "$STANDIN_PID" 2>/dev/null; then return 1; fi
+    sleep 0.1
+  done
+}
+
+# e2e_hold <file in the driver folder>: another program keeps the file open, as a program using it
+# does; its process id in HOLD_PID.
+e2e_hold() {
+  local holdfile log end
+  holdfile=$(e2e_build_tool holdfile) || e2e_die "cannot build holdfile"
+  log=$E2E_TMP/hold.$RANDOM.log
+  e2e_start 170 "$log" "$holdfile" "$E2E_DRIVER_DIR_WIN\\$1" 160
+  HOLD_PID=$E2E_PID
+  end=$(( $(e2e_now_ms) + 15000 ))
+  until grep -q '^held' "$log" 2>/dev/null; do
+    [ "$(e2e_now_ms)" -ge "$end" ] && return 1
+    sleep 0.1
+  done
+}
+
+# e2e_set_version <program file name> <version>: the Windows version Wine reports to that program alone
+# (win98, nt40, win2k, winxp, ...; Wine's per-program setting, AppDefaults).
+e2e_set_version() {
+  e2e_run 30 reg add "HKCU\\Software\\Wine\\AppDefaults\\$1" /v Version /t REG_SZ /d "$2" /f >/dev/null
 }

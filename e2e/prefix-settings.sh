@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Settings applied once to the template Wine prefix. The template is rebuilt
 # whenever this file changes (its hash is part of the template stamp).
-# Usage: prefix-settings.sh <prefix>   (wine, wineserver on PATH; DISPLAY optional)
+# Usage: prefix-settings.sh <prefix>   (wineserver on PATH, the prefix's loader in E2E_WINE or wine on
+# PATH; DISPLAY optional)
 set -euo pipefail
 prefix=${1:?prefix}
 export WINEPREFIX=$prefix WINEDEBUG=-all
@@ -30,7 +31,7 @@ trap 'rm -f "$reg"' EXIT
   fi
   echo
 } >"$reg"
-wine regedit /S "Z:${reg//\//\\}"
+"${E2E_WINE:-wine}" regedit /S "Z:${reg//\//\\}"
 
 # Debian's Wine 8 never loads the fonts of its data folder (Tahoma for
 # "MS Shell Dlg", Marlett for the caption buttons...): dialogs would fall back

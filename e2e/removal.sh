@@ -4,35 +4,33 @@
 # outside: the spooler, the registry, the files, pending deletions and the exit codes; the interactive
 # path by real input with screenshots of the warning, the reset notice and the restart dialog; and the
 # restart answered OK in a throwaway prefix.
-# Usage: e2e/removal.sh [build dir holding Trellin.exe, *_res.dll and tavq.dll]   (default build/win64)
+# Usage: e2e/removal.sh [build dir holding Trellin.exe, *_res.dll and tavq.dll]   (default build/win32)
+#        The build's format picks the prefix: build/win32 (PE32, the shipped program) in a 32-bit prefix,
+#        build/win64 (PE32+) in a 64-bit one.
 # Env:   E2E_KEEP=1 keeps the prefixes; E2E_OUT (default build/e2e) for output.
 # Ends with "N passed, M failed"; exit code 0 only when nothing failed.
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
 
-build_dir=${1:-${TRELLIN_BUILD:-$E2E_ROOT/build/win64}}
+build_dir=${1:-${TRELLIN_BUILD:-$E2E_ROOT/build/win32}}
 CAPTION='Brontal Driver Uninstall Tool'
 SHOTS=$E2E_OUT/shots
-APP='"C:\Program Files\Trellin\Trellin.exe"'
 PRINT='HKLM\SYSTEM\CurrentControlSet\Control\Print'
-DRIVERS="$PRINT\\Environments\\Windows x64\\Drivers\\Version-3"
 SESSION='HKLM\System\CurrentControlSet\Control\Session Manager'
 # Win32 exit codes of a command-line run.
 ERROR_SUCCESS=0 ERROR_BUSY=170 ERROR_INVALID_PRINTER_NAME=1801 ERROR_SUCCESS_REBOOT_REQUIRED=3010
 
 e2e_require_build Trellin.exe tavq.dll us_res.dll
+DRIVERS=$E2E_DRIVERS_KEY
 
 E2E_SUMMARY=1
 e2e_begin
 mkdir -p "$SHOTS"
-rm -f "$SHOTS"/removal-*.png
+rm -f "$SHOTS"/removal-"$E2E_ARCH"-*.png
 e2e_start_xvfb
 e2e_prepare_template
 inspect=$(e2e_build_tool dlgdump -lshell32) || e2e_die "cannot build the inspector"
 spoolcheck=$(e2e_build_tool spoolcheck -lwinspool) || e2e_die "cannot build spoolcheck"
-runexit=$(e2e_build_tool runexit) || e2e_die "cannot build runexit"
-holdfile=$(e2e_build_tool holdfile) || e2e_die "cannot build holdfile"
-standin=$(e2e_build_tool tallyvue -lshell32) || e2e_die "cannot build the stand-in application"
 drvlib=$(e2e_build_driver_library) || e2e_die "cannot build the driver library"
 user=$(id -un)
 
@@ -69,9 +67,15 @@ new_workstation() {
 reg_has() {  # reg_has <key> [value]
   if [ $# -gt 1 ]; then e2e_run 30 reg query "$1" /v "$2" >/dev/null 2>&1; else e2e_run 30 reg query "$1" >/dev/null 2>&1; fi
 }
-printers() { e2e_run 30 "$spoolcheck" | sed -n 's/^printer \(.*\) attributes=.*/\1/p'; }
-has_printer() { printers | grep -qxF "$1"; }
-lacks_printer() { ! has_printer "$1"; }
+# printers: the printers the spooler lists, one a line; fails when the enumeration failed.
+printers() {
+  local out
+  out=$(e2e_run 30 "$spoolcheck")
+  grep -q '^total ' <<<"$out" || return 1
+  sed -n 's/^printer \(.*\) attributes=.*/\1/p' <<<"$out"
+}
+has_printer() { local list; list=$(printers) && grep -qxF "$1" <<<"$list"; }
+lacks_printer() { local list; list=$(printers) && ! grep -qxF "$1" <<<"$list"; }
 lacks_key() { ! reg_has "$@"; }
 is_pending() { pending | grep -qi "$1"; }
 not_pending() { ! is_pending "$1"; }
@@ -82,47 +86,6 @@ check() {  # check <description> <command...>
 }
 pending() { e2e_run 30 reg query "$SESSION" /v PendingFileRenameOperations 2>/dev/null; }
 
-# start_trellin <command-line rest> <log>: Trellin.exe in the background, its full exit code reported by
-# runexit in <log> ("exit N"); the runexit process id in RUN_PID.
-start_trellin() {
-  RUNEXIT_CMD="$APP${1:+ $1}" e2e_start 180 "$2" "$runexit" 150
-  RUN_PID=$E2E_PID
-}
-# exit_code <log>: the exit code runexit reported, or "none".
-exit_code() { sed -n 's/^exit \([0-9]*\).*/\1/p' "$1" | tr -d '\r' | head -n1 | grep . || echo none; }
-# run_trellin <command-line rest>: runs a command-line removal to its end; its exit code in RUN_RC.
-run_trellin() {
-  local log=$E2E_TMP/run.$RANDOM.log
-  start_trellin "$1" "$log"
-  if e2e_wait_exit "$RUN_PID" 160; then RUN_RC=$(exit_code "$log"); else RUN_RC=none; kill "$RUN_PID" 2>/dev/null; fi
-}
-# start_standin [--no-pid]: the monitoring application running from its program folder.
-start_standin() {
-  local dir f
-  dir="$(e2e_c_drive)/users/$user/Temp/Tallyvue"
-  mkdir -p "$dir"
-  cp "$standin" "$dir/Tallyvue.exe"
-  for f in merrow10.dll merrow_bridge.dll merrow_core.dll merrow_norix.dll Tallyvue.chm; do printf '%s\n' "$f" >"$dir/$f"; done
-  STANDIN_LOG=$E2E_TMP/standin.$RANDOM.log
-  e2e_start 170 "$STANDIN_LOG" "C:\\users\\$user\\Temp\\Tallyvue\\Tallyvue.exe" "$@"
-  STANDIN_PID=$E2E_PID
-  local end=$(( $(e2e_now_ms) + 20000 ))
-  until grep -q '^ready' "$STANDIN_LOG" 2>/dev/null; do
-    if [ "$(e2e_now_ms)" -ge "$end" ] || ! kill -0 "$STANDIN_PID" 2>/dev/null; then return 1; fi
-    sleep 0.1
-  done
-}
-# hold <file in the driver folder>: another program keeps the file open; its pid in HOLD_PID.
-hold() {
-  local log=$E2E_TMP/hold.$RANDOM.log
-  e2e_start 170 "$log" "$holdfile" "C:\\windows\\system32\\spool\\drivers\\x64\\3\\$1" 160
-  HOLD_PID=$E2E_PID
-  local end=$(( $(e2e_now_ms) + 15000 ))
-  until grep -q '^held' "$log" 2>/dev/null; do
-    [ "$(e2e_now_ms)" -ge "$end" ] && return 1
-    sleep 0.1
-  done
-}
 # wait_list <count of lines in list 1002>: polls the main dialog until its printer list has them.
 wait_list() {
   local end=$(( $(e2e_now_ms) + 20000 ))
@@ -141,25 +104,25 @@ printers | sed 's/^/  printer: /'
 # ---- 1. a name that matches no printer -------------------------------------------------
 echo "== a name that matches no printer"
 before=$(e2e_run 30 "$spoolcheck")
-run_trellin 'No Such Printer'
+e2e_run_trellin 'No Such Printer'
 check "Trellin.exe No Such Printer ends with ERROR_INVALID_PRINTER_NAME (got $RUN_RC)" [ "$RUN_RC" = "$ERROR_INVALID_PRINTER_NAME" ]
 check "nothing changed in the spooler" [ "$(e2e_run 30 "$spoolcheck")" = "$before" ]
 
 # ---- 2. the monitoring application cannot be ended: its notice, and nothing removed -----
 echo "== the monitoring application runs without its process id"
-if start_standin --no-pid; then
+if e2e_start_standin --no-pid; then
   log=$E2E_TMP/refused.log
-  start_trellin 'Brontal 4500 PS' "$log"
+  e2e_start_trellin 'Brontal 4500 PS' "$log"
   if wid=$(e2e_wait_window 'Norix Tallyvue' 40); then
     sleep 0.5
-    e2e_screenshot "$wid" "$SHOTS/removal-companion-notice.png" || true
+    e2e_screenshot "$wid" "$SHOTS/removal-$E2E_ARCH-companion-notice.png" || true
     e2e_pass "the companion's notice \"Norix Tallyvue\" appears during the removal"
     e2e_key "$wid" Return
   else
     e2e_fail "no notice \"Norix Tallyvue\"; windows: $(e2e_list_windows | tr '\n' '|')"
   fi
   e2e_wait_exit "$RUN_PID" 60 || kill "$RUN_PID" 2>/dev/null
-  rc=$(exit_code "$log")
+  rc=$(e2e_exit_code "$log")
   check "the run ends with ERROR_BUSY (got $rc)" [ "$rc" = "$ERROR_BUSY" ]
   check "the printer is still there" has_printer 'Brontal 4500 PS'
   check "its data file is still there" [ -f "$DRVDIR/BR4500.PPD" ]
@@ -173,8 +136,8 @@ fi
 
 # ---- 3. a driver of its own: everything goes; a file in use waits for the restart --------
 echo "== Trellin.exe Brontal 4500 PS"
-if start_standin && hold BR4500.INI; then
-  run_trellin 'Brontal 4500 PS'
+if e2e_start_standin && e2e_hold BR4500.INI; then
+  e2e_run_trellin 'Brontal 4500 PS'
   check "the run ends with ERROR_SUCCESS_REBOOT_REQUIRED (got $RUN_RC)" [ "$RUN_RC" = "$ERROR_SUCCESS_REBOOT_REQUIRED" ]
   check "the printer is gone from the spooler" lacks_printer 'Brontal 4500 PS'
   check "its driver's key is gone" lacks_key "$DRIVERS\Brontal 4500 PS"
@@ -207,7 +170,7 @@ fi
 
 # ---- 4. a shared driver: the printer and its own data go, the driver stays ---------------
 echo "== Trellin.exe Brontal 7200 Color (Office 2)"
-run_trellin 'Brontal 7200 Color (Office 2)'
+e2e_run_trellin 'Brontal 7200 Color (Office 2)'
 check "the run ends with ERROR_SUCCESS (got $RUN_RC)" [ "$RUN_RC" = "$ERROR_SUCCESS" ]
 check "the printer is gone" lacks_printer 'Brontal 7200 Color (Office 2)'
 check "its per-user settings are gone" lacks_key "HKCU\Printers\Settings\Brontal 7200 Color (Office 2)"
@@ -221,14 +184,14 @@ printers | sed 's/^/  printer: /'
 # ---- 5. interactive: select, Delete, the warning, the notice, the restart dialog ---------
 echo "== interactive removal of Brontal 7200 Color"
 log=$E2E_TMP/interactive.log
-start_trellin '' "$log"
+e2e_start_trellin '' "$log"
 if wid=$(e2e_wait_window "$CAPTION" 30) && wait_list 1; then
-  e2e_screenshot "$wid" "$SHOTS/removal-before.png" || true
+  e2e_screenshot "$wid" "$SHOTS/removal-$E2E_ARCH-before.png" || true
   e2e_click_line "$DUMP" 1002 0
   e2e_click_control "$DUMP" 1004
   if warn=$(e2e_wait_window 'WARNING!' 15); then
     sleep 0.3
-    e2e_screenshot "$warn" "$SHOTS/removal-warning.png" || true
+    e2e_screenshot "$warn" "$SHOTS/removal-$E2E_ARCH-warning.png" || true
     wdump=$(e2e_run 20 "$inspect" 'WARNING!')
     check "the warning names the printer" grep -qF 'Brontal 7200 Color' <<<"$wdump"
     e2e_key "$warn" Return
@@ -240,14 +203,14 @@ if wid=$(e2e_wait_window "$CAPTION" 30) && wait_list 1; then
       sleep 0.05
     done
     if [ -n "$notice" ]; then
-      e2e_screenshot "$notice" "$SHOTS/removal-reset-notice.png" || true
+      e2e_screenshot "$notice" "$SHOTS/removal-$E2E_ARCH-reset-notice.png" || true
       e2e_pass "the reset notice is shown while the spooler is reset"
     else
       e2e_fail "the reset notice never appeared"
     fi
     if reboot=$(e2e_wait_window 'Reboot System' 30); then
       sleep 0.3
-      e2e_screenshot "$reboot" "$SHOTS/removal-restart.png" || true
+      e2e_screenshot "$reboot" "$SHOTS/removal-$E2E_ARCH-restart.png" || true
       check "the notice has closed when the restart is offered" [ -z "$(e2e_find_windows 'Reset spooler')" ]
       e2e_key "$reboot" Escape
       if wait_list 1 && grep -q '^control 1002 ListBox "" enabled=0 ' <<<"$DUMP"; then
@@ -255,7 +218,7 @@ if wid=$(e2e_wait_window "$CAPTION" 30) && wait_list 1; then
       else
         e2e_fail "the list after the removal: $(grep '^list 1002' <<<"$DUMP" | tr '\n' '|')"
       fi
-      e2e_screenshot "$wid" "$SHOTS/removal-after.png" || true
+      e2e_screenshot "$wid" "$SHOTS/removal-$E2E_ARCH-after.png" || true
     else
       e2e_fail "no restart dialog"
     fi
@@ -264,7 +227,7 @@ if wid=$(e2e_wait_window "$CAPTION" 30) && wait_list 1; then
   fi
   e2e_click_control "$DUMP" 1024
   e2e_wait_exit "$RUN_PID" 20 || { e2e_fail "Exit did not end the program"; kill "$RUN_PID" 2>/dev/null; }
-  check "the interactive run ends with 0 (got $(exit_code "$log"))" [ "$(exit_code "$log")" = 0 ]
+  check "the interactive run ends with 0 (got $(e2e_exit_code "$log"))" [ "$(e2e_exit_code "$log")" = 0 ]
   check "Brontal 7200 Color is gone" lacks_printer 'Brontal 7200 Color'
   check "its driver's key is gone now" lacks_key "$DRIVERS\Brontal 7200 PCL"
   check "its data file is gone now" [ ! -e "$DRVDIR/BR7200.PPD" ]
@@ -276,9 +239,9 @@ fi
 # ---- 6. the restart answered OK, in a throwaway prefix ----------------------------------
 echo "== the restart answered OK"
 new_workstation
-if hold BR4500.INI; then
+if e2e_hold BR4500.INI; then
   log=$E2E_TMP/restart.log
-  start_trellin '' "$log"
+  e2e_start_trellin '' "$log"
   if wid=$(e2e_wait_window "$CAPTION" 30) && wait_list 3; then
     e2e_click_line "$DUMP" 1002 0
     e2e_click_control "$DUMP" 1004
@@ -305,5 +268,5 @@ fi
 # The prefix came back from its restart with a server of its own: end it with the run.
 WINEPREFIX=$WINEPREFIX timeout 20 wineserver -k 2>/dev/null || true
 
-echo "screenshots: $SHOTS/removal-*.png"
+echo "screenshots: $SHOTS/removal-$E2E_ARCH-*.png"
 e2e_summary

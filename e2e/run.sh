@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Runs Trellin.exe under Wine on a seeded workstation and checks what it shows.
-# Usage: e2e/run.sh [build dir holding Trellin.exe and *_res.dll]   (default build/win64)
+# Usage: e2e/run.sh [build dir holding Trellin.exe and *_res.dll]   (default build/win32, the shipped
+#        program, in a 32-bit prefix; build/win64 runs in a 64-bit one)
 # Env:   E2E_KEEP=1 keeps the run's prefix; E2E_OUT (default build/e2e) for output;
 #        E2E_WINDOW_WAIT, E2E_CLOSE_WAIT, E2E_CMDLINE_WAIT override the waits (seconds).
 # Ends with "N passed, M failed"; exit code 0 only when nothing failed.
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
 
-build_dir=${1:-${TRELLIN_BUILD:-$E2E_ROOT/build/win64}}
+build_dir=${1:-${TRELLIN_BUILD:-$E2E_ROOT/build/win32}}
 CAPTION='Brontal Driver Uninstall Tool'
 # What seed.sh's workstation must show: the Brontal printers, sorted.
 EXPECTED_PRINTERS=('Brontal 4500 PS' 'Brontal 7200 Color' 'Brontal 7200 Color (Office 2)')

@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
 # Seeds a Wine prefix with a workstation that has printers and drivers.
-# Usage: seed.sh <prefix>      (wine on PATH; a running wineserver is reused)
+# Usage: seed.sh <prefix> [9x]      (a running wineserver is reused)
 #
-# Drivers are written the way the spooler stores them for 64-bit Windows
-# ("Windows x64", Version-3: bare file names in the registry, files in
-# C:\windows\system32\spool\drivers\x64\3). Registry plus files is used instead
+# Drivers are written the way the spooler stores them for the prefix's architecture
+# ("Windows NT x86" in a 32-bit prefix, "Windows x64" in a 64-bit one; Version-3: bare file names
+# in the registry, files in C:\windows\system32\spool\drivers\w32x86\3 or ...\x64\3).
+# With "9x", for a program that Wine tells it runs on Windows 98: the drivers of the environment
+# "Windows 4.0", files in the folder that GetPrinterDriverDirectory names there (...\drivers\win40),
+# each driver twice: under Drivers\<name> with bare file names, as Windows 9x keeps it and the program
+# reads it, and under Drivers\Version-0\<name>, where Wine's spooler looks, with the full paths that
+# GetPrinterDriver returns on Windows 9x.
+# Registry plus files is used instead
 # of AddPrinterDriverExA because Wine's AddPrinterDriverExA copies nothing here
 # while still reporting success; the spooler reads these keys back as written
 # (check with spoolcheck.exe).
@@ -24,21 +30,33 @@
 #   Brontal 7200 Color
 #   Brontal 7200 Color (Office 2)
 set -euo pipefail
-prefix=${1:?usage: seed.sh <prefix>}
+prefix=${1:?usage: seed.sh <prefix> [9x]}
+family=${2:-nt}
 . "$(dirname "$0")/lib.sh"
-[ -f "$prefix/system.reg" ] || { echo "seed.sh: $prefix is not a Wine prefix" >&2; exit 1; }
+arch=$(e2e_prefix_arch "$prefix") || { echo "seed.sh: $prefix is not a Wine prefix" >&2; exit 1; }
+e2e_use_arch "$arch"
 export WINEPREFIX=$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
 
-drvdir=$prefix/drive_c/windows/system32/spool/drivers/x64/3
+print_key='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print'
+case "$family" in
+  nt)
+    drvdir=$prefix/drive_c/windows/system32/spool/drivers/$E2E_DRIVER_FOLDER/3
+    drivers_key=$E2E_DRIVERS_KEY
+    ;;
+  9x)
+    drvdir=$prefix/drive_c/windows/system32/spool/drivers/win40
+    drvdir_win='C:\windows\system32\spool\drivers\win40'
+    drivers_key="$print_key\\Environments\\Windows 4.0\\Drivers"
+    ;;
+  *) echo "seed.sh: family '$family' is neither nt nor 9x" >&2; exit 1 ;;
+esac
 mkdir -p "$drvdir"
 
 reg=$(mktemp --suffix=.reg)
 trap 'rm -f "$reg"' EXIT
 echo 'REGEDIT4' >"$reg"
 
-print_key='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print'
-drivers_key="$print_key\\Environments\\Windows x64\\Drivers\\Version-3"
 
 # A placeholder file in the driver folder, unless it is there already (shared files).
 put_file() {
@@ -46,21 +64,38 @@ put_file() {
   [ -e "$drvdir/$name" ] || printf '%s\r\n' "$text" >"$drvdir/$name"
 }
 
+# driver_values <folder> <configuration file> <data file> <driver file> <help file> [dependent files...]:
+# the values of a driver's key naming its files, each joined to <folder> (empty: bare names).
+driver_values() {
+  local dir=$1 f dependent=()
+  shift
+  echo "\"Configuration File\"=\"${dir//\\/\\\\}$1\""
+  echo "\"Data File\"=\"${dir//\\/\\\\}$2\""
+  echo "\"Driver\"=\"${dir//\\/\\\\}$3\""
+  echo "\"Help File\"=\"${dir//\\/\\\\}$4\""
+  shift 4
+  for f in "$@"; do dependent+=("$dir$f"); done
+  echo "\"Dependent Files\"=$(e2e_multi_sz "${dependent[@]}")"
+  echo '"Monitor"=""'
+  echo '"Datatype"=""'
+}
+
 # add_driver <name> <configuration file> <data file> <driver file> <help file> [dependent files...]
 add_driver() {
-  local name=$1 cfg=$2 data=$3 drv=$4 hlp=$5
-  shift 5
+  local name=$1
+  shift
   {
     echo
     echo "[$drivers_key\\$name]"
-    echo "\"Configuration File\"=\"$cfg\""
-    echo "\"Data File\"=\"$data\""
-    echo "\"Driver\"=\"$drv\""
-    echo "\"Help File\"=\"$hlp\""
-    echo "\"Dependent Files\"=$(e2e_multi_sz "$@")"
-    echo '"Monitor"=""'
-    echo '"Datatype"=""'
-    echo '"Version"=dword:00000003'
+    driver_values '' "$@"
+    if [ "$family" = 9x ]; then
+      echo
+      echo "[$drivers_key\\Version-0\\$name]"
+      driver_values "$drvdir_win\\" "$@"
+      echo '"Version"=dword:00000000'
+    else
+      echo '"Version"=dword:00000003'
+    fi
   } >>"$reg"
 }
 
@@ -150,4 +185,4 @@ add_driver 'Plain PS' PS5UI.DLL PLAIN.PPD PSCRIPT5.DLL PSCRIPT.HLP
 add_printer 'Plain PS Printer' 'Plain PS' 'LPT3:' $((PRINTER_ATTRIBUTE_LOCAL))
 
 echo >>"$reg"
-timeout -k 5 60 wine regedit /S "Z:${reg//\//\\}"
+timeout -k 5 60 "$E2E_WINE" regedit /S "Z:${reg//\//\\}"

@@ -1,21 +1,25 @@
 #!/usr/bin/env bash
 # Runs the real tavq.dll under Wine as the driver's copy, called the way Trellin calls it, against a
-# stand-in monitoring application: removal of a running application, the refusal notice answered by real
-# input, and the notice in Japanese.
-# Usage: e2e/tavq.sh [build dir holding tavq.dll]   (default build/win64)
+# stand-in monitoring application: removal of a running application, the same through the four run
+# entries called by Wine's rundll32 and by a caller that checks the stdcall convention, the refusal
+# notice answered by real input, and the notice in Japanese.
+# Usage: e2e/tavq.sh [build dir holding tavq.dll]   (default build/win32, the shipped library, in a
+#        32-bit prefix; build/win64 runs in a 64-bit one)
 # Env:   E2E_KEEP=1 keeps the run's prefix; E2E_OUT (default build/e2e) for output.
 # Ends with "N passed, M failed"; exit code 0 only when nothing failed.
 set -uo pipefail
 . "$(dirname "$0")/lib.sh"
 
-build_dir=${1:-${TRELLIN_BUILD:-$E2E_ROOT/build/win64}}
+build_dir=${1:-${TRELLIN_BUILD:-$E2E_ROOT/build/win32}}
 CAPTION='Norix Tallyvue'
 ENGLISH_TEXT='The Tallyvue is currently running.\n Please shut down the application before attempting to delete it.'
 JAPANESE_TEXT='Tallyvueが現在起動しています。\n 削除する前にアプリケーションを閉じてください。'
 SHOTS=$E2E_OUT/shots
-DRIVER_COPY='C:\windows\system32\spool\drivers\x64\3\tavq.dll'
+# The run entries as rundll32 and a program started at logon call them.
+RUN_ENTRIES=(run autorun runW autorunW)
 
 e2e_require_build tavq.dll
+DRIVER_COPY="$E2E_DRIVER_DIR_WIN\\tavq.dll"
 
 E2E_SUMMARY=1
 e2e_begin
@@ -31,7 +35,7 @@ inspect=$(e2e_build_tool dlgdump -lshell32) || e2e_die "cannot build the inspect
 
 user=$(id -un)
 cdrive=$(e2e_c_drive)
-driver_dir="$cdrive/windows/system32/spool/drivers/x64/3"
+driver_dir="$cdrive/windows/system32/spool/drivers/$E2E_DRIVER_FOLDER/3"
 app_dir="$cdrive/users/$user/Temp/Tallyvue"
 shortcut="$cdrive/users/$user/Desktop/Tallyvue.lnk"
 APP_FILES=(Tallyvue.exe merrow10.dll merrow_bridge.dll merrow_core.dll merrow_norix.dll Tallyvue.chm)
@@ -103,6 +107,45 @@ else
   e2e_fail "the stand-in application did not start: $(cat "$APP_LOG" 2>/dev/null)"
 fi
 
+# ---- 2. the run entries: rundll32, and a caller that checks the stack ------------------------
+# Wine's rundll32, like Windows NT's, looks for "<name>W" first: given run it calls runW (autorun:
+# autorunW), and given runW it calls runW itself. It also puts its stack pointer back after the call,
+# so a wrong convention would go unnoticed there: tavqcall.exe calls each entry by its own name
+# without that safety and, on 32-bit x86, reports the bytes the entry left on the stack.
+for entry in "${RUN_ENTRIES[@]}"; do
+  if ! install_and_start; then
+    e2e_fail "rundll32 $entry: the stand-in application did not start: $(cat "$APP_LOG" 2>/dev/null)"
+    continue
+  fi
+  out=$(e2e_run 60 rundll32 "$DRIVER_COPY,$entry" 2>&1); rc=$?
+  ended=0
+  e2e_wait_exit "$APP_PID" 10 && ended=1 || kill "$APP_PID" 2>/dev/null
+  after=$(traces_state)
+  if [ "$rc" -eq 0 ] && [ $ended = 1 ] && [ "$after" = "-shortcut -run -settings files=0 -folder" ]; then
+    e2e_pass "rundll32 tavq.dll,$entry ends with 0; the running application was ended and removed"
+  else
+    e2e_fail "rundll32 tavq.dll,$entry: rc $rc, application ended $ended, left: $after${out:+, output: $out}"
+  fi
+done
+for entry in "${RUN_ENTRIES[@]}"; do
+  if ! install_and_start; then
+    e2e_fail "$entry: the stand-in application did not start: $(cat "$APP_LOG" 2>/dev/null)"
+    continue
+  fi
+  out=$(e2e_run 60 "$caller" "$DRIVER_COPY" "$entry"); rc=$?
+  ended=0
+  e2e_wait_exit "$APP_PID" 10 && ended=1 || kill "$APP_PID" 2>/dev/null
+  after=$(traces_state)
+  stack=$(sed -n 's/^stack //p' <<<"$out")
+  if [ "$E2E_ARCH" = win32 ] && [ "$stack" != 0 ]; then
+    e2e_fail "$entry left ${stack:-an unknown number of} bytes on the caller's stack (stdcall removes its 16)"
+  elif [ "$rc" -eq 11 ] && [ $ended = 1 ] && [ "$after" = "-shortcut -run -settings files=0 -folder" ]; then
+    e2e_pass "$entry returned 1${stack:+ and removed its arguments from the stack}; the application was ended and removed"
+  else
+    e2e_fail "$entry: rc $rc, output '$(tr '\n' ' ' <<<"$out")', application ended $ended, left: $after"
+  fi
+done
+
 # answer_notice <locale> <shot> <expected text>: calls Delete, expects the notice, photographs it,
 # checks its texts and answers it with a real key press; the result must be 0.
 answer_notice() {
@@ -140,7 +183,7 @@ answer_notice() {
   fi
 }
 
-# ---- 2. the application runs without "PID": the notice, answered, and nothing removed -----
+# ---- 3. the application runs without "PID": the notice, answered, and nothing removed -----
 if install_and_start --no-pid; then
   answer_notice en_US.UTF-8 tavq-notice-en.png "$ENGLISH_TEXT"
   kill -0 "$APP_PID" 2>/dev/null && e2e_pass "the application still runs" || e2e_fail "the application was ended"
@@ -150,7 +193,7 @@ if install_and_start --no-pid; then
   else
     e2e_fail "removed despite the refusal: $state"
   fi
-  # ---- 3. "PID" names another program: it is not touched ------------------------------------
+  # ---- 4. "PID" names another program: it is not touched ------------------------------------
   other_dir="$cdrive/users/$user/Temp/Ledger"
   mkdir -p "$other_dir"
   cp "$standin" "$other_dir/ledger.exe"
@@ -172,7 +215,7 @@ if install_and_start --no-pid; then
     e2e_fail "could not start ledger.exe or write its id: $(cat "$other_log" 2>/dev/null)"
   fi
 
-  # ---- 4. the same notice in Japanese ------------------------------------------------------
+  # ---- 5. the same notice in Japanese ------------------------------------------------------
   answer_notice ja_JP.UTF-8 tavq-notice-ja.png "$JAPANESE_TEXT"
 else
   e2e_fail "the stand-in application did not start without PID: $(cat "$APP_LOG" 2>/dev/null)"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything (native, win32, win64) and runs every test: native tests on the simulated
-# machine, the conformance tests under Wine, and the end-to-end run of Trellin.exe under Wine.
+# machine, the conformance tests under Wine, and the end-to-end runs of Trellin.exe under Wine (the
+# shipped 32-bit build in a 32-bit prefix, as Windows NT 4.0, 2000, XP and 98 too; the 64-bit build's
+# removals in a 64-bit prefix).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh || exit 1
@@ -57,17 +59,23 @@ run_script() {
   fi
 }
 
-run_script "conformance under Wine" build/conformance-wine.log \
-  '^conformance-wine: [0-9]+ passed, [0-9]+ failed$' bash e2e/conformance.sh build/win64
-e2e_step() {  # e2e_step <name> <script>: an end-to-end script under Wine on the 64-bit build
-  run_script "$1" "build/e2e-$(basename "$2" .sh).log" '^[0-9]+ passed, [0-9]+ failed$' bash "$2" build/win64
+# The Wine steps run the shipped 32-bit build in a 32-bit prefix; the 64-bit build keeps its conformance
+# run and its removals (command line and dialog) in a 64-bit prefix.
+for arch in win32 win64; do
+  run_script "conformance under Wine ($arch)" "build/conformance-wine-$arch.log" \
+    '^conformance-wine: [0-9]+ passed, [0-9]+ failed$' bash e2e/conformance.sh "build/$arch"
+done
+e2e_step() {  # e2e_step <name> <script> <build dir>: an end-to-end script under Wine
+  run_script "$1" "build/e2e-$(basename "$2" .sh)-$(basename "$3").log" '^[0-9]+ passed, [0-9]+ failed$' bash "$2" "$3"
 }
-e2e_step "end to end under Wine" e2e/run.sh
-e2e_step "removals under Wine" e2e/removal.sh
-e2e_step "hostile workstation under Wine" e2e/hostile.sh
-e2e_step "languages under Wine" e2e/languages.sh
-e2e_step "tavq under Wine" e2e/tavq.sh
-e2e_step "deployment options under Wine" e2e/deploy.sh
+e2e_step "end to end under Wine (win32)" e2e/run.sh build/win32
+e2e_step "removals under Wine (win32)" e2e/removal.sh build/win32
+e2e_step "removals under Wine (win64)" e2e/removal.sh build/win64
+e2e_step "Windows NT 4.0, 2000, XP and 98 under Wine (win32)" e2e/versions.sh build/win32
+e2e_step "hostile workstation under Wine (win32)" e2e/hostile.sh build/win32
+e2e_step "languages under Wine (win32)" e2e/languages.sh build/win32
+e2e_step "tavq under Wine (win32)" e2e/tavq.sh build/win32
+e2e_step "deployment options under Wine (win32)" e2e/deploy.sh build/win32
 
 echo
 echo "== summary"
