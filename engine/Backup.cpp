@@ -111,21 +111,22 @@ BOOL ListablePath(const CString& path) {
     return !MbContains(path, '|') && !MbContains(path, '"');
 }
 
-// The attributes a copied file gets back, as attrib's arguments (a copy sets the archive bit, and Wine's copy
-// drops the read-only one); never empty, so the list's fields keep their places. Windows' attrib changes a
-// hidden or system file only when the command names those attributes too: then `together` (one call with
-// all of them); else one call a flag, as Wine's attrib applies only one.
-CString AttribFlags(DWORD attributes, BOOL* together) {
-    CString flags;
+// The attributes a copied file gets back (a copy sets the archive bit, and Wine's copy drops the read-only
+// one), as three fields of its line: "+r" or "-r", "+a" or "-a", and "-" or, for a hidden or system file, all
+// flags for one call: Windows' attrib changes such a file only when the command names those attributes too,
+// while Wine's attrib applies only one flag a call.
+CString AttribFields(DWORD attributes) {
+    CString fields = attributes & FILE_ATTRIBUTE_READONLY ? "+r|" : "-r|";
+    fields += attributes & FILE_ATTRIBUTE_ARCHIVE ? "+a|" : "-a|";
+    if (!(attributes & (FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN)))
+        return fields + "-";
     if (attributes & FILE_ATTRIBUTE_READONLY)
-        flags += "+r ";
+        fields += "+r ";
     if (attributes & FILE_ATTRIBUTE_SYSTEM)
-        flags += "+s ";
+        fields += "+s ";
     if (attributes & FILE_ATTRIBUTE_HIDDEN)
-        flags += "+h ";
-    flags += attributes & FILE_ATTRIBUTE_ARCHIVE ? "+a" : "-a";
-    *together = (attributes & (FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN)) != 0;
-    return flags;
+        fields += "+h ";
+    return fields + (attributes & FILE_ATTRIBUTE_ARCHIVE ? "+a" : "-a");
 }
 
 // Whether a key or value name can stand in a registry file's line: a control character would end or
@@ -274,17 +275,18 @@ DWORD CRemovalBackup::Begin(const CString& folder) {
                    "rem and reads the printers and drivers back.\r\n"
                    "setlocal enableextensions disabledelayedexpansion\r\n"
                    "pushd \"%~dp0\"\r\n"
-                   "for /f \"tokens=1-7 delims=|\" %%a in (restore.lst) do (\r\n"
+                   "for /f \"tokens=1-8 delims=|\" %%a in (restore.lst) do (\r\n"
                    "  if \"%%a|%%c\"==\"reg|.\" " +
                    ImportCommand("%%b") +
                    "\r\n"
-                   "  if \"%%a|%%g\"==\"file|.\" (\r\n"
+                   "  if \"%%a|%%h\"==\"file|.\" (\r\n"
                    "    if not exist \"%%c\\\" md \"%%c\"\r\n"
-                   "    if \"%%f\"==\"all\" if exist %%d attrib -r -s -h %%d\r\n"
-                   "    if \"%%f\"==\"each\" if exist %%d attrib -r %%d\r\n"
+                   "    if \"%%g\"==\"-\" if exist %%d attrib -r %%d\r\n"
+                   "    if not \"%%g\"==\"-\" if exist %%d attrib -r -s -h %%d\r\n"
                    "    copy /y \"%%b\" %%d >nul\r\n"
-                   "    if \"%%f\"==\"all\" attrib %%e %%d\r\n"
-                   "    if \"%%f\"==\"each\" for %%x in (%%e) do attrib %%x %%d\r\n"
+                   "    if \"%%g\"==\"-\" attrib %%e %%d\r\n"
+                   "    if \"%%g\"==\"-\" attrib %%f %%d\r\n"
+                   "    if not \"%%g\"==\"-\" attrib %%g %%d\r\n"
                    "  )\r\n"
                    ")\r\n"
                    "popd\r\n"
@@ -465,10 +467,8 @@ DWORD CRemovalBackup::SaveFile(const CString& path) {
     rc = FlushExisting(copy);
     if (rc != ERROR_SUCCESS)
         return rc;
-    BOOL together = FALSE;
-    const CString flags = AttribFlags(attributes, &together);
-    rc = AppendList("file|" + saved + "|" + path.Left(folderEnd) + "|" + CmdArgument(path) + "|" + flags + "|" +
-                    (together ? "all" : "each"));
+    rc = AppendList("file|" + saved + "|" + path.Left(folderEnd) + "|" + CmdArgument(path) + "|" +
+                    AttribFields(attributes));
     if (rc == ERROR_SUCCESS)
         m_savedFiles.insert(tag);
     return rc;

@@ -407,32 +407,18 @@ private:
         return RunRest(line.substr(i), c, false);
     }
 
-    // "for /f "tokens=1-N delims=|" %a in (file) do ..." and "for %x in (set) do ...". The variables live
-    // for the loop only.
+    // "for /f "tokens=1-N delims=|" %a in (file) do ...": its variables live for the loop only.
     bool For(const Command& c) {
         const std::string& line = c.text;
         size_t in = line.find(" in (");
         size_t close = in == std::string::npos ? in : line.find(") do", in);
         const size_t var = in == std::string::npos ? in : line.rfind('%', in);
-        if (close == std::string::npos || var == std::string::npos)
+        if (close == std::string::npos || var == std::string::npos || line.compare(0, 7, "for /f ") != 0)
             return Fail(line);
-        const std::string set = line.substr(in + 5, close - in - 5);
-        const std::string rest = Trim(line.substr(close + 4));
-        const char first = line[var + 1];
         const std::map<char, std::string> outer = m_vars;
-        bool ok = line.compare(0, 7, "for /f ") == 0 ? ForFile(c, line, set, rest, first) : ForSet(c, set, rest, first);
+        bool ok = ForFile(c, line, line.substr(in + 5, close - in - 5), Trim(line.substr(close + 4)), line[var + 1]);
         m_vars = outer;
         return ok;
-    }
-
-    bool ForSet(const Command& c, const std::string& set, const std::string& rest, char var) {
-        size_t at = 0;
-        while (at < set.size()) {
-            m_vars[var] = TakeWord(set, at);
-            if (!RunRest(rest, c, true))
-                return false;
-        }
-        return true;
     }
 
     bool ForFile(const Command& c, const std::string& line, const std::string& set, const std::string& rest,

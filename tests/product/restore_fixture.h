@@ -11,7 +11,7 @@
 std::string ImportRegFile(const std::string& bytes);
 
 // Runs `folder`\restore.cmd as cmd would: pushd/popd, "for /f" over a file read in the console's (OEM) code
-// page, "for ... in (set)", "if "a"=="b"", "if [not] exist", md, copy /y, attrib (all flags of one call at
+// page, "if [not] "a"=="b"", "if [not] exist", md, copy /y, attrib (all flags of one call at
 // once; a hidden or system file only when the call names those), the registry import, and net stop/start
 // spooler (the start reloads the spooler's printers and drivers from the registry). The import must suit
 // the machine: "regedit /s" on a system with one registry view, "reg import <file> /reg:32" (Windows XP and
