@@ -68,6 +68,7 @@ e2e_step "hostile workstation under Wine" e2e/hostile.sh
 e2e_step "languages under Wine" e2e/languages.sh
 e2e_step "tavq under Wine" e2e/tavq.sh
 e2e_step "deployment options under Wine" e2e/deploy.sh
+e2e_step "backups under Wine" e2e/backup.sh
 
 echo
 echo "== summary"
