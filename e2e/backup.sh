@@ -5,8 +5,8 @@
 #      the spooler's printers, the driver's files), under a Japanese locale (ANSI code page 932).
 #   2. Registry views: with 32-bit Wine installed, `wine cmd` is the 32-bit cmd; the vendor's data under
 #      HKLM\Software still comes back in the view of the build that wrote the backup, never in the other.
-#   3. Killed runs: real runs killed (TerminateProcess) at a dozen moments spread over a whole run, each put
-#      back by restore.cmd; prints "killed runs restored: N of M".
+#   3. Killed runs: real runs killed (TerminateProcess) at a dozen moments, half spread over a whole run's
+#      time, half over its changes, each put back by restore.cmd; prints "killed runs restored: N of M".
 # Usage: e2e/backup.sh [build dir holding Trellin.exe, *_res.dll and tavq.dll]   (default build/win64)
 # Env:   E2E_KEEP=1 keeps the prefix; E2E_OUT (default build/e2e) for output; E2E_KILLS (default 12).
 # Ends with "N passed, M failed"; exit code 0 only when nothing failed.
@@ -100,12 +100,13 @@ snapshot() {
   } >"$out"
 }
 
-# trellin <kill after ms, 0: never> <command-line rest>: runs Trellin.exe through killrun, the command line
-# read from a UTF-8 file; RUN_RC is its exit code or "killed", RUN_MS how long it ran.
+# trellin <kill after ms, 0: never> <command-line rest> [log, changes]: runs Trellin.exe through killrun, the
+# command line read from a UTF-8 file, killed after that time or once its log (a Windows path) holds that
+# many changes; RUN_RC is its exit code or "killed", RUN_MS how long it ran.
 trellin() {
   local cmdfile=$E2E_TMP/cmd.$RANDOM.txt log=$E2E_TMP/run.$RANDOM.log
   printf '%s %s' "$APP" "$2" >"$cmdfile"
-  e2e_run 200 "$killrun" "Z:${cmdfile//\//\\}" "$1" 150 >"$log" 2>&1
+  e2e_run 200 "$killrun" "Z:${cmdfile//\//\\}" "$1" 150 ${3:+"$3" "$4"} >"$log" 2>&1
   RUN_RC=$(sed -n 's/^exit \([0-9]*\)$/\1/p; s/^killed$/killed/p' "$log" | head -n1 | grep . || echo none)
   RUN_MS=$(sed -n 's/^elapsed \([0-9]*\)$/\1/p' "$log" | head -n1 | grep . || echo 0)
 }
@@ -272,20 +273,10 @@ if [ $BITS = 64 ]; then
 fi
 check "after the whole run and restore.cmd the workstation is as it was" diff -u "$before" "$restored"
 
-# The moments: the first half evenly over the whole run; then each at the middle of the two moments tried so
-# far between which the run made the most changes, so that the kills spread over the changes too (a run
-# makes most of them in two short bursts, between waits for the spooler).
-SAMPLES=("0 0" "$WHOLE_MS $whole_changes")
-next_moment() {  # next_moment <i>: prints the moment of the i-th kill, in ms
-  if [ "$1" -le $(( (KILLS + 1) / 2 )) ]; then
-    echo $((WHOLE_MS * $1 / ((KILLS + 1) / 2 + 1)))
-    return
-  fi
-  printf '%s\n' "${SAMPLES[@]}" | sort -n | awk 'BEGIN { best = -1 }
-    NR > 1 && $1 - t >= 20 && $2 - m > best { best = $2 - m; at = int((t + $1) / 2) }
-    { t = $1; m = $2 }
-    END { print at }'
-}
+# The moments: half of them spread evenly over the time of a whole run; the other half as the run's log
+# reaches counts of changes spread evenly over its changes, since a run makes most of them in two short
+# bursts between waits for the spooler.
+HALF=$(( (KILLS + 1) / 2 ))
 
 echo "== $KILLS runs killed at moments spread over the $WHOLE_MS ms of a whole run ($whole_changes changes)"
 tried=0
@@ -299,12 +290,19 @@ for i in $(seq 1 "$KILLS"); do
     snapshot "$before"
     fresh=0
   fi
-  at=$(next_moment "$i")
-  trellin "$at" "/log:C:\\kill$i.log /backup:C:\\Kill$i $PRINTER"
+  if [ "$i" -le "$HALF" ]; then
+    at=$((WHOLE_MS * i / (HALF + 1)))
+    moment="at $at ms"
+    trellin "$at" "/log:C:\\kill$i.log /backup:C:\\Kill$i $PRINTER"
+  else
+    at=$((whole_changes * (i - HALF) / (KILLS - HALF + 1)))
+    [ "$at" -ge 1 ] || at=1
+    trellin 0 "/log:C:\\kill$i.log /backup:C:\\Kill$i $PRINTER" "C:\\kill$i.log" "$at"
+    moment="once its log held $at changes ($RUN_MS ms)"
+  fi
   made=$(jq -s '[.[] | select(.event == "change")] | length' "$CDRIVE/kill$i.log" 2>/dev/null || echo 0)
-  SAMPLES+=("$at $made")
   if [ "$RUN_RC" != killed ]; then
-    e2e_log "run $i ended by itself ($RUN_RC) before $at ms: not counted"
+    e2e_log "run $i ended by itself ($RUN_RC) before it was killed $moment: not counted"
     restore "C:\\Kill$i"
     snapshot "$restored"
     diff -q "$before" "$restored" >/dev/null || fresh=1
@@ -314,13 +312,13 @@ for i in $(seq 1 "$KILLS"); do
   restore "C:\\Kill$i"
   snapshot "$restored"
   if [ "$RESTORE_RC" != none ] && [ "$RESTORE_RC" != 0 ]; then
-    e2e_fail "run killed at $at ms after $made changes: restore.cmd ended with $RESTORE_RC"
+    e2e_fail "run killed $moment, after $made changes: restore.cmd ended with $RESTORE_RC"
     fresh=1
   elif diff -u "$before" "$restored" >"$E2E_TMP/kill$i.diff"; then
     back=$((back + 1))
-    e2e_pass "run killed at $at ms after $made of $whole_changes changes: restore.cmd ${RESTORE_RC/none/(not yet written) } put it back"
+    e2e_pass "run killed $moment, after $made of $whole_changes changes: restore.cmd ${RESTORE_RC/none/(not yet written) } put it back"
   else
-    e2e_fail "run killed at $at ms after $made changes: the workstation differs after restore.cmd"
+    e2e_fail "run killed $moment, after $made changes: the workstation differs after restore.cmd"
     head -n 40 "$E2E_TMP/kill$i.diff"
     fresh=1
   fi
