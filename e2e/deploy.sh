@@ -154,7 +154,8 @@ check "the dry run named exactly the changes the real run made ($(wc -l <"$E2E_T
 
 # ---- 3. restore.cmd under Wine's cmd ------------------------------------------------------------
 BACKUP="$CDRIVE/Trellin Backup"
-check "the backup holds registry.reg and restore.cmd" test -f "$BACKUP/registry.reg" -a -f "$BACKUP/restore.cmd"
+check "the backup holds restore.cmd, its list and the registry files" \
+  test -f "$BACKUP/restore.cmd" -a -f "$BACKUP/restore.lst" -a -f "$BACKUP/registry/0001.reg"
 check "the backup holds the driver's data file as it was" cmp -s "$BACKUP/files/C/windows/system32/spool/drivers/$E2E_DRIVER_FOLDER/3/BR4500.PPD" "$E2E_TMP/BR4500.PPD"
 echo "== wine cmd /c restore.cmd"
 restore_rc=0

@@ -1,11 +1,13 @@
-// The removal's backup: registry trees and values as one REGEDIT4 file, files copied with their paths kept,
-// and restore.cmd, each written before the change that removes them.
+// The removal's backup: registry files and copies of files, each written and flushed before the change that
+// removes what it holds, then named on the append-only list that restore.cmd, written before the first change,
+// reads. A run killed at any moment leaves a list whose whole lines restore exactly what was changed.
 #include "engine/Backup.h"
 
 #include <stdio.h>
 #include <string.h>
 
-#include "afx/afxhandles.h"
+#include <vector>
+
 #include "engine/MbText.h"
 #include "engine/RunLog.h"
 
@@ -13,8 +15,9 @@ const char kPrintersKeyPath[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Prin
 
 namespace {
 
-const char kRegistryFile[] = "registry.reg";
+const char kListFile[] = "restore.lst";
 const char kRestoreScript[] = "restore.cmd";
+const char kRecordFolder[] = "registry";
 const char kDevicesKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices";
 const char kPrinterPortsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\PrinterPorts";
 const char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
@@ -22,26 +25,38 @@ const char kPendingRenames[] = "PendingFileRenameOperations";
 // Deeper trees are not the printer's own; the bound also keeps a hostile tree from exhausting the stack.
 const int kMaxDepth = 64;
 
-// Writes `text` at the end of `path`, creating it when `create`.
-DWORD AppendToFile(const CString& path, const CString& text, DWORD disposition) {
-    CKernelHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, disposition, FILE_ATTRIBUTE_NORMAL, NULL));
+// Writes `size` bytes to a new file and flushes them to the disk before it returns.
+DWORD WriteNewFile(const CString& path, const void* data, DWORD size) {
+    CKernelHandle file(
+        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL));
     if (!file.IsValid())
         return ResultOf(FALSE);
-    SetFilePointer(file, 0, NULL, FILE_END);
     DWORD written = 0;
-    if (!WriteFile(file, (LPCSTR)text, (DWORD)text.GetLength(), &written, NULL))
+    if (!WriteFile(file, data, size, &written, NULL))
         return ResultOf(FALSE);
-    return written == (DWORD)text.GetLength() ? ERROR_SUCCESS : ERROR_CANNOT_MAKE;
+    if (written != size)
+        return ERROR_CANNOT_MAKE;
+    return ResultOf(FlushFileBuffers(file));
+}
+
+// Flushes what a copy wrote to an existing file to the disk.
+DWORD FlushExisting(const CString& path) {
+    CKernelHandle file(
+        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!file.IsValid())
+        return ResultOf(FALSE);
+    return ResultOf(FlushFileBuffers(file));
 }
 
 // Creates `folder` and every folder above it that is missing.
 DWORD MakeFolders(const CString& folder) {
-    for (int i = 0; i <= folder.GetLength(); ++i) {
+    for (int i = 0; i <= folder.GetLength(); i += i < folder.GetLength() ? MbCharLength(folder, i) : 1) {
         if (i < folder.GetLength() && folder.GetAt(i) != '\\')
             continue;
         const CString part = folder.Left(i);
         // "C:" and "\\server\share" are there or not; they are not made.
-        if (part.GetLength() <= 2 || part.Right(1) == ":" || (part.Left(2) == "\\\\" && part.Mid(2).Find('\\') < 0))
+        if (part.GetLength() <= 2 || part.Right(1) == ":" ||
+            (part.Left(2) == "\\\\" && MbSplit(part, FALSE).size() <= 4))
             continue;
         if (!CreateDirectoryA(part, NULL) && GetLastError() != ERROR_ALREADY_EXISTS)
             return ResultOf(FALSE);
@@ -50,18 +65,6 @@ DWORD MakeFolders(const CString& folder) {
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return ResultOf(FALSE);
     return attributes & FILE_ATTRIBUTE_DIRECTORY ? ERROR_SUCCESS : ERROR_DIRECTORY;
-}
-
-// A registry text in REGEDIT4's quotes: backslashes and quotes escaped.
-CString RegQuoted(const CString& text) {
-    CString out = "\"";
-    for (int i = 0; i < text.GetLength(); ++i) {
-        char c = text.GetAt(i);
-        if (c == '\\' || c == '"')
-            out += '\\';
-        out += c;
-    }
-    return out + "\"";
 }
 
 // Whether REG_SZ bytes read back exactly from a quoted string: one terminating zero, no other, and no
@@ -76,17 +79,6 @@ BOOL PlainString(const BYTE* data, DWORD size) {
     return TRUE;
 }
 
-// A path for a batch file's quotes: '%' doubled.
-CString CmdQuoted(const CString& text) {
-    CString out = "\"";
-    for (int i = 0; i < text.GetLength(); ++i) {
-        out += text.GetAt(i);
-        if (text.GetAt(i) == '%')
-            out += '%';
-    }
-    return out + "\"";
-}
-
 // Where a file's copy lies inside the backup: "files\C\WINDOWS\..." for "C:\WINDOWS\...",
 // "files\UNC\server\share\..." for "\\server\share\...".
 CString SavedName(const CString& path) {
@@ -97,44 +89,44 @@ CString SavedName(const CString& path) {
     return CString();
 }
 
-// A path as a batch command's argument: quoted when a blank or a character cmd would read otherwise is
-// in it, bare otherwise ('%' doubled either way). Bare where it can be: Wine's attrib finds no quoted path.
+// A path as a batch command's argument: quoted when a blank or a character cmd would read otherwise is in
+// it, bare otherwise: Wine's attrib finds no quoted path. A value of a batch loop is not expanded again, so
+// '%' stays single.
 CString CmdArgument(const CString& text) {
-    for (int i = 0; i < text.GetLength(); ++i) {
-        if (strchr(" \t&()[]{}^=;!'+,`~<>|\"", text.GetAt(i)))
-            return CmdQuoted(text);
+    LPCSTR s = text;
+    for (int i = 0; s[i]; i += MbCharLength(s, i)) {
+        if (MbCharLength(s, i) == 1 && strchr(" \t&()[]{}^=;!'+,`~<>", s[i]))
+            return "\"" + text + "\"";
     }
-    CString out;
-    for (int i = 0; i < text.GetLength(); ++i) {
-        out += text.GetAt(i);
-        if (text.GetAt(i) == '%')
-            out += '%';
-    }
-    return out;
+    return text;
 }
 
-// The attrib lines that give a copied file back the attributes it had: a copy sets the archive bit, and
-// Wine's copy drops the read-only one. Windows' attrib changes a hidden or system file only when the
-// command names those attributes too: then one line with all of them; else one flag a line, as Wine's
-// attrib applies only one.
-CString AttribLines(DWORD attributes, const CString& target) {
-    CString flags;
+// Whether a path can stand in a field of the list: no control character, and neither the separator '|'
+// nor a quote (neither is allowed in a file name).
+BOOL ListablePath(const CString& path) {
+    for (int i = 0; i < path.GetLength(); ++i) {
+        if ((unsigned char)path.GetAt(i) < 0x20)
+            return FALSE;
+    }
+    return !MbContains(path, '|') && !MbContains(path, '"');
+}
+
+// The attributes a copied file gets back (a copy sets the archive bit, and Wine's copy drops the read-only
+// one), as three fields of its line: "+r" or "-r", "+a" or "-a", and "-" or, for a hidden or system file, all
+// flags for one call: Windows' attrib changes such a file only when the command names those attributes too,
+// while Wine's attrib applies only one flag a call.
+CString AttribFields(DWORD attributes) {
+    CString fields = attributes & FILE_ATTRIBUTE_READONLY ? "+r|" : "-r|";
+    fields += attributes & FILE_ATTRIBUTE_ARCHIVE ? "+a|" : "-a|";
+    if (!(attributes & (FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN)))
+        return fields + "-";
     if (attributes & FILE_ATTRIBUTE_READONLY)
-        flags += " +r";
+        fields += "+r ";
     if (attributes & FILE_ATTRIBUTE_SYSTEM)
-        flags += " +s";
+        fields += "+s ";
     if (attributes & FILE_ATTRIBUTE_HIDDEN)
-        flags += " +h";
-    if (!(attributes & FILE_ATTRIBUTE_ARCHIVE))
-        flags += " -a";
-    if (flags.IsEmpty())
-        return CString();
-    if (attributes & (FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN))
-        return "attrib" + flags + " " + target + "\r\n";
-    CString lines;
-    for (int at = 0; at < flags.GetLength(); at += 3)
-        lines += "attrib " + flags.Mid(at + 1, 2) + " " + target + "\r\n";
-    return lines;
+        fields += "+h ";
+    return fields + (attributes & FILE_ATTRIBUTE_ARCHIVE ? "+a" : "-a");
 }
 
 // Whether a key or value name can stand in a registry file's line: a control character would end or
@@ -159,9 +151,54 @@ int FolderEnd(const CString& path) {
     return MbFindLastSeparator(path, FALSE);
 }
 
+// Text of the ANSI code page as UTF-16; FALSE when it cannot be converted.
+BOOL ToUtf16(LPCSTR text, int size, std::vector<WCHAR>& out) {
+    out.clear();
+    if (size == 0)
+        return TRUE;
+    int count = MultiByteToWideChar(CP_ACP, 0, text, size, NULL, 0);
+    if (count <= 0)
+        return FALSE;
+    out.resize(count);
+    return MultiByteToWideChar(CP_ACP, 0, text, size, out.data(), count) == count;
+}
+
+// The registry files' form for this system: Windows 9x's and NT 4's regedit read only REGEDIT4 in the ANSI
+// code page; from Windows 2000 on regedit writes, and reg import reads, the UTF-16 form.
+BOOL UnicodeRegistryFiles() {
+    DWORD version = GetVersion();
+    return !(version & 0x80000000) && LOBYTE(LOWORD(version)) >= 5;
+}
+
+#if !defined(_WIN64)
+// A 32-bit program on 64-bit Windows (IsWow64Process exists from Windows XP SP2 on).
+BOOL RunsOnWow64() {
+    typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    IsWow64ProcessFn isWow64 = kernel ? reinterpret_cast<IsWow64ProcessFn>(
+                                            reinterpret_cast<void (*)(void)>(GetProcAddress(kernel, "IsWow64Process")))
+                                      : NULL;
+    BOOL wow64 = FALSE;
+    return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
+}
+#endif
+
 }  // namespace
 
-CString CRemovalBackup::RegValueLine(const CString& name, DWORD type, const BYTE* data, DWORD size) {
+CString CRemovalBackup::RegQuoted(const CString& text) {
+    CString out = "\"";
+    LPCSTR s = text;
+    for (int i = 0; s[i];) {
+        const int n = MbCharLength(s, i);
+        if (n == 1 && (s[i] == '\\' || s[i] == '"'))
+            out += '\\';
+        out += CString(s + i, n);
+        i += n;
+    }
+    return out + "\"";
+}
+
+CString CRemovalBackup::RegValueLine(const CString& name, DWORD type, const BYTE* data, DWORD size, BOOL unicode) {
     CString line = name.IsEmpty() ? CString("@") : RegQuoted(name);
     line += "=";
     if (type == REG_SZ && PlainString(data, size))
@@ -170,6 +207,13 @@ CString CRemovalBackup::RegValueLine(const CString& name, DWORD type, const BYTE
         char number[16];
         sprintf(number, "dword:%08lx", (unsigned long)(data[0] | data[1] << 8 | data[2] << 16 | (DWORD)data[3] << 24));
         return line + number;
+    }
+    // The UTF-16 form holds the string types' bytes as UTF-16, as the system stores them.
+    std::vector<WCHAR> wide;
+    if (unicode && (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) &&
+        ToUtf16((LPCSTR)data, (int)size, wide)) {
+        data = reinterpret_cast<const BYTE*>(wide.data());
+        size = (DWORD)(wide.size() * sizeof(WCHAR));
     }
     char prefix[24];
     if (type == REG_BINARY)
@@ -195,46 +239,127 @@ CString CRemovalBackup::RegValueLine(const CString& name, DWORD type, const BYTE
     return line;
 }
 
+CString CRemovalBackup::ImportCommand(LPCSTR file) {
+#if defined(_WIN64)
+    // A 32-bit cmd would start the 32-bit regedit, which writes HKLM\Software into Wow6432Node.
+    return CString("reg import \"") + file + "\" /reg:64 >nul";
+#else
+    if (RunsOnWow64())
+        return CString("reg import \"") + file + "\" /reg:32 >nul";
+    // One view; Windows 9x and NT 4 have no reg import.
+    return CString("regedit /s \"") + file + "\"";
+#endif
+}
+
 DWORD CRemovalBackup::Begin(const CString& folder) {
     m_strFolder = folder;
-    while (m_strFolder.GetLength() > 3 && m_strFolder.Right(1) == "\\")
+    while (m_strFolder.GetLength() > 3 && MbFindLastSeparator(m_strFolder, FALSE) == m_strFolder.GetLength() - 1)
         m_strFolder = m_strFolder.Left(m_strFolder.GetLength() - 1);
+    m_bUnicode = UnicodeRegistryFiles();
     DWORD rc = MakeFolders(m_strFolder);
     if (rc != ERROR_SUCCESS)
         return rc;
-    rc = AppendToFile(m_strFolder + "\\" + kRegistryFile, "REGEDIT4\r\n", CREATE_NEW);
+    const CString script = m_strFolder + "\\" + kRestoreScript;
+    if (GetFileAttributesA(script) != INVALID_FILE_ATTRIBUTES)
+        return ERROR_FILE_EXISTS;
+    // The list is made first: CREATE_NEW claims the folder.
+    *m_list.Receive() = CreateFileA(m_strFolder + "\\" + kListFile, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, NULL);
+    if (!m_list.IsValid())
+        return ResultOf(FALSE);
+
+    CString text = "@echo off\r\n"
+                   "rem Puts back what the printer's removal took, in the order it was saved. Each line of\r\n"
+                   "rem restore.lst names a registry file to import or a file to copy back; a line that a killed\r\n"
+                   "rem run cut short lacks its last field, a dot, and is skipped. Then the spooler starts again\r\n"
+                   "rem and reads the printers and drivers back.\r\n"
+                   "setlocal enableextensions disabledelayedexpansion\r\n"
+                   "pushd \"%~dp0\"\r\n"
+                   "for /f \"tokens=1-8 delims=|\" %%a in (restore.lst) do (\r\n"
+                   "  if \"%%a|%%c\"==\"reg|.\" " +
+                   ImportCommand("%%b") +
+                   "\r\n"
+                   "  if \"%%a|%%h\"==\"file|.\" (\r\n"
+                   "    if not exist \"%%c\\\" md \"%%c\"\r\n"
+                   "    if \"%%g\"==\"-\" if exist %%d attrib -r %%d\r\n"
+                   "    if not \"%%g\"==\"-\" if exist %%d attrib -r -s -h %%d\r\n"
+                   "    copy /y \"%%b\" %%d >nul\r\n"
+                   "    if \"%%g\"==\"-\" attrib %%e %%d\r\n"
+                   "    if \"%%g\"==\"-\" attrib %%f %%d\r\n"
+                   "    if not \"%%g\"==\"-\" attrib %%g %%d\r\n"
+                   "  )\r\n"
+                   ")\r\n"
+                   "popd\r\n"
+                   "net stop spooler\r\n"
+                   "net start spooler\r\n";
+    // Written whole under another name and then renamed: restore.cmd is never there cut short.
+    const CString draft = m_strFolder + "\\restore.new";
+    DeleteFileA(draft);
+    rc = WriteNewFile(draft, (LPCSTR)text, (DWORD)text.GetLength());
+    if (rc == ERROR_SUCCESS)
+        rc = ResultOf(MoveFileA(draft, script));
+    return rc;
+}
+
+DWORD CRemovalBackup::AppendList(const CString& fields) {
+    CString line = fields + "|.\r\n";
+    if (m_bListCut)
+        line = "\r\n" + line;
+    // cmd reads the list in the console's code page, which is the OEM one, not the ANSI one the paths are in.
+    if (GetACP() != GetOEMCP()) {
+        std::vector<WCHAR> wide;
+        if (!ToUtf16(line, line.GetLength(), wide))
+            return ERROR_NO_UNICODE_TRANSLATION;
+        BOOL lost = FALSE;
+        int size = WideCharToMultiByte(CP_OEMCP, 0, wide.data(), (int)wide.size(), NULL, 0, NULL, &lost);
+        std::vector<char> oem(size > 0 ? size : 1);
+        if (size <= 0 || lost ||
+            WideCharToMultiByte(CP_OEMCP, 0, wide.data(), (int)wide.size(), oem.data(), size, NULL, &lost) != size ||
+            lost)
+            return ERROR_NO_UNICODE_TRANSLATION;
+        line = CString(oem.data(), size);
+    }
+    DWORD written = 0;
+    m_bListCut = TRUE;
+    if (SetFilePointer(m_list, 0, NULL, FILE_END) == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
+        return ResultOf(FALSE);
+    if (!WriteFile(m_list, (LPCSTR)line, (DWORD)line.GetLength(), &written, NULL))
+        return ResultOf(FALSE);
+    if (written != (DWORD)line.GetLength())
+        return ERROR_CANNOT_MAKE;
+    if (!FlushFileBuffers(m_list))
+        return ResultOf(FALSE);
+    m_bListCut = FALSE;
+    return ERROR_SUCCESS;
+}
+
+DWORD CRemovalBackup::CommitRecord(const CString& record) {
+    DWORD rc = MakeFolders(m_strFolder + "\\" + kRecordFolder);
     if (rc != ERROR_SUCCESS)
         return rc;
-    return WriteRestoreScript();
-}
-
-DWORD CRemovalBackup::WriteRestoreScript() {
-    CString script = "@echo off\r\n"
-                     "rem Puts back what the printer's removal took: the registry, the files, then restarts the spooler.\r\n"
-                     "regedit /s \"%~dp0registry.reg\"\r\n";
-    for (const SavedFile& saved : m_files) {
-        const CString& path = saved.path;
-        const CString folder = path.Left(FolderEnd(path));
-        script += "if not exist " + CmdQuoted(folder + "\\") + " md " + CmdQuoted(folder) + "\r\n";
-        const CString target = CmdArgument(path);
-        // A file still there (left for the restart) may be read-only: copy refuses to overwrite it.
-        script += "if exist " + target + " attrib -r " + target + "\r\n";
-        script += "copy /y \"%~dp0" + CmdQuoted(SavedName(path)).Mid(1) + " " + target + " >nul\r\n";
-        script += AttribLines(saved.attributes, target);
+    char name[32];
+    sprintf(name, "%s\\%04d.reg", kRecordFolder, ++m_nRecords);
+    const CString path = m_strFolder + "\\" + name;
+    if (m_bUnicode) {
+        std::vector<WCHAR> wide;
+        const CString text = "Windows Registry Editor Version 5.00\r\n" + record + "\r\n";
+        if (!ToUtf16(text, text.GetLength(), wide))
+            return ERROR_NO_UNICODE_TRANSLATION;
+        wide.insert(wide.begin(), (WCHAR)0xFEFF);
+        rc = WriteNewFile(path, wide.data(), (DWORD)(wide.size() * sizeof(WCHAR)));
+    } else {
+        const CString text = "REGEDIT4\r\n" + record + "\r\n";
+        rc = WriteNewFile(path, (LPCSTR)text, (DWORD)text.GetLength());
     }
-    script += "net stop spooler\r\nnet start spooler\r\n";
-    DeleteFileA(m_strFolder + "\\" + kRestoreScript);
-    return AppendToFile(m_strFolder + "\\" + kRestoreScript, script, CREATE_NEW);
-}
-
-DWORD CRemovalBackup::AppendRegistry(const CString& text) {
-    return AppendToFile(m_strFolder + "\\" + kRegistryFile, text, OPEN_EXISTING);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    return AppendList(CString("reg|") + name);
 }
 
 namespace {
 
-// The REGEDIT4 sections of the key `root\path` and every key below it.
-DWORD ExportTree(HKEY root, const CString& path, int depth, CString& out) {
+// The registry text of the key `root\path` and every key below it.
+DWORD ExportTree(HKEY root, const CString& path, int depth, BOOL unicode, CString& out) {
     CRegKey key;
     LONG rc = key.Open(root, path, KEY_READ);
     if (rc == ERROR_FILE_NOT_FOUND)
@@ -257,7 +382,7 @@ DWORD ExportTree(HKEY root, const CString& path, int depth, CString& out) {
             return (DWORD)rc;
         if (!WritableName(CString(name.data())))
             return ERROR_INVALID_DATA;
-        out += CRemovalBackup::RegValueLine(CString(name.data()), type, data.data(), dataSize) + "\r\n";
+        out += CRemovalBackup::RegValueLine(CString(name.data()), type, data.data(), dataSize, unicode) + "\r\n";
     }
     if (depth >= kMaxDepth)
         return subKeys == 0 ? ERROR_SUCCESS : ERROR_BUFFER_OVERFLOW;
@@ -267,7 +392,7 @@ DWORD ExportTree(HKEY root, const CString& path, int depth, CString& out) {
         rc = RegEnumKeyExA(key, i, child.data(), &childSize, NULL, NULL, NULL, NULL);
         if (rc != ERROR_SUCCESS)
             return (DWORD)rc;
-        DWORD inner = ExportTree(root, path + "\\" + child.data(), depth + 1, out);
+        DWORD inner = ExportTree(root, path + "\\" + child.data(), depth + 1, unicode, out);
         if (inner != ERROR_SUCCESS)
             return inner;
     }
@@ -276,20 +401,18 @@ DWORD ExportTree(HKEY root, const CString& path, int depth, CString& out) {
 
 }  // namespace
 
-DWORD CRemovalBackup::SaveKeyTree(HKEY root, const CString& path) {
-    if (m_saved.CoversKey(root, path))
+DWORD CRemovalBackup::SaveKeyTree(HKEY root, const CString& path, CString& record, CKeySet& covered) {
+    if (covered.CoversKey(root, path))
         return ERROR_SUCCESS;
-    CString text;
-    DWORD rc = ExportTree(root, path, 0, text);
-    if (rc == ERROR_SUCCESS && !text.IsEmpty())
-        rc = AppendRegistry(text);
+    DWORD rc = ExportTree(root, path, 0, m_bUnicode, record);
     if (rc == ERROR_SUCCESS)
-        m_saved.AddKey(root, path);
+        covered.AddKey(root, path);
     return rc;
 }
 
-DWORD CRemovalBackup::SaveValue(HKEY root, const CString& path, const CString& name, BOOL removeIfMissing) {
-    if (m_saved.CoversValue(root, path, name))
+DWORD CRemovalBackup::SaveValue(HKEY root, const CString& path, const CString& name, CString& record,
+                                CKeySet& covered, BOOL removeIfMissing) {
+    if (covered.CoversValue(root, path, name))
         return ERROR_SUCCESS;
     if (!WritableName(path) || !WritableName(name))
         return ERROR_INVALID_DATA;
@@ -303,11 +426,9 @@ DWORD CRemovalBackup::SaveValue(HKEY root, const CString& path, const CString& n
     rc = RegQueryValueExA(key, name, NULL, &type, NULL, &size);
     if (rc == ERROR_FILE_NOT_FOUND && removeIfMissing) {
         // The restore removes what the run will have added.
-        DWORD written = AppendRegistry(SectionLine(root, path) +
-                                       RegQuoted(name) + "=-\r\n");
-        if (written == ERROR_SUCCESS)
-            m_saved.AddValue(root, path, name);
-        return written;
+        record += SectionLine(root, path) + RegQuoted(name) + "=-\r\n";
+        covered.AddValue(root, path, name);
+        return ERROR_SUCCESS;
     }
     if (rc == ERROR_FILE_NOT_FOUND)
         return ERROR_SUCCESS;
@@ -317,11 +438,9 @@ DWORD CRemovalBackup::SaveValue(HKEY root, const CString& path, const CString& n
     rc = RegQueryValueExA(key, name, NULL, &type, data.data(), &size);
     if (rc != ERROR_SUCCESS)
         return (DWORD)rc;
-    DWORD written = AppendRegistry(SectionLine(root, path) +
-                                   RegValueLine(name, type, data.data(), size) + "\r\n");
-    if (written == ERROR_SUCCESS)
-        m_saved.AddValue(root, path, name);
-    return written;
+    record += SectionLine(root, path) + RegValueLine(name, type, data.data(), size, m_bUnicode) + "\r\n";
+    covered.AddValue(root, path, name);
+    return ERROR_SUCCESS;
 }
 
 DWORD CRemovalBackup::SaveFile(const CString& path) {
@@ -332,7 +451,8 @@ DWORD CRemovalBackup::SaveFile(const CString& path) {
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return ERROR_SUCCESS;
     const CString saved = SavedName(path);
-    if (saved.IsEmpty())
+    const int folderEnd = FolderEnd(path);
+    if (saved.IsEmpty() || folderEnd < 0 || !ListablePath(path))
         return ERROR_BAD_PATHNAME;
     const CString copy = m_strFolder + "\\" + saved;
     DWORD rc = MakeFolders(copy.Left(FolderEnd(copy)));
@@ -340,38 +460,50 @@ DWORD CRemovalBackup::SaveFile(const CString& path) {
         return rc;
     if (!CopyFileA(path, copy, FALSE))
         return ResultOf(FALSE);
-    m_savedFiles.insert(tag);
-    SavedFile entry = {path, attributes};
-    m_files.push_back(entry);
-    return WriteRestoreScript();
+    // The copy took the file's attributes: a read-only one cannot be opened to be flushed, and restore.cmd
+    // sets the attributes itself.
+    if (!SetFileAttributesA(copy, FILE_ATTRIBUTE_NORMAL))
+        return ResultOf(FALSE);
+    rc = FlushExisting(copy);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    rc = AppendList("file|" + saved + "|" + path.Left(folderEnd) + "|" + CmdArgument(path) + "|" +
+                    AttribFields(attributes));
+    if (rc == ERROR_SUCCESS)
+        m_savedFiles.insert(tag);
+    return rc;
 }
 
 DWORD CRemovalBackup::BeforeChange(const ChangeEvent& event) {
     DWORD rc = ERROR_SUCCESS;
+    CString record;
+    CKeySet covered = m_saved;
     switch (event.kind) {
-    case CHANGE_DELETE_KEY: rc = SaveKeyTree(event.root, event.target); break;
-    case CHANGE_DELETE_VALUE: rc = SaveValue(event.root, event.target, event.name); break;
+    case CHANGE_DELETE_KEY: rc = SaveKeyTree(event.root, event.target, record, covered); break;
+    case CHANGE_DELETE_VALUE: rc = SaveValue(event.root, event.target, event.name, record, covered); break;
     case CHANGE_SET_PRINTER:
     case CHANGE_DELETE_PRINTER:
     case CHANGE_DRIVER_DELETE_PRINTER:
         // The spooler keeps a printer in its key and lists it in the user's device lists.
-        rc = SaveKeyTree(HKEY_LOCAL_MACHINE, CString(kPrintersKeyPath) + "\\" + event.target);
+        rc = SaveKeyTree(HKEY_LOCAL_MACHINE, CString(kPrintersKeyPath) + "\\" + event.target, record, covered);
         if (rc == ERROR_SUCCESS && event.kind != CHANGE_SET_PRINTER)
-            rc = SaveValue(HKEY_CURRENT_USER, kDevicesKey, event.target);
+            rc = SaveValue(HKEY_CURRENT_USER, kDevicesKey, event.target, record, covered);
         if (rc == ERROR_SUCCESS && event.kind != CHANGE_SET_PRINTER)
-            rc = SaveValue(HKEY_CURRENT_USER, kPrinterPortsKey, event.target);
+            rc = SaveValue(HKEY_CURRENT_USER, kPrinterPortsKey, event.target, record, covered);
         break;
     case CHANGE_DELETE_AT_RESTART:
         // A file restored must not go at the next restart: the list of deletions goes back as it was.
-        rc = SaveValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenames, TRUE);
-        if (rc == ERROR_SUCCESS)
-            rc = SaveFile(event.target);
+        rc = SaveValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenames, record, covered, TRUE);
         break;
-    case CHANGE_DELETE_FILE:
-    case CHANGE_COPY_FILE:
-    case CHANGE_SET_FILE_TIMES: rc = SaveFile(event.target); break;
     default: break;
     }
+    if (rc == ERROR_SUCCESS && !record.IsEmpty())
+        rc = CommitRecord(record);
+    if (rc == ERROR_SUCCESS)
+        m_saved = covered;
+    if (rc == ERROR_SUCCESS && (event.kind == CHANGE_DELETE_AT_RESTART || event.kind == CHANGE_DELETE_FILE ||
+                                event.kind == CHANGE_COPY_FILE || event.kind == CHANGE_SET_FILE_TIMES))
+        rc = SaveFile(event.target);
     if (rc != ERROR_SUCCESS)
         m_bFailed = TRUE;
     return rc;

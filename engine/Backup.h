@@ -5,8 +5,8 @@
 
 #include <set>
 #include <string>
-#include <vector>
 
+#include "afx/afxhandles.h"
 #include "afx/afxstr.h"
 #include "engine/Changes.h"
 #include "engine/KeySet.h"
@@ -14,39 +14,52 @@
 // The printers' keys, where a printer deleted through the spooler or its driver is kept.
 extern const char kPrintersKeyPath[];
 
-// Layout of the folder: "registry.reg" (REGEDIT4, every key tree and value before its deletion, and the
-// restart's list of deletions as it was), "files\<drive>\<path>" (every file before its deletion, now or
-// at the restart, or its replacement) and "restore.cmd" (imports, copies back with the attributes, cycles
-// the spooler).
+// Layout of the folder, safe to be cut off at any moment by a killed run or a power loss:
+//   restore.cmd         written (whole, then renamed into place) before the first change; reads restore.lst
+//   restore.lst         one line per saved item, each appended and flushed after the item and before the
+//                       change it guards; a line counts only once it ends with "|."
+//   registry\NNNN.reg   the keys and values one change removes (REGEDIT4 in the ANSI code page on Windows 9x
+//                       and NT 4, UTF-16 "Windows Registry Editor Version 5.00" from Windows 2000 on)
+//   files\<drive>\...   every file before its deletion, now or at the restart, or its replacement
 class CRemovalBackup : public IChangeGuard {
 public:
-    // Creates the folder (and the folders above it), the registry file and restore.cmd; the API's code.
-    // A folder that already holds a backup is refused (ERROR_FILE_EXISTS): it is never overwritten.
+    // Creates the folder (and the folders above it), the list and restore.cmd; the API's code. A folder that
+    // already holds a backup is refused (ERROR_FILE_EXISTS): it is never overwritten.
     DWORD Begin(const CString& folder);
-    // Saves what the change removes; the code of what could not be written, else 0.
+    // Saves what the change removes, flushed to the disk; the code of what could not be written, else 0.
     DWORD BeforeChange(const ChangeEvent& event) override;
     // Whether a save failed (its change was then not made).
     BOOL Failed() const { return m_bFailed; }
 
-    // REGEDIT4 text of one value: `"name"=...` with the value's type and bytes kept exactly.
-    static CString RegValueLine(const CString& name, DWORD type, const BYTE* data, DWORD size);
+    // The text of one value in a registry file: `"name"=...` with the value's type and bytes kept exactly.
+    // `unicode`: for the UTF-16 form, where the bytes of string types (hex(1), hex(2), hex(7)) are UTF-16.
+    static CString RegValueLine(const CString& name, DWORD type, const BYTE* data, DWORD size, BOOL unicode);
+    // `text` in a registry file's quotes: '\' and '"' escaped character by character, a double-byte
+    // character's trail byte never taken for either.
+    static CString RegQuoted(const CString& text);
+    // The command restore.cmd imports a registry file with, for the view this build writes to: "regedit /s"
+    // on a system with one view, "reg import ... /reg:32" for the 32-bit build on 64-bit Windows, and
+    // "reg import ... /reg:64" for the 64-bit build, whatever program starts restore.cmd.
+    static CString ImportCommand(LPCSTR file);
 
 private:
-    DWORD SaveKeyTree(HKEY root, const CString& path);
+    // Each adds the registry text of what it saves to `record`, and what it covers to `covered`.
+    DWORD SaveKeyTree(HKEY root, const CString& path, CString& record, CKeySet& covered);
     // `removeIfMissing`: a value that is not there is saved as one to delete ("name"=-).
-    DWORD SaveValue(HKEY root, const CString& path, const CString& name, BOOL removeIfMissing = FALSE);
+    DWORD SaveValue(HKEY root, const CString& path, const CString& name, CString& record, CKeySet& covered,
+                    BOOL removeIfMissing = FALSE);
     DWORD SaveFile(const CString& path);
-    DWORD AppendRegistry(const CString& text);
-    DWORD WriteRestoreScript();
-    // Whether `path` under `root`, or a key above it, has been saved whole already.
+    // Writes `record` as the next registry file, flushed, then names it on the list.
+    DWORD CommitRecord(const CString& record);
+    // Appends one line, "|." added, in the console's code page, as cmd reads it; flushed before it returns.
+    DWORD AppendList(const CString& fields);
 
     CString m_strFolder;
+    CKernelHandle m_list;           // restore.lst, open for the run
+    BOOL m_bListCut = FALSE;        // an append failed part-way: the next one starts on a line of its own
+    BOOL m_bUnicode = FALSE;        // the registry files' form
+    int m_nRecords = 0;             // registry files begun
     BOOL m_bFailed = FALSE;
     CKeySet m_saved;                      // keys (with their trees) and values saved
     std::set<std::string> m_savedFiles;   // upper-cased file paths
-    struct SavedFile {
-        CString path;
-        DWORD attributes;  // as it was before the change
-    };
-    std::vector<SavedFile> m_files;  // in the order they were saved
 };

@@ -1,6 +1,19 @@
 // Sets of registry keys, values and file names as Windows compares them.
 #include "engine/KeySet.h"
 
+#include "engine/MbText.h"
+
+namespace {
+
+// `path` without trailing separators; a double-byte character's trail byte 0x5C is not one.
+CString WithoutTrailingSeparators(CString path) {
+    while (!path.IsEmpty() && MbFindLastSeparator(path, FALSE) == path.GetLength() - 1)
+        path = path.Left(path.GetLength() - 1);
+    return path;
+}
+
+}  // namespace
+
 std::string UpperName(const CString& text) {
     CString upper = text;
     upper.MakeUpper();
@@ -8,21 +21,17 @@ std::string UpperName(const CString& text) {
 }
 
 std::string CKeySet::KeyTag(HKEY root, const CString& path) {
-    std::string tag = std::to_string((unsigned long long)(ULONG_PTR)root) + "|" + UpperName(path);
-    while (!tag.empty() && tag.back() == '\\')
-        tag.pop_back();
-    return tag;
+    return std::to_string((unsigned long long)(ULONG_PTR)root) + "|" + UpperName(WithoutTrailingSeparators(path));
 }
 
 BOOL CKeySet::CoversKey(HKEY root, const CString& path) const {
-    std::string tag = KeyTag(root, path);
-    const size_t bar = tag.find('|');
+    CString key = WithoutTrailingSeparators(path);
     for (;;) {
-        if (m_keys.count(tag))
+        if (m_keys.count(KeyTag(root, key)))
             return TRUE;
-        const size_t cut = tag.rfind('\\');
-        if (cut == std::string::npos || cut < bar)
+        const int cut = MbFindLastSeparator(key, FALSE);
+        if (cut < 0)
             return FALSE;
-        tag.resize(cut);
+        key = key.Left(cut);
     }
 }

@@ -169,7 +169,8 @@ TEST(Options, CommandLinesAsOneTable) {
          [](RemovalStation& st) { EXPECT_TRUE(st.ws->files.Exists("C:\\my logs\\run 1.log")); }},
         {"quoted backup folder with blanks", "/backup:\"C:\\my backups\\run 1\" Office", 0, {"Office"},
          [](RemovalStation& st) {
-             EXPECT_TRUE(st.ws->files.Exists("C:\\my backups\\run 1\\registry.reg"));
+             EXPECT_TRUE(st.ws->files.Exists("C:\\my backups\\run 1\\restore.lst"));
+             EXPECT_TRUE(st.ws->files.Exists("C:\\my backups\\run 1\\registry\\0001.reg"));
              EXPECT_TRUE(st.ws->files.Exists("C:\\my backups\\run 1\\restore.cmd"));
          }},
         {"every option at once; a dry run writes no backup", "/log:C:\\a.log /backup:C:\\b /whatif Office", 0, none,
@@ -218,7 +219,9 @@ TEST(Options, CommandLinesAsOneTable) {
         {"a read-only log", "/log:C:\\ro.log Office", ERROR_OPEN_FAILED, none, nullptr},
         {"a backup below a file", "/backup:C:\\plain.txt\\b Office", ERROR_CANNOT_MAKE, none, nullptr},
         {"a folder that already holds a backup", "/backup:C:\\old Office", ERROR_CANNOT_MAKE, none,
-         [](RemovalStation& st) { EXPECT_EQ(st.ws->files.ReadFile("C:\\old\\registry.reg"), "earlier backup"); }},
+         [](RemovalStation& st) { EXPECT_EQ(st.ws->files.ReadFile("C:\\old\\restore.cmd"), "earlier backup"); }},
+        {"a folder where a backup was begun", "/backup:C:\\begun Office", ERROR_CANNOT_MAKE, none,
+         [](RemovalStation& st) { EXPECT_EQ(st.ws->files.ReadFile("C:\\begun\\restore.lst"), "reg|x|.\r\n"); }},
     };
     for (const OptionCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -231,7 +234,8 @@ TEST(Options, CommandLinesAsOneTable) {
         st.ws->files.WriteFile("C:\\plain.txt", "text");
         st.ws->files.WriteFile("C:\\ro.log", "");
         st.ws->files.SetAttributes("C:\\ro.log", FILE_ATTRIBUTE_READONLY);
-        st.ws->files.WriteFile("C:\\old\\registry.reg", "earlier backup");
+        st.ws->files.WriteFile("C:\\old\\restore.cmd", "earlier backup");
+        st.ws->files.WriteFile("C:\\begun\\restore.lst", "reg|x|.\r\n");
         EXPECT_EQ((DWORD)st.Run(c.arguments), c.exitCode);
         for (const char* printer : {"Office", "Plain", "Lobby", "/whatif"})
             EXPECT_EQ(st.ws->spooler.PrinterExists(printer), !c.removed.count(printer)) << printer;
@@ -483,6 +487,26 @@ struct BackupCase {
     std::function<void(RemovalStation&)> arrange;
 };
 
+// "表示プリンタ" and "ブロンタル能ソ" in code page 932: 表, 能 and ソ end in the byte 0x5C, a backslash in ASCII.
+const std::string kJapanesePrinter = "\x95\x5C\x8E\xA6\x83\x76\x83\x8A\x83\x93\x83\x5E";
+const std::string kJapaneseDriver = "\x83\x75\x83\x8D\x83\x93\x83\x5E\x83\x8B\x94\x5C\x83\x5C";
+
+// The Japanese printer on its own Brontal driver, with every registry trace, and values whose names and
+// strings end in such a character.
+void AddJapanesePrinter(RemovalStation& st) {
+    st.ws->system.SetLocale(0x0411);
+    st.AddBrontalDriver(kJapaneseDriver, "JP.PPD", false);
+    st.AddPrinter(kJapanesePrinter, kJapaneseDriver);
+    SeedRegistryTraces(st.ws, kJapanesePrinter, kJapaneseDriver, "SOFTWARE\\Brontal\\Data\\" + kJapanesePrinter);
+    winsim::Registry& r = st.ws->registry;
+    const std::string typed = std::string(kPrintersKey) + "\\" + kJapanesePrinter + "\\" + kJapaneseDriver;
+    r.SetString(typed, "\x95\x5C", "\x95\x5C");
+    r.SetString(typed, "Path", "C:\\\x94\x5C\\\x83\x5C\\");
+    r.SetExpandString(typed, "Expand", "%SystemRoot%\\\x95\x5C");
+    r.SetMultiString(typed, "Multi", {kJapanesePrinter, "", kJapaneseDriver});
+    r.SetValue(typed, "Unterminated", REG_SZ, "\x95\x5C");
+}
+
 class Backups : public ::testing::TestWithParam<BackupCase> {};
 
 TEST_P(Backups, PutBackExactlyWhatTheRemovalTook) {
@@ -510,6 +534,7 @@ TEST_P(Backups, PutBackExactlyWhatTheRemovalTook) {
     if (c.arrange)
         c.arrange(st);
     const auto before = SnapshotMachine();
+    const std::vector<std::string> printers = st.ws->spooler.PrinterNames();
 
     ASSERT_EQ((DWORD)st.Run("/backup:\"C:\\Backup 100%\" " + c.names), c.exitCode);
     ASSERT_FALSE(st.ws->spooler.PrinterExists("Office"));
@@ -522,7 +547,8 @@ TEST_P(Backups, PutBackExactlyWhatTheRemovalTook) {
             diff.push_back(d);
     }
     EXPECT_EQ(diff, std::vector<std::string>{});
-    EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
+    for (const std::string& printer : printers)
+        EXPECT_TRUE(st.ws->spooler.PrinterExists(printer)) << printer;
     EXPECT_TRUE(st.ws->spooler.IsShared("Office"));
     EXPECT_TRUE(st.ws->spooler.DriverExists("Brontal Office"));
 }
@@ -547,7 +573,23 @@ INSTANTIATE_TEST_SUITE_P(
                    }},
         BackupCase{"Windows2000", winsim::Os::Win2000, "Office", 0, nullptr},
         BackupCase{"WindowsNT4", winsim::Os::NT4, "Office", 0, nullptr},
-        BackupCase{"Windows98", winsim::Os::Win98, "Office", 0, nullptr}),
+        BackupCase{"Windows98", winsim::Os::Win98, "Office", 0, nullptr},
+        // The 32-bit program on 64-bit Windows: its keys come back into the 32-bit view, whichever cmd runs it.
+        BackupCase{"Windows7On64BitWindows", winsim::Os::Win7, "Office", 0,
+                   [](RemovalStation& st) {
+                       st.ws->modules.InstallSystemLibraries();
+                       st.ws->system.wow64 = true;
+                   }},
+        // The list restore.cmd reads is in the console's code page (437), the paths in the ANSI one (1252).
+        BackupCase{"AccentedFileNames", winsim::Os::WinXP, "Office,Caf\xE9", 0,
+                   [](RemovalStation& st) {
+                       st.AddBrontalDriver("Brontal Caf\xE9", "CAF\xC9.PPD", false);
+                       st.AddPrinter("Caf\xE9", "Brontal Caf\xE9");
+                   }},
+        // Names whose double-byte characters end in 0x5C, in the UTF-16 form (XP) and in REGEDIT4 (98, NT 4).
+        BackupCase{"JapaneseNamesWindowsXP", winsim::Os::WinXP, "Office," + kJapanesePrinter, 0, AddJapanesePrinter},
+        BackupCase{"JapaneseNamesWindows98", winsim::Os::Win98, "Office," + kJapanesePrinter, 0, AddJapanesePrinter},
+        BackupCase{"JapaneseNamesWindowsNT4", winsim::Os::NT4, "Office," + kJapanesePrinter, 0, AddJapanesePrinter}),
     [](const ::testing::TestParamInfo<BackupCase>& info) { return std::string(info.param.name); });
 
 TEST(Options, WhatTheBackupCannotHoldIsNotRemoved) {

@@ -88,6 +88,18 @@ TEST(FileSystem, HeldFilesStillOpenForSharedReading) {
     EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
 }
 
+TEST(FileSystem, AKillEndsTheProgramAtTheChosenCallBeforeItActs) {
+    winsim::ScopedMachine m;
+    for (const char* name : {"C:\\a.txt", "C:\\b.txt", "C:\\c.txt"})
+        m->files.WriteFile(name, "x");
+    m->faults.Kill("DeleteFileA", 1);
+    EXPECT_TRUE(DeleteFileA("C:\\a.txt"));
+    EXPECT_THROW(DeleteFileA("C:\\b.txt"), winsim::SimAbort);
+    EXPECT_TRUE(m->files.Exists("C:\\b.txt"));
+    // Only once: what runs after the kill (the test, a restore) is not killed again.
+    EXPECT_TRUE(DeleteFileA("C:\\c.txt"));
+}
+
 TEST(FileSystem, InjectedFaultsMatchOnThePath) {
     winsim::ScopedMachine m;
     m->files.WriteFile("C:\\a.txt", "a");

@@ -209,6 +209,20 @@ TEST_F(ModulesTest, SystemLibrariesAreTheProgramsImports) {
     EXPECT_EQ(PathOfModule(h), "C:\\WINDOWS\\system32\\msimg32.dll");
 }
 
+TEST_F(ModulesTest, Kernel32TellsA32BitProgramOn64BitWindows) {
+    m->modules.InstallSystemLibraries();
+    typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
+    auto isWow64 = reinterpret_cast<IsWow64ProcessFn>(
+        reinterpret_cast<void (*)(void)>(GetProcAddress(GetModuleHandleA("kernel32"), "IsWow64Process")));
+    ASSERT_NE(isWow64, nullptr);
+    BOOL wow64 = TRUE;
+    EXPECT_TRUE(isWow64(GetCurrentProcess(), &wow64));
+    EXPECT_FALSE(wow64);
+    m->system.wow64 = true;
+    EXPECT_TRUE(isWow64(GetCurrentProcess(), &wow64));
+    EXPECT_TRUE(wow64);
+}
+
 // ---- exports ----
 
 TEST_F(ModulesTest, ExportsAreTheRegisteredFunctions) {

@@ -8,6 +8,10 @@ void Faults::Fail(const std::string& api, DWORD error, int times, int skip,
     m_rules.push_back(Rule{api, error, times, skip, std::move(match)});
 }
 
+void Faults::Kill(const std::string& api, int skip, std::function<bool(const std::string&)> match) {
+    m_rules.push_back(Rule{api, 0, 1, skip, std::move(match), true});
+}
+
 void Faults::Clear() {
     m_rules.clear();
 }
@@ -26,6 +30,8 @@ bool Faults::Hit(const char* api, const std::string& arg) {
         }
         if (r.times > 0)
             r.times--;
+        if (r.kill)
+            throw SimAbort("killed at " + m_trace.back());
         Current().lastError = r.error;
         return true;
     }

@@ -101,6 +101,16 @@ HANDLE WINAPI GetCurrentProcess(void) {
     return (HANDLE)(LONG_PTR)-1;
 }
 
+BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process) {
+    SIM_FAULT("IsWow64Process", "", FALSE);
+    if (hProcess != GetCurrentProcess() || !Wow64Process) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *Wow64Process = Sys().wow64 ? TRUE : FALSE;
+    return TRUE;
+}
+
 // ---- versions ----
 
 DWORD WINAPI GetVersion(void) {

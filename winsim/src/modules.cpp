@@ -116,7 +116,12 @@ HMODULE Modules::SetMainModule(const std::string& path, ModuleImage image) {
 void Modules::InstallSystemLibraries() {
     const std::string dir = Current().system.systemDir + "\\";
     for (const char* name : {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "winspool.drv"}) {
-        Module& m = Put(dir + name, ModuleImage());
+        ModuleImage image;
+        // What programs find with GetProcAddress because older systems lack it.
+        if (std::string(name) == "kernel32.dll")
+            image.exports["IsWow64Process"] =
+                reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(&IsWow64Process));
+        Module& m = Put(dir + name, image);
         if (m.refCount == 0)
             AddRef(m);  // the program's imports: loaded before it runs, not counted as its loads
     }

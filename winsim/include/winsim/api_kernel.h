@@ -52,6 +52,8 @@ DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD dwErrCode);
 DWORD WINAPI GetCurrentProcessId(void);
 HANDLE WINAPI GetCurrentProcess(void);
+// Windows XP SP2 and later: whether the process is a 32-bit one on 64-bit Windows (SystemInfo::wow64).
+BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process);
 void WINAPI Sleep(DWORD dwMilliseconds);
 DWORD WINAPI GetTickCount(void);
 void WINAPI OutputDebugStringA(LPCSTR lpOutputString);

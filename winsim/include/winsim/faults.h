@@ -17,6 +17,9 @@ public:
     // main argument (a key path, file path, printer name...) it accepts; empty matches all.
     void Fail(const std::string& api, DWORD error, int times = -1, int skip = 0,
               std::function<bool(const std::string&)> match = {});
+    // Ends the program at the (skip+1)th call of `api` that `match` accepts, before the call does anything, as
+    // a killed process stops: SimAbort unwinds the program's stack, whatever it was in the middle of.
+    void Kill(const std::string& api, int skip = 0, std::function<bool(const std::string&)> match = {});
     void Clear();
 
     // Called at the top of each simulated API: counts the call and reports whether it must
@@ -34,6 +37,7 @@ private:
         int times;
         int skip;
         std::function<bool(const std::string&)> match;
+        bool kill = false;
     };
     std::vector<Rule> m_rules;
     std::map<std::string, int> m_calls;

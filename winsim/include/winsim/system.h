@@ -91,6 +91,9 @@ struct SystemInfo {
     std::string csdVersion = "Service Pack 3";
     WORD servicePackMajor = 3, servicePackMinor = 0;
 
+    // The program runs as a 32-bit process on 64-bit Windows: IsWow64Process says so.
+    bool wow64 = false;
+
     LCID lcid = 0x0409;
     // What LOCALE_SENGLANGUAGE gives for the user's default locale.
     std::string language = "English";
