@@ -29,11 +29,11 @@ void ClearDesktopDirectory() {
 }
 
 LPWSTR GetDesktopDirectory() {
-    CComInit com;
-    CShellFolderRef desktop;
+    tavq::CComInit com;
+    tavq::CShellFolderRef desktop;
     if (FAILED(SHGetDesktopFolder(desktop.Receive())) || !desktop.Get())
         return g_szDesktopDir;
-    CIdList folder;
+    tavq::CIdList folder;
     if (SUCCEEDED(SHGetSpecialFolderLocation(NULL, CSIDL_DESKTOPDIRECTORY, folder.Receive()))) {
         g_szDesktopDir[0] = 0;
         SHGetPathFromIDListW(folder.Get(), g_szDesktopDir);

@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+// tavq's own wrappers, apart from the program's framework classes that may share a test binary with them.
+namespace tavq {
+
 // A registry key opened through the UTF-16 calls; closed by the destructor.
 class CKeyW {
 public:
@@ -54,6 +57,31 @@ public:
 
 private:
     HANDLE m_handle;
+};
+
+// A local-memory block that Allocate may replace; freed by the destructor.
+class CLocalBuffer {
+public:
+    CLocalBuffer() = default;
+    ~CLocalBuffer() { Free(); }
+    CLocalBuffer(const CLocalBuffer&) = delete;
+    CLocalBuffer& operator=(const CLocalBuffer&) = delete;
+
+    // Frees the old block first; false (and no block) when the memory cannot be had.
+    bool Allocate(SIZE_T bytes) {
+        Free();
+        m_block = LocalAlloc(LMEM_FIXED, bytes);
+        return m_block != NULL;
+    }
+    void Free() {
+        if (m_block)
+            LocalFree(m_block);
+        m_block = NULL;
+    }
+    void* Data() const { return m_block; }
+
+private:
+    HLOCAL m_block = NULL;
 };
 
 // A locked global-memory string handed out by BuildInstanceName: unlocked and freed through its handle.
@@ -130,3 +158,5 @@ public:
 private:
     LPITEMIDLIST m_list = NULL;
 };
+
+}  // namespace tavq

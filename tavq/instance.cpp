@@ -41,10 +41,10 @@ LPWSTR BuildInstanceName(LPCWSTR base) {
 }
 
 int IsMonitorRunning() {
-    CGlobalString name(BuildInstanceName(kInstanceBaseName));
+    tavq::CGlobalString name(BuildInstanceName(kInstanceBaseName));
     if (!static_cast<LPCWSTR>(name))
         return 0;
-    CKernelHandle mutex(OpenMutexW(MUTANT_QUERY_STATE, FALSE, name));
+    tavq::CKernelHandle mutex(OpenMutexW(MUTANT_QUERY_STATE, FALSE, name));
     if (!mutex.IsValid())
         return 0;
     // The caller never owns the application's mutex; the call only mirrors the application's own release.

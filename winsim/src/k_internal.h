@@ -42,4 +42,8 @@ FILETIME ToFileTimeNow();
 
 DWORD CopyOut(const std::string& value, char* buffer, DWORD size);
 
+// Aborts the test when the machine's Windows version does not export `name` from `library`: a program
+// that imported it would not have loaded (the calls a version may lack check this first).
+void RequireSystemExport(const char* library, const char* name);
+
 }  // namespace winsim

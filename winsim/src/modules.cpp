@@ -1,6 +1,7 @@
 // Simulated modules: registered images, the library search order, reference counts, and the kernel32 module calls.
 #include "r_internal.h"
 
+#include <windows.h>
 #include <winsim/codepage.h>
 
 #include <algorithm>
@@ -115,7 +116,7 @@ HMODULE Modules::SetMainModule(const std::string& path, ModuleImage image) {
 
 void Modules::InstallSystemLibraries() {
     const std::string dir = Current().system.systemDir + "\\";
-    for (const char* name : {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "winspool.drv"}) {
+    for (const char* name : {"ntdll.dll", "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "winspool.drv"}) {
         Module& m = Put(dir + name, ModuleImage());
         if (m.refCount == 0)
             AddRef(m);  // the program's imports: loaded before it runs, not counted as its loads
@@ -400,6 +401,68 @@ Modules::Module* LoadedModule(HMODULE module) {
     return modules.ImageOf(module);
 }
 
+// The system exports a program may look up at run time, with the Windows versions that have them
+// (the documented minimum of each family); what a version lacks, GetProcAddress does not find.
+struct SystemExport {
+    const char* library;
+    const char* name;
+    FARPROC proc;
+    bool on9x;
+    Os ntFrom;  // Os::Win95: on no NT version
+};
+
+template <class F>
+FARPROC Proc(F* function) {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(function));
+}
+
+const SystemExport kSystemExports[] = {
+    {"kernel32.dll", "CreateToolhelp32Snapshot", Proc(&CreateToolhelp32Snapshot), true,
+     Os::Win2000},
+    {"kernel32.dll", "Process32First", Proc(&Process32First), true, Os::Win2000},
+    {"kernel32.dll", "Process32Next", Proc(&Process32Next), true, Os::Win2000},
+    {"kernel32.dll", "Process32FirstW", Proc(&Process32FirstW), false, Os::WinXP},
+    {"kernel32.dll", "Process32NextW", Proc(&Process32NextW), false, Os::WinXP},
+    {"ntdll.dll", "NtQuerySystemInformation", Proc(&NtQuerySystemInformation), false,
+     Os::NT4},
+};
+
+// The system library's export `name` on the machine's Windows version: found, absent (null), or not one
+// the table lists (`listed` false).
+FARPROC SystemProc(const Modules::Module& module, const std::string& name, bool* listed) {
+    const SystemInfo& sys = Current().system;
+    std::string file = rsim::FileNamePart(module.path);
+    *listed = false;
+    for (const SystemExport& e : kSystemExports) {
+        if (name != e.name || !rsim::SameName(file, e.library))
+            continue;
+        *listed = true;
+        bool present = sys.Is9x() ? e.on9x : e.ntFrom != Os::Win95 && int(sys.os) >= int(e.ntFrom);
+        return present ? e.proc : nullptr;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+namespace winsim {
+
+void RequireSystemExport(const char* library, const char* name) {
+    for (const SystemExport& e : kSystemExports) {
+        if (strcmp(e.name, name) != 0 || !rsim::SameName(e.library, library))
+            continue;
+        const SystemInfo& sys = Current().system;
+        bool present = sys.Is9x() ? e.on9x : e.ntFrom != Os::Win95 && int(sys.os) >= int(e.ntFrom);
+        if (!present)
+            throw SimAbort(std::string(name) + " is not exported by this Windows version's " + library +
+                           ": a program importing it does not load there; reach it through GetProcAddress");
+    }
+}
+
+}  // namespace winsim
+
+namespace {
+
 bool SetsErrorOnSuccess() {
     // Windows Vista and later reset the last error when GetModuleFileName succeeds; XP leaves it alone.
     return Current().system.IsNT() && Current().system.major >= 6;
@@ -550,6 +613,13 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     }
     // Exports by ordinal are registered as "#<ordinal>"; names are case-sensitive.
     std::string key = rsim::IdText(lpProcName);
+    bool listed = false;
+    FARPROC system = SystemProc(*m, key, &listed);
+    if (listed) {
+        if (!system)
+            SetError(ERROR_PROC_NOT_FOUND);
+        return system;
+    }
     auto it = m->image.exports.find(key);
     if (it == m->image.exports.end() || !it->second) {
         SetError(ERROR_PROC_NOT_FOUND);
