@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <set>
-#include <string>
 #include <vector>
 
 #include "afx/afxstr.h"
@@ -43,7 +42,7 @@ private:
     CString m_strFolder;
     BOOL m_bFailed = FALSE;
     CKeySet m_saved;                      // keys (with their trees) and values saved
-    std::set<std::string> m_savedFiles;   // upper-cased file paths
+    std::set<CString> m_savedFiles;   // upper-cased file paths
     struct SavedFile {
         CString path;
         DWORD attributes;  // as it was before the change
