@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "calls.h"
+
 // tavq's own wrappers, apart from the program's framework classes that may share a test binary with them.
 namespace tavq {
 
@@ -17,12 +19,17 @@ public:
     // On failure the wrapper keeps what it held before.
     LONG Open(HKEY parent, LPCWSTR subKey, REGSAM access) {
         HKEY key = NULL;
-        LONG result = RegOpenKeyExW(parent, subKey, 0, access, &key);
+        LONG result = OpenKey(parent, subKey, access, &key);
         if (result == ERROR_SUCCESS) {
             Close();
             m_key = key;
         }
         return result;
+    }
+    // Takes over an opened key.
+    void Attach(HKEY key) {
+        Close();
+        m_key = key;
     }
     LONG Close() {
         LONG result = ERROR_SUCCESS;

@@ -4,8 +4,6 @@
 #include "resource.h"
 #include "wide.h"
 
-#include <shlwapi.h>
-
 HINSTANCE g_hModule = NULL;
 
 namespace {
@@ -34,8 +32,8 @@ bool SameAsciiNameNoCase(LPCWSTR a, LPCWSTR b) {
 }
 
 void LoadText(UINT id, LPWSTR buffer, LPCWSTR fallback) {
-    if (LoadStringW(g_hModule, id, buffer, kTextChars) == 0)
-        lstrcpynW(buffer, fallback, kTextChars);
+    if (tavq::LoadText(g_hModule, id, buffer, kTextChars) == 0)
+        tavq::CopyText(buffer, fallback, kTextChars);
 }
 
 // True when process `pid` runs the monitoring application's program. A stale id from the registry may
@@ -53,7 +51,7 @@ bool EndMonitorProcess() {
     DWORD type = REG_NONE;
     DWORD pid = 0;
     DWORD size = sizeof(pid);
-    if (RegQueryValueExW(settings, WSTR("PID"), NULL, &type, reinterpret_cast<LPBYTE>(&pid), &size) != ERROR_SUCCESS)
+    if (tavq::QueryBinaryValue(settings, WSTR("PID"), &type, reinterpret_cast<LPBYTE>(&pid), &size) != ERROR_SUCCESS)
         return false;
     // Anything but a 4-byte number is no process id.
     if (type != REG_DWORD || size != sizeof(pid))
@@ -75,7 +73,7 @@ bool EndMonitorProcess() {
 void DeleteAutostartValue() {
     tavq::CKeyW run;
     if (run.Open(HKEY_CURRENT_USER, kRunKey, KEY_ALL_ACCESS) == ERROR_SUCCESS)
-        RegDeleteValueW(run, kRunValue);
+        tavq::DeleteValue(run, kRunValue);
 }
 
 }  // namespace
@@ -101,7 +99,7 @@ extern "C" int WINAPIV Delete(void) {
     }
     DeleteDesktopShortcut();
     DeleteAutostartValue();
-    SHDeleteKeyW(HKEY_CURRENT_USER, kSettingsKeyDelete);
+    tavq::DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKeyDelete);
     RemoveProgramFolder();
     return 1;
 }

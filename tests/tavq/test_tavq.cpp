@@ -357,6 +357,29 @@ TEST_P(TavqHostileList, ShowsTheNoticeAndEndsNothing) {
 INSTANTIATE_TEST_SUITE_P(Cases, TavqHostileList, ::testing::ValuesIn(kHostileLists),
                          [](const ::testing::TestParamInfo<HostileList>& info) { return std::string(info.param.name); });
 
+// Without the shell library's tree deletion (a bare NT 4.0) the library walks the settings tree itself: a
+// tree deeper than any the application makes is cut at a bound, and the rest of the removal goes on.
+TEST_F(TavqTest, Nt4DeletesTheSettingsTreeItselfWithinABound) {
+    m->system.SetOs(winsim::Os::NT4);
+    m->system.env["USERDOMAIN"] = "CORP";
+    m->files.CreateDirectory(m->shell.DesktopDirectory());
+    winsim::SimProcess& app = StartTallyvue(*m);
+    std::string deep = kTallyvueSettingsKey;
+    for (int level = 0; level < 40; level++)
+        deep += "\\Level" + std::to_string(level);
+    m->registry.SetDword(deep, "Depth", 40);
+
+    EXPECT_EQ(1, Call());
+
+    EXPECT_FALSE(app.running);
+    EXPECT_FALSE(m->files.Exists(TallyvueShortcut(*m)));
+    EXPECT_FALSE(m->files.Exists(TallyvueFolder(*m)));
+    EXPECT_FALSE(m->registry.ValueExists(kTallyvueRunKey, kTallyvueRunValue));
+    EXPECT_FALSE(m->registry.KeyExists(std::string(kTallyvueSettingsKey) + "\\Jobs"));
+    EXPECT_TRUE(m->registry.KeyExists(deep));
+    ExpectNothingLeft();
+}
+
 // A list larger than the first buffer, from a system that does not say how much it needs: the buffer grows.
 TEST_F(TavqTest, Nt4ListLargerThanTheFirstBufferIsReadWhole) {
     m->system.SetOs(winsim::Os::NT4);

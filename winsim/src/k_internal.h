@@ -46,4 +46,8 @@ DWORD CopyOut(const std::string& value, char* buffer, DWORD size);
 // that imported it would not have loaded (the calls a version may lack check this first).
 void RequireSystemExport(const char* library, const char* name);
 
+// Windows 95/98/Me export most UTF-16 functions only as stubs: true there, with the last error
+// ERROR_CALL_NOT_IMPLEMENTED set, and the caller returns its failure value.
+bool StubOn9x();
+
 }  // namespace winsim

@@ -2,6 +2,7 @@
 #include "r_internal.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 #include <winsim/codepage.h>
 
 #include <algorithm>
@@ -121,7 +122,7 @@ void Modules::InstallSystemLibraries() {
         if (m.refCount == 0)
             AddRef(m);  // the program's imports: loaded before it runs, not counted as its loads
     }
-    for (const char* name : {"msimg32.dll", "version.dll"})
+    for (const char* name : {"msimg32.dll", "version.dll", "shlwapi.dll"})
         Put(dir + name, ModuleImage());
 }
 
@@ -425,6 +426,9 @@ const SystemExport kSystemExports[] = {
     {"kernel32.dll", "Process32NextW", Proc(&Process32NextW), false, Os::WinXP},
     {"ntdll.dll", "NtQuerySystemInformation", Proc(&NtQuerySystemInformation), false,
      Os::NT4},
+    // From the light-weight shell library of Internet Explorer 4 (shlwapi 4.71), part of Windows 98 and 2000,
+    // not of a bare NT 4.0.
+    {"shlwapi.dll", "SHDeleteKeyW", Proc(&SHDeleteKeyW), true, Os::Win2000},
 };
 
 // The system library's export `name` on the machine's Windows version: found, absent (null), or not one
@@ -446,6 +450,13 @@ FARPROC SystemProc(const Modules::Module& module, const std::string& name, bool*
 }  // namespace
 
 namespace winsim {
+
+bool StubOn9x() {
+    if (!Current().system.Is9x())
+        return false;
+    Current().lastError = ERROR_CALL_NOT_IMPLEMENTED;
+    return true;
+}
 
 void RequireSystemExport(const char* library, const char* name) {
     for (const SystemExport& e : kSystemExports) {

@@ -144,6 +144,27 @@ std::string FileNamePart(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+
+// OpenMutexA and OpenMutexW: `name` in UTF-8.
+HANDLE OpenNamedMutex(const char* api, const std::string& name, bool named) {
+    SIM_FAULT(api, name, NULL);
+    if (!named) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return NULL;
+    }
+    NamedMutex* m = Procs().FindMutex(name);
+    if (!m) {
+        SetError(ERROR_FILE_NOT_FOUND);
+        return NULL;
+    }
+    if (m->denyOpen) {
+        SetError(ERROR_ACCESS_DENIED);
+        return NULL;
+    }
+    bool existed = false;
+    return Current().system.handles.Add(std::make_shared<MutexObject>(Procs().CreateMutex(name, &existed)));
+}
+
 }  // namespace
 
 extern "C" {
@@ -166,23 +187,15 @@ HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitia
 }
 
 HANDLE WINAPI OpenMutexW(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCWSTR lpName) {
-    std::string name = Utf8(lpName);
-    SIM_FAULT("OpenMutexW", name, NULL);
-    if (!lpName) {
-        SetError(ERROR_INVALID_PARAMETER);
+    if (winsim::StubOn9x())
         return NULL;
-    }
-    NamedMutex* m = Procs().FindMutex(name);
-    if (!m) {
-        SetError(ERROR_FILE_NOT_FOUND);
-        return NULL;
-    }
-    if (m->denyOpen) {
-        SetError(ERROR_ACCESS_DENIED);
-        return NULL;
-    }
-    bool existed = false;
-    return Current().system.handles.Add(std::make_shared<MutexObject>(Procs().CreateMutex(name, &existed)));
+    return OpenNamedMutex("OpenMutexW", lpName ? Utf8(lpName) : std::string(), lpName != NULL);
+}
+
+HANDLE WINAPI OpenMutexA(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCSTR lpName) {
+    // Names are kept in the form the UTF-16 calls give them.
+    std::string name = lpName ? winsim::ToAnsi(winsim::FromAnsi(lpName, Current().system.acp), 65001) : std::string();
+    return OpenNamedMutex("OpenMutexA", name, lpName != NULL);
 }
 
 BOOL WINAPI ReleaseMutex(HANDLE hMutex) {

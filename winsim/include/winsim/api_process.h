@@ -26,6 +26,8 @@ extern "C" {
 HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCWSTR lpName);
 // A missing mutex: NULL with ERROR_FILE_NOT_FOUND; one the caller may not open: ERROR_ACCESS_DENIED.
 HANDLE WINAPI OpenMutexW(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCWSTR lpName);
+// The name in the ANSI code page (Windows 9x, where OpenMutexW is a stub).
+HANDLE WINAPI OpenMutexA(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCSTR lpName);
 // FALSE with ERROR_NOT_OWNER when the caller does not own the mutex.
 BOOL WINAPI ReleaseMutex(HANDLE hMutex);
 
