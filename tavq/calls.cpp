@@ -147,7 +147,14 @@ LONG DeleteKeyTree(HKEY parent, LPCWSTR subKey) {
     // The shell's light-weight library has the call from version 4.71 (Internet Explorer 4) on; a bare
     // NT 4.0 lacks it, and Windows 9x's copy may stub the UTF-16 one: the same walk is done here then.
     if (!AnsiSystem()) {
-        HMODULE shlwapi = LoadLibraryA("shlwapi.dll");
+        // From the system folder only: a library of that name elsewhere on the search path is not the shell's.
+        char path[MAX_PATH + 16];
+        UINT length = GetSystemDirectoryA(path, MAX_PATH);
+        HMODULE shlwapi = NULL;
+        if (length > 0 && length < MAX_PATH) {
+            lstrcpyA(path + length, "\\shlwapi.dll");
+            shlwapi = LoadLibraryA(path);
+        }
         FARPROC proc = shlwapi ? GetProcAddress(shlwapi, "SHDeleteKeyW") : NULL;
         DeleteKeyTreeFn shellDelete = reinterpret_cast<DeleteKeyTreeFn>(reinterpret_cast<void (*)(void)>(proc));
         LONG result = shellDelete ? shellDelete(parent, subKey) : ERROR_CALL_NOT_IMPLEMENTED;

@@ -131,16 +131,17 @@ ImageLookup FromSystemList(DWORD pid, LPWSTR name, int capacity) {
         memcpy(&entry, base + offset, sizeof(entry));
         if ((DWORD)(ULONG_PTR)entry.UniqueProcessId == pid) {
             // The name must lie inside the list itself.
-            const BYTE* text = reinterpret_cast<const BYTE*>(entry.ImageNameBuffer);
+            ULONG_PTR start = (ULONG_PTR)base;
+            ULONG_PTR text = (ULONG_PTR)entry.ImageNameBuffer;
             ULONG length = entry.ImageNameLength;
-            if (length == 0 || length % sizeof(WCHAR) != 0 || text < base || text > base + got ||
-                (ULONG)(base + got - text) < length)
+            if (length == 0 || length % sizeof(WCHAR) != 0 || text < start || text - start > got ||
+                got - (text - start) < length)
                 return kImageUnknown;
             WCHAR path[MAX_PATH];
             int chars = (int)(length / sizeof(WCHAR));
             if (chars >= MAX_PATH)
                 chars = MAX_PATH - 1;
-            memcpy(path, text, chars * sizeof(WCHAR));
+            memcpy(path, base + (text - start), chars * sizeof(WCHAR));
             path[chars] = 0;
             FileNamePart(path, chars, name, capacity);
             return kImageFound;

@@ -150,6 +150,7 @@ struct Platform {
     const char* name;
     winsim::Os os;
     const char* listCall;  // the call that read the list
+    bool shellTreeDeletion;  // the settings tree goes through shlwapi's SHDeleteKeyW
 };
 
 void PrintTo(const Platform& c, std::ostream* os) {
@@ -157,18 +158,19 @@ void PrintTo(const Platform& c, std::ostream* os) {
 }
 
 const Platform kPlatforms[] = {
-    {"WindowsNt4", winsim::Os::NT4, "NtQuerySystemInformation"},
-    {"Windows98", winsim::Os::Win98, "Process32First"},
-    {"WindowsMe", winsim::Os::WinMe, "Process32First"},
-    {"Windows2000", winsim::Os::Win2000, "Process32First"},
-    {"WindowsXp", winsim::Os::WinXP, "Process32FirstW"},
-    {"Windows7", winsim::Os::Win7, "Process32FirstW"},
+    {"WindowsNt4", winsim::Os::NT4, "NtQuerySystemInformation", false},
+    {"Windows98", winsim::Os::Win98, "Process32First", false},
+    {"WindowsMe", winsim::Os::WinMe, "Process32First", false},
+    {"Windows2000", winsim::Os::Win2000, "Process32First", true},
+    {"WindowsXp", winsim::Os::WinXP, "Process32FirstW", true},
+    {"Windows7", winsim::Os::Win7, "Process32FirstW", true},
 };
 
 class TavqPlatform : public TavqTest, public ::testing::WithParamInterface<Platform> {
 protected:
     TavqPlatform() {
         m->system.SetOs(GetParam().os);
+        m->modules.InstallSystemLibraries();
         m->system.env["USERDOMAIN"] = "CORP";
         m->files.CreateDirectory(m->shell.DesktopDirectory());
     }
@@ -184,6 +186,7 @@ TEST_P(TavqPlatform, RunningApplicationIsEndedAndRemoved) {
     EXPECT_TRUE(TallyvueGone(*m));
     EXPECT_TRUE(m->ui.MessageBoxes().empty());
     EXPECT_GT(m->faults.Calls(GetParam().listCall), 0);
+    EXPECT_EQ(GetParam().shellTreeDeletion, m->faults.Calls("SHDeleteKeyW") > 0);
     ExpectNothingLeft();
 }
 
@@ -356,6 +359,30 @@ TEST_P(TavqHostileList, ShowsTheNoticeAndEndsNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, TavqHostileList, ::testing::ValuesIn(kHostileLists),
                          [](const ::testing::TestParamInfo<HostileList>& info) { return std::string(info.param.name); });
+
+// A library named shlwapi.dll beside the program is not the shell's: only the system folder's is loaded.
+bool g_plantedCalled = false;
+
+LONG WINAPI PlantedDeleteKey(HKEY, LPCWSTR) {
+    g_plantedCalled = true;
+    return ERROR_SUCCESS;
+}
+
+TEST_F(TavqTest, ShellLibraryComesFromTheSystemFolderOnly) {
+    winsim::ModuleImage planted;
+    planted.exports["SHDeleteKeyW"] = reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(&PlantedDeleteKey));
+    m->modules.Register("C:\\Program Files\\Trellin\\shlwapi.dll", planted);
+    m->files.currentDirectory = "C:\\Program Files\\Trellin";
+    StartTallyvue(*m);
+    g_plantedCalled = false;
+
+    EXPECT_EQ(1, Call());
+
+    EXPECT_FALSE(g_plantedCalled);
+    EXPECT_EQ(1, m->faults.Calls("SHDeleteKeyW"));
+    EXPECT_TRUE(TallyvueGone(*m));
+    EXPECT_FALSE(m->modules.IsLoaded("C:\\Program Files\\Trellin\\shlwapi.dll"));
+}
 
 // Without the shell library's tree deletion (a bare NT 4.0) the library walks the settings tree itself: a
 // tree deeper than any the application makes is cut at a bound, and the rest of the removal goes on.

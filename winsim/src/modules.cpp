@@ -624,8 +624,10 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     }
     // Exports by ordinal are registered as "#<ordinal>"; names are case-sensitive.
     std::string key = rsim::IdText(lpProcName);
+    // A module registered with exports of its own is some other library of that name (one planted
+    // beside a program, say), not the system's.
     bool listed = false;
-    FARPROC system = SystemProc(*m, key, &listed);
+    FARPROC system = m->image.exports.empty() ? SystemProc(*m, key, &listed) : nullptr;
     if (listed) {
         if (!system)
             SetError(ERROR_PROC_NOT_FOUND);
