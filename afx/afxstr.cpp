@@ -6,30 +6,48 @@
 #include <stdio.h>
 #include <string.h>
 
+void CString::Assign(LPCSTR text, int length) {
+    if (length < 0)
+        length = 0;
+    m_s.assign(text, text + length);
+    m_s.push_back('\0');
+}
+
+void CString::Append(LPCSTR text, int length) {
+    if (length <= 0)
+        return;
+    // The text may lie inside this string's own buffer, which the insertion may move.
+    std::vector<char> tail(text, text + length);
+    m_s.insert(m_s.end() - 1, tail.begin(), tail.end());
+}
+
 LPSTR CString::GetBuffer(int minLength) {
-    if ((int)m_s.size() < minLength)
-        m_s.resize(minLength);
-    return &m_s[0];
+    if (GetLength() < minLength)
+        m_s.resize(minLength + 1, '\0');
+    return m_s.data();
 }
 
 void CString::ReleaseBuffer(int newLength) {
     if (newLength < 0)
-        newLength = (int)strlen(m_s.c_str());
-    m_s.resize(newLength);
+        newLength = (int)strlen(m_s.data());
+    m_s.resize(newLength + 1, '\0');
+    m_s[newLength] = '\0';
 }
 
 CString CString::Left(int count) const {
     if (count < 0)
         count = 0;
-    return CString(m_s.substr(0, count).c_str());
+    if (count > GetLength())
+        count = GetLength();
+    return CString(CString(m_s.data(), count).m_s.data());
 }
 
 CString CString::Right(int count) const {
     if (count < 0)
         count = 0;
-    if (count >= (int)m_s.size())
+    if (count >= GetLength())
         return *this;
-    return CString(m_s.substr(m_s.size() - count).c_str());
+    return CString(m_s.data() + GetLength() - count);
 }
 
 CString CString::Mid(int first) const {
@@ -39,24 +57,31 @@ CString CString::Mid(int first) const {
 CString CString::Mid(int first, int count) const {
     if (first < 0)
         first = 0;
-    if (first >= (int)m_s.size() || count <= 0)
+    if (first >= GetLength() || count <= 0)
         return CString();
-    return CString(m_s.substr(first, count).c_str());
+    if (count > GetLength() - first)
+        count = GetLength() - first;
+    return CString(CString(m_s.data() + first, count).m_s.data());
 }
 
 int CString::Find(char c) const {
-    size_t at = m_s.find(c);
-    return at == std::string::npos ? -1 : (int)at;
+    for (int i = 0; i < GetLength(); i++)
+        if (m_s[i] == c)
+            return i;
+    return -1;
 }
 
 int CString::Find(LPCSTR sub) const {
-    size_t at = m_s.find(sub);
-    return at == std::string::npos ? -1 : (int)at;
+    const int n = (int)strlen(sub);
+    for (int i = 0; i + n <= GetLength(); i++)
+        if (memcmp(m_s.data() + i, sub, n) == 0)
+            return i;
+    return -1;
 }
 
 void CString::MakeUpper() {
-    if (!m_s.empty())
-        _mbsupr(reinterpret_cast<unsigned char*>(&m_s[0]));
+    if (!IsEmpty())
+        _mbsupr(reinterpret_cast<unsigned char*>(m_s.data()));
 }
 
 static bool IsTrimSpace(char c) {
@@ -64,17 +89,18 @@ static bool IsTrimSpace(char c) {
 }
 
 void CString::TrimLeft() {
-    size_t i = 0;
-    while (i < m_s.size() && IsTrimSpace(m_s[i]))
+    int i = 0;
+    while (i < GetLength() && IsTrimSpace(m_s[i]))
         i++;
-    m_s.erase(0, i);
+    m_s.erase(m_s.begin(), m_s.begin() + i);
 }
 
 void CString::TrimRight() {
-    size_t n = m_s.size();
+    int n = GetLength();
     while (n > 0 && IsTrimSpace(m_s[n - 1]))
         n--;
-    m_s.resize(n);
+    m_s.resize(n + 1);
+    m_s[n] = '\0';
 }
 
 void CString::Format(LPCSTR format, ...) {
@@ -85,12 +111,11 @@ void CString::Format(LPCSTR format, ...) {
     int n = vsnprintf(NULL, 0, format, copy);
     va_end(copy);
     if (n < 0) {
-        m_s.clear();
+        Empty();
     } else {
-        std::string out(n + 1, '\0');
-        vsnprintf(&out[0], n + 1, format, args);
-        out.resize(n);
-        m_s = out;
+        std::vector<char> out(n + 1, '\0');
+        vsnprintf(out.data(), n + 1, format, args);
+        m_s.swap(out);
     }
     va_end(args);
 }

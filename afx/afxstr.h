@@ -3,36 +3,41 @@
 
 #include <windows.h>
 
-#include <string>
+#include <string.h>
+
+#include <vector>
 
 class CString {
 public:
-    CString() {}
-    CString(LPCSTR text) : m_s(text ? text : "") {}
-    CString(LPCSTR text, int length) : m_s(text, length) {}
+    CString() : m_s(1, '\0') {}
+    CString(LPCSTR text) { Assign(text ? text : "", text ? (int)strlen(text) : 0); }
+    CString(LPCSTR text, int length) { Assign(text, length); }
     CString(const CString&) = default;
     CString& operator=(const CString&) = default;
     CString& operator=(LPCSTR text) {
-        m_s = text ? text : "";
+        // The text may lie inside this string's own buffer.
+        CString copy(text);
+        m_s.swap(copy.m_s);
         return *this;
     }
     CString& operator+=(const CString& s) {
-        m_s += s.m_s;
+        Append(s.m_s.data(), s.GetLength());
         return *this;
     }
     CString& operator+=(LPCSTR s) {
-        m_s += s ? s : "";
+        if (s)
+            *this += CString(s);
         return *this;
     }
     CString& operator+=(char c) {
-        m_s += c;
+        Append(&c, 1);
         return *this;
     }
 
-    int GetLength() const { return (int)m_s.size(); }
-    BOOL IsEmpty() const { return m_s.empty(); }
-    void Empty() { m_s.clear(); }
-    operator LPCSTR() const { return m_s.c_str(); }
+    int GetLength() const { return (int)m_s.size() - 1; }
+    BOOL IsEmpty() const { return m_s.size() == 1; }
+    void Empty() { m_s.assign(1, '\0'); }
+    operator LPCSTR() const { return m_s.data(); }
     char GetAt(int i) const { return m_s[i]; }
 
     // Text up to the first NUL only, as the Windows framework string behaves.
@@ -54,14 +59,26 @@ public:
     void TrimRight();
     void Format(LPCSTR format, ...) __attribute__((format(printf, 2, 3)));
 
-    friend CString operator+(const CString& a, const CString& b) { return CString((a.m_s + b.m_s).c_str()); }
+    friend CString operator+(const CString& a, const CString& b) {
+        CString sum(a);
+        sum += b;
+        return CString((LPCSTR)sum);
+    }
     friend CString operator+(const CString& a, LPCSTR b) { return a + CString(b); }
     friend CString operator+(LPCSTR a, const CString& b) { return CString(a) + b; }
     friend bool operator==(const CString& a, const CString& b) { return a.m_s == b.m_s; }
-    friend bool operator==(const CString& a, LPCSTR b) { return a.m_s == (b ? b : ""); }
+    friend bool operator==(const CString& a, LPCSTR b) { return strcmp(a, b ? b : "") == 0 && !a.HoldsNul(); }
     friend bool operator!=(const CString& a, const CString& b) { return !(a == b); }
     friend bool operator!=(const CString& a, LPCSTR b) { return !(a == b); }
+    // Byte order, for sorted sets of names.
+    friend bool operator<(const CString& a, const CString& b) { return a.m_s < b.m_s; }
 
 private:
-    std::string m_s;
+    void Assign(LPCSTR text, int length);
+    void Append(LPCSTR text, int length);
+    // True when a NUL lies inside the text (GetBuffer's padding).
+    bool HoldsNul() const { return strlen(m_s.data()) != m_s.size() - 1; }
+
+    // The text and a terminating NUL, which is always there.
+    std::vector<char> m_s;
 };

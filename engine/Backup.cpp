@@ -444,7 +444,7 @@ DWORD CRemovalBackup::SaveValue(HKEY root, const CString& path, const CString& n
 }
 
 DWORD CRemovalBackup::SaveFile(const CString& path) {
-    const std::string tag = UpperName(path);
+    const CString tag = UpperName(path);
     if (m_savedFiles.count(tag))
         return ERROR_SUCCESS;
     DWORD attributes = GetFileAttributesA(path);

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <set>
-#include <string>
 
 #include "afx/afxhandles.h"
 #include "afx/afxstr.h"
@@ -61,5 +60,5 @@ private:
     int m_nRecords = 0;             // registry files begun
     BOOL m_bFailed = FALSE;
     CKeySet m_saved;                      // keys (with their trees) and values saved
-    std::set<std::string> m_savedFiles;   // upper-cased file paths
+    std::set<CString> m_savedFiles;   // upper-cased file paths
 };

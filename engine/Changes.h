@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <set>
-#include <string>
 
 #include "afx/afxhandles.h"
 #include "afx/afxstr.h"
@@ -159,7 +158,7 @@ private:
     // later steps.
     void ForgetDryRun();
     CKeySet m_dryRegistry;
-    std::set<std::string> m_dryFiles, m_dryPrinters, m_dryStarted;
+    std::set<CString> m_dryFiles, m_dryPrinters, m_dryStarted;
 
     IChangeObserver* m_pObserver = NULL;
     IChangeGuard* m_pGuard = NULL;

@@ -14,14 +14,23 @@ CString WithoutTrailingSeparators(CString path) {
 
 }  // namespace
 
-std::string UpperName(const CString& text) {
+CString UpperName(const CString& text) {
     CString upper = text;
     upper.MakeUpper();
-    return std::string((LPCSTR)upper);
+    return CString((LPCSTR)upper);
 }
 
-std::string CKeySet::KeyTag(HKEY root, const CString& path) {
-    return std::to_string((unsigned long long)(ULONG_PTR)root) + "|" + UpperName(WithoutTrailingSeparators(path));
+CString CKeySet::KeyTag(HKEY root, const CString& path) {
+    // The root handle's value in decimal.
+    char digits[24];
+    int at = sizeof(digits) - 1;
+    digits[at] = '\0';
+    unsigned long long value = (unsigned long long)(ULONG_PTR)root;
+    do {
+        digits[--at] = char('0' + value % 10);
+        value /= 10;
+    } while (value);
+    return CString(digits + at) + "|" + UpperName(WithoutTrailingSeparators(path));
 }
 
 BOOL CKeySet::CoversKey(HKEY root, const CString& path) const {

@@ -5,12 +5,11 @@
 #include <windows.h>
 
 #include <set>
-#include <string>
 
 #include "afx/afxstr.h"
 
 // `text` upper-cased code-page-aware: the form names are compared in.
-std::string UpperName(const CString& text);
+CString UpperName(const CString& text);
 
 class CKeySet {
 public:
@@ -29,10 +28,10 @@ public:
 
 private:
     // "root|PATH" without a trailing separator; "root|PATH|NAME" for a value.
-    static std::string KeyTag(HKEY root, const CString& path);
-    static std::string ValueTag(HKEY root, const CString& path, const CString& name) {
+    static CString KeyTag(HKEY root, const CString& path);
+    static CString ValueTag(HKEY root, const CString& path, const CString& name) {
         return KeyTag(root, path) + "|" + UpperName(name);
     }
-    std::set<std::string> m_keys;
-    std::set<std::string> m_values;
+    std::set<CString> m_keys;
+    std::set<CString> m_values;
 };

@@ -32,6 +32,7 @@ build build/win64 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/toolch
 step_ok "win64 build" $?
 
 bash scripts/check-binaries.sh; step_ok "binary formats" $?
+bash scripts/check-compat.sh build/win32; step_ok "compatibility gate (32-bit deliverables)" $?
 
 ctest_log=build/native/ctest.log
 ctest --test-dir build/native --output-on-failure -j"$(nproc)" 2>&1 | tee "$ctest_log"

@@ -13,13 +13,8 @@ const WCHAR* const kProgramFiles[] = {
     WSTR("merrow_core.dll"),  WSTR("merrow_norix.dll"), WSTR("Tallyvue.chm"),
 };
 
-// Appends `tail` to `buffer` of `capacity` characters; false, with the buffer unchanged, when it does not fit.
 bool Append(LPWSTR buffer, int capacity, LPCWSTR tail) {
-    int used = lstrlenW(buffer);
-    if (used + lstrlenW(tail) >= capacity)
-        return false;
-    lstrcpyW(buffer + used, tail);
-    return true;
+    return tavq::AppendText(buffer, capacity, tail);
 }
 
 }  // namespace
@@ -29,36 +24,36 @@ void ClearDesktopDirectory() {
 }
 
 LPWSTR GetDesktopDirectory() {
-    CComInit com;
-    CShellFolderRef desktop;
+    tavq::CComInit com;
+    tavq::CShellFolderRef desktop;
     if (FAILED(SHGetDesktopFolder(desktop.Receive())) || !desktop.Get())
         return g_szDesktopDir;
-    CIdList folder;
+    tavq::CIdList folder;
     if (SUCCEEDED(SHGetSpecialFolderLocation(NULL, CSIDL_DESKTOPDIRECTORY, folder.Receive()))) {
         g_szDesktopDir[0] = 0;
-        SHGetPathFromIDListW(folder.Get(), g_szDesktopDir);
+        tavq::PathFromIdList(folder.Get(), g_szDesktopDir);
     }
     return g_szDesktopDir;
 }
 
 void DeleteDesktopShortcut() {
     WCHAR name[256];
-    if (LoadStringW(g_hModule, IDS_SHORTCUT_NAME, name, 256) == 0)
-        lstrcpyW(name, WSTR("Shortcut to Tallyvue"));
+    if (tavq::LoadText(g_hModule, IDS_SHORTCUT_NAME, name, 256) == 0)
+        tavq::CopyText(name, WSTR("Shortcut to Tallyvue"), 256);
     WCHAR path[MAX_PATH];
-    lstrcpynW(path, GetDesktopDirectory(), MAX_PATH);
+    tavq::CopyText(path, GetDesktopDirectory(), MAX_PATH);
     // Without any desktop path the name would point at the root of the current drive: not ours to delete.
     if (path[0] == 0)
         return;
     // A path that does not fit is not cut short into the name of some other file.
     if (!Append(path, MAX_PATH, WSTR("\\")) || !Append(path, MAX_PATH, name) || !Append(path, MAX_PATH, WSTR(".lnk")))
         return;
-    DeleteFileW(path);
+    tavq::RemoveFile(path);
 }
 
 void RemoveProgramFolder() {
     WCHAR folder[MAX_PATH] = {0};
-    DWORD length = GetTempPathW(MAX_PATH, folder);
+    DWORD length = tavq::TempPath(MAX_PATH, folder);
     if (length == 0 || length >= MAX_PATH)
         return;
     if (!Append(folder, MAX_PATH, WSTR("Tallyvue")) || !Append(folder, MAX_PATH, WSTR("\\")))
@@ -66,14 +61,14 @@ void RemoveProgramFolder() {
     BOOL lastDeleted = FALSE;
     for (const WCHAR* file : kProgramFiles) {
         WCHAR path[MAX_PATH];
-        lstrcpyW(path, folder);
+        tavq::CopyText(path, folder, MAX_PATH);
         if (!Append(path, MAX_PATH, file)) {
             lastDeleted = FALSE;
             continue;
         }
-        lastDeleted = DeleteFileW(path);
+        lastDeleted = tavq::RemoveFile(path);
     }
     // Only the outcome for the help file decides; the folder goes only when nothing else is left in it.
     if (lastDeleted)
-        RemoveDirectoryW(folder);
+        tavq::RemoveFolder(folder);
 }

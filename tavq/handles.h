@@ -3,6 +3,11 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "calls.h"
+
+// tavq's own wrappers, apart from the program's framework classes that may share a test binary with them.
+namespace tavq {
+
 // A registry key opened through the UTF-16 calls; closed by the destructor.
 class CKeyW {
 public:
@@ -14,12 +19,17 @@ public:
     // On failure the wrapper keeps what it held before.
     LONG Open(HKEY parent, LPCWSTR subKey, REGSAM access) {
         HKEY key = NULL;
-        LONG result = RegOpenKeyExW(parent, subKey, 0, access, &key);
+        LONG result = OpenKey(parent, subKey, access, &key);
         if (result == ERROR_SUCCESS) {
             Close();
             m_key = key;
         }
         return result;
+    }
+    // Takes over an opened key.
+    void Attach(HKEY key) {
+        Close();
+        m_key = key;
     }
     LONG Close() {
         LONG result = ERROR_SUCCESS;
@@ -54,6 +64,31 @@ public:
 
 private:
     HANDLE m_handle;
+};
+
+// A local-memory block that Allocate may replace; freed by the destructor.
+class CLocalBuffer {
+public:
+    CLocalBuffer() = default;
+    ~CLocalBuffer() { Free(); }
+    CLocalBuffer(const CLocalBuffer&) = delete;
+    CLocalBuffer& operator=(const CLocalBuffer&) = delete;
+
+    // Frees the old block first; false (and no block) when the memory cannot be had.
+    bool Allocate(SIZE_T bytes) {
+        Free();
+        m_block = LocalAlloc(LMEM_FIXED, bytes);
+        return m_block != NULL;
+    }
+    void Free() {
+        if (m_block)
+            LocalFree(m_block);
+        m_block = NULL;
+    }
+    void* Data() const { return m_block; }
+
+private:
+    HLOCAL m_block = NULL;
 };
 
 // A locked global-memory string handed out by BuildInstanceName: unlocked and freed through its handle.
@@ -130,3 +165,5 @@ public:
 private:
     LPITEMIDLIST m_list = NULL;
 };
+
+}  // namespace tavq

@@ -20,31 +20,34 @@ LPWSTR BuildInstanceName(LPCWSTR base) {
         GlobalFree(block);
         return NULL;
     }
-    lstrcpynW(result, base, kNameChars);
+    tavq::CopyText(result, base, kNameChars);
 
     WCHAR user[kUserChars];
     DWORD userChars = kUserChars;
-    if (!GetUserNameW(user, &userChars))
+    if (!tavq::UserName(user, &userChars))
         return result;
     // An expansion that does not fit the buffer leaves nothing usable: the name keeps no suffix and
     // therefore matches no application's mutex.
     WCHAR domain[kDomainChars];
-    DWORD domainChars = ExpandEnvironmentStringsW(WSTR("%USERDOMAIN%"), domain, kDomainChars);
+    DWORD domainChars = tavq::ExpandEnvironment(WSTR("%USERDOMAIN%"), domain, kDomainChars);
     if (domainChars == 0 || domainChars > kDomainChars)
         return result;
 
-    WCHAR suffix[kNameChars];
-    wsprintfW(suffix, WSTR("-%s-%s"), domain, user);
-    int used = lstrlenW(result);
-    lstrcpynW(result + used, suffix, kNameChars - used);
+    WCHAR suffix[kNameChars] = {0};
+    tavq::AppendText(suffix, kNameChars, WSTR("-"));
+    tavq::AppendText(suffix, kNameChars, domain);
+    tavq::AppendText(suffix, kNameChars, WSTR("-"));
+    tavq::AppendText(suffix, kNameChars, user);
+    int used = tavq::TextLength(result);
+    tavq::CopyText(result + used, suffix, kNameChars - used);
     return result;
 }
 
 int IsMonitorRunning() {
-    CGlobalString name(BuildInstanceName(kInstanceBaseName));
+    tavq::CGlobalString name(BuildInstanceName(kInstanceBaseName));
     if (!static_cast<LPCWSTR>(name))
         return 0;
-    CKernelHandle mutex(OpenMutexW(MUTANT_QUERY_STATE, FALSE, name));
+    tavq::CKernelHandle mutex(tavq::OpenNamedMutex(MUTANT_QUERY_STATE, name));
     if (!mutex.IsValid())
         return 0;
     // The caller never owns the application's mutex; the call only mirrors the application's own release.

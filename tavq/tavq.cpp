@@ -4,9 +4,6 @@
 #include "resource.h"
 #include "wide.h"
 
-#include <shlwapi.h>
-#include <tlhelp32.h>
-
 HINSTANCE g_hModule = NULL;
 
 namespace {
@@ -14,8 +11,7 @@ namespace {
 const int kTextChars = 256;
 // How long an ended application gets to exit and let go of its files before they are deleted.
 const DWORD kExitWaitMs = 5000;
-// Bound on the processes walked in the snapshot.
-const int kMaxProcesses = 65536;
+const DWORD kEndAccess = 0x0001 /* PROCESS_TERMINATE */ | 0x00100000 /* SYNCHRONIZE */;
 
 const WCHAR kSettingsKeyRead[] = WSTR("SOFTWARE\\Norix\\TALLYVUE");
 const WCHAR kSettingsKeyDelete[] = WSTR("SOFTWARE\\Norix\\Tallyvue");
@@ -23,50 +19,48 @@ const WCHAR kRunKey[] = WSTR("SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN"
 const WCHAR kRunValue[] = WSTR("Norix Tallyvue");
 const WCHAR kImageName[] = WSTR("Tallyvue.exe");
 
+// Case-insensitive for a-z only: the name looked for is plain ASCII, and Windows 9x's lstrcmpiW is a stub.
+bool SameAsciiNameNoCase(LPCWSTR a, LPCWSTR b) {
+    for (;; a++, b++) {
+        WCHAR x = *a >= 'a' && *a <= 'z' ? WCHAR(*a - 'a' + 'A') : *a;
+        WCHAR y = *b >= 'a' && *b <= 'z' ? WCHAR(*b - 'a' + 'A') : *b;
+        if (x != y)
+            return false;
+        if (x == 0)
+            return true;
+    }
+}
+
 void LoadText(UINT id, LPWSTR buffer, LPCWSTR fallback) {
-    if (LoadStringW(g_hModule, id, buffer, kTextChars) == 0)
-        lstrcpynW(buffer, fallback, kTextChars);
+    if (tavq::LoadText(g_hModule, id, buffer, kTextChars) == 0)
+        tavq::CopyText(buffer, fallback, kTextChars);
 }
 
 // True when process `pid` runs the monitoring application's program. A stale id from the registry may
-// by now name any other program, which must not be ended.
+// by now name any other program, which must not be ended; neither is a process whose program cannot be told.
 bool IsMonitorProcess(DWORD pid) {
-    CKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot.IsValid())
-        return false;
-    PROCESSENTRY32W entry;
-    entry.dwSize = sizeof(entry);
-    BOOL more = Process32FirstW(snapshot, &entry);
-    for (int i = 0; more && i < kMaxProcesses; i++) {
-        if (entry.th32ProcessID == pid) {
-            entry.szExeFile[MAX_PATH - 1] = 0;
-            LPCWSTR name = entry.szExeFile;
-            for (LPCWSTR p = entry.szExeFile; *p; p++)
-                if (*p == '\\')
-                    name = p + 1;
-            return lstrcmpiW(name, kImageName) == 0;
-        }
-        more = Process32NextW(snapshot, &entry);
-    }
-    return false;
+    WCHAR name[MAX_PATH];
+    return ProcessImageName(pid, name, MAX_PATH) == kImageFound && SameAsciiNameNoCase(name, kImageName);
 }
 
 // Ends the running application named by the settings' "PID"; false when it cannot be ended.
 bool EndMonitorProcess() {
-    CKeyW settings;
+    tavq::CKeyW settings;
     if (settings.Open(HKEY_CURRENT_USER, kSettingsKeyRead, KEY_ALL_ACCESS) != ERROR_SUCCESS)
         return false;
     DWORD type = REG_NONE;
     DWORD pid = 0;
     DWORD size = sizeof(pid);
-    if (RegQueryValueExW(settings, WSTR("PID"), NULL, &type, reinterpret_cast<LPBYTE>(&pid), &size) != ERROR_SUCCESS)
+    if (tavq::QueryBinaryValue(settings, WSTR("PID"), &type, reinterpret_cast<LPBYTE>(&pid), &size) != ERROR_SUCCESS)
         return false;
     // Anything but a 4-byte number is no process id.
     if (type != REG_DWORD || size != sizeof(pid))
         return false;
     if (!IsMonitorProcess(pid))
         return false;
-    CKernelHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid));
+    // Only the rights used below: every Windows knows them, whereas the header's PROCESS_ALL_ACCESS
+    // grew with Vista to a mask that NT 4, 2000 and XP refuse.
+    tavq::CKernelHandle process(OpenProcess(kEndAccess, FALSE, pid));
     if (!process.IsValid())
         return false;
     if (!TerminateProcess(process, 0))
@@ -77,9 +71,9 @@ bool EndMonitorProcess() {
 }
 
 void DeleteAutostartValue() {
-    CKeyW run;
+    tavq::CKeyW run;
     if (run.Open(HKEY_CURRENT_USER, kRunKey, KEY_ALL_ACCESS) == ERROR_SUCCESS)
-        RegDeleteValueW(run, kRunValue);
+        tavq::DeleteValue(run, kRunValue);
 }
 
 }  // namespace
@@ -105,7 +99,7 @@ extern "C" int WINAPIV Delete(void) {
     }
     DeleteDesktopShortcut();
     DeleteAutostartValue();
-    SHDeleteKeyW(HKEY_CURRENT_USER, kSettingsKeyDelete);
+    tavq::DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKeyDelete);
     RemoveProgramFolder();
     return 1;
 }

@@ -19,6 +19,11 @@ LPWSTR GetDesktopDirectory();
 // Empties the desktop path buffer, as a freshly mapped library has it.
 void ClearDesktopDirectory();
 void DeleteDesktopShortcut();
+// What is known of a process's program: its file name, that no such process runs, or nothing (no process
+// list this Windows offers could be read).
+enum ImageLookup { kImageFound, kNoSuchProcess, kImageUnknown };
+// The file name part of the program process `pid` runs, in `name` of `capacity` characters when found.
+ImageLookup ProcessImageName(DWORD pid, LPWSTR name, int capacity);
 void RemoveProgramFolder();
 
 // The library entry: records the instance handle on every call.

@@ -25,6 +25,8 @@ int FamilyOf(winsim::Os os) {
 
 Workstation::Workstation(winsim::Os os) {
     m_machine->system.SetOs(os);
+    // The system's own libraries are mapped in every process (the companion looks its process lists up there).
+    m_machine->modules.InstallSystemLibraries();
     winsim::ModuleImage program;
     program.resFile = TRELLIN_RES;
     HMODULE module = m_machine->modules.SetMainModule(kProgram, program);

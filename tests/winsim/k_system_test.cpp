@@ -179,3 +179,35 @@ TEST(Strings, CodePageConversionsFollowTheMachine) {
 }
 
 }  // namespace
+
+namespace {
+
+// Windows 9x exports the UTF-16 calls only as stubs; the 8-bit twins reach the same machine.
+TEST(SystemInfo, Windows9xStubsTheUtf16Calls) {
+    for (winsim::Os os : {winsim::Os::Win98, winsim::Os::WinXP}) {
+        winsim::ScopedMachine m;
+        m->system.SetOs(os);
+        m->registry.SetDword("HKCU\\Software\\Tallyvue", "PID", 7);
+        m->files.WriteFile("C:\\data.txt", "x");
+        const bool stub = os == winsim::Os::Win98;
+        HKEY key = nullptr;
+        EXPECT_EQ(stub ? LONG(ERROR_CALL_NOT_IMPLEMENTED) : LONG(ERROR_SUCCESS),
+                  RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Tallyvue", 0, KEY_ALL_ACCESS, &key));
+        if (key)
+            RegCloseKey(key);
+        SetLastError(0);
+        WCHAR temp[MAX_PATH];
+        EXPECT_EQ(stub, GetTempPathW(MAX_PATH, temp) == 0);
+        EXPECT_EQ(stub ? DWORD(ERROR_CALL_NOT_IMPLEMENTED) : 0u, GetLastError());
+        EXPECT_EQ(!stub, DeleteFileW(u"C:\\data.txt") != FALSE);
+        EXPECT_EQ(stub, m->files.Exists("C:\\data.txt"));
+        // The 8-bit twins work on both.
+        ASSERT_EQ(LONG(ERROR_SUCCESS), RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Tallyvue", 0, KEY_ALL_ACCESS, &key));
+        RegCloseKey(key);
+        // What 9x implements: the code page conversions and the message box.
+        char ansi[8];
+        EXPECT_EQ(3, WideCharToMultiByte(CP_ACP, 0, u"ab", -1, ansi, sizeof(ansi), NULL, NULL));
+    }
+}
+
+}  // namespace

@@ -86,6 +86,108 @@ TEST(SimProcesses, SnapshotListsTheProgramAndTheRunningProcessesByFileName) {
     EXPECT_EQ(expected, seen);
 }
 
+TEST(SimProcesses, NtBeforeVistaRefusesTheVistaAccessMask) {
+    const DWORD vistaAllAccess = 0x1FFFFF;
+    for (winsim::Os os : {winsim::Os::NT4, winsim::Os::Win2000, winsim::Os::WinXP, winsim::Os::Vista, winsim::Os::Win7}) {
+        winsim::ScopedMachine m;
+        m->system.SetOs(os);
+        winsim::SimProcess& app = m->processes.Start("C:\\App\\app.exe");
+        const bool refused = os != winsim::Os::Vista && os != winsim::Os::Win7;
+        SetLastError(0xdeadbeef);
+        HANDLE all = OpenProcess(vistaAllAccess, FALSE, app.pid);
+        EXPECT_EQ(refused, all == nullptr) << int(os);
+        EXPECT_EQ(refused ? DWORD(ERROR_ACCESS_DENIED) : 0xdeadbeef, GetLastError()) << int(os);
+        if (all)
+            CloseHandle(all);
+        // What every version knows: the pre-Vista PROCESS_ALL_ACCESS, or terminate and synchronize.
+        for (DWORD access : {DWORD(PROCESS_ALL_ACCESS), DWORD(PROCESS_TERMINATE | SYNCHRONIZE)}) {
+            HANDLE h = OpenProcess(access, FALSE, app.pid);
+            EXPECT_NE(nullptr, h) << int(os) << " " << access;
+            CloseHandle(h);
+        }
+    }
+}
+
+TEST(SimProcesses, EachWindowsVersionExportsItsOwnProcessLists) {
+    struct Case {
+        winsim::Os os;
+        bool snapshot, ansiWalk, wideWalk, systemList;
+    };
+    const Case cases[] = {
+        {winsim::Os::Win98, true, true, false, false},   {winsim::Os::WinMe, true, true, false, false},
+        {winsim::Os::NT4, false, false, false, true},    {winsim::Os::Win2000, true, true, false, true},
+        {winsim::Os::WinXP, true, true, true, true},     {winsim::Os::Win7, true, true, true, true},
+    };
+    for (const Case& c : cases) {
+        winsim::ScopedMachine m;
+        m->system.SetOs(c.os);
+        m->modules.InstallSystemLibraries();
+        HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+        ASSERT_NE(nullptr, kernel);
+        ASSERT_NE(nullptr, ntdll);
+        EXPECT_EQ(c.snapshot, GetProcAddress(kernel, "CreateToolhelp32Snapshot") != nullptr) << int(c.os);
+        EXPECT_EQ(c.ansiWalk, GetProcAddress(kernel, "Process32First") != nullptr) << int(c.os);
+        EXPECT_EQ(c.ansiWalk, GetProcAddress(kernel, "Process32Next") != nullptr) << int(c.os);
+        EXPECT_EQ(c.wideWalk, GetProcAddress(kernel, "Process32FirstW") != nullptr) << int(c.os);
+        EXPECT_EQ(c.wideWalk, GetProcAddress(kernel, "Process32NextW") != nullptr) << int(c.os);
+        SetLastError(0);
+        EXPECT_EQ(c.systemList, GetProcAddress(ntdll, "NtQuerySystemInformation") != nullptr) << int(c.os);
+        if (!c.systemList)
+            EXPECT_EQ(DWORD(ERROR_PROC_NOT_FOUND), GetLastError());
+    }
+}
+
+TEST(SimProcesses, Windows9xSnapshotGivesFullAnsiPaths) {
+    winsim::ScopedMachine m;
+    m->system.SetOs(winsim::Os::Win98);
+    m->system.SetLocale(0x0411);
+    winsim::SimProcess& app = m->processes.Start("C:\\\xE8\xA1\xA8\\app.exe");  // C:\表\app.exe
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 e;
+    e.dwSize = sizeof(e);
+    std::vector<std::pair<DWORD, std::string>> seen;
+    for (BOOL more = Process32First(snap, &e); more; more = Process32Next(snap, &e))
+        seen.emplace_back(e.th32ProcessID, e.szExeFile);
+    CloseHandle(snap);
+    ASSERT_EQ(2u, seen.size());
+    EXPECT_EQ(app.pid, seen[1].first);
+    EXPECT_EQ("C:\\\x95\x5C\\app.exe", seen[1].second);
+}
+
+TEST(SimProcesses, SystemProcessListIsSizedByTwoCalls) {
+    winsim::ScopedMachine m;
+    m->system.SetOs(winsim::Os::NT4);
+    m->modules.SetMainModule("C:\\Program Files\\Trellin\\Trellin.exe", winsim::ModuleImage());
+    winsim::SimProcess& app = m->processes.Start("C:\\Temp\\Tallyvue\\Tallyvue.exe");
+    ULONG needed = 0;
+    EXPECT_EQ(STATUS_INFO_LENGTH_MISMATCH, NtQuerySystemInformation(SystemProcessInformation, nullptr, 0, &needed));
+    ASSERT_GT(needed, 3 * sizeof(SYSTEM_PROCESS_INFORMATION));
+    std::vector<uint64_t> buffer(needed / 8 + 1);
+    EXPECT_EQ(STATUS_INFO_LENGTH_MISMATCH,
+              NtQuerySystemInformation(SystemProcessInformation, buffer.data(), needed - 1, &needed));
+    ASSERT_EQ(STATUS_SUCCESS, NtQuerySystemInformation(SystemProcessInformation, buffer.data(), needed, &needed));
+    std::vector<std::pair<DWORD, std::u16string>> seen;
+    const BYTE* at = reinterpret_cast<const BYTE*>(buffer.data());
+    for (;;) {
+        SYSTEM_PROCESS_INFORMATION info;
+        memcpy(&info, at, sizeof(info));
+        seen.emplace_back(DWORD(uintptr_t(info.UniqueProcessId)),
+                          std::u16string(info.ImageName.Buffer ? info.ImageName.Buffer : u"",
+                                         info.ImageName.Length / sizeof(WCHAR)));
+        if (!info.NextEntryOffset)
+            break;
+        at += info.NextEntryOffset;
+    }
+    std::vector<std::pair<DWORD, std::u16string>> expected = {
+        {0, u""}, {GetCurrentProcessId(), u"Trellin.exe"}, {app.pid, u"Tallyvue.exe"}};
+    EXPECT_EQ(expected, seen);
+    m->processes.listReportsSize = false;
+    needed = 1;
+    EXPECT_EQ(STATUS_INFO_LENGTH_MISMATCH, NtQuerySystemInformation(SystemProcessInformation, buffer.data(), 8, &needed));
+    EXPECT_EQ(0u, needed);
+}
+
 TEST(SimShell, ComCountAndDesktopFolder) {
     winsim::ScopedMachine m;
     EXPECT_EQ(S_OK, CoInitialize(NULL));

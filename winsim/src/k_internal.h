@@ -42,4 +42,12 @@ FILETIME ToFileTimeNow();
 
 DWORD CopyOut(const std::string& value, char* buffer, DWORD size);
 
+// Aborts the test when the machine's Windows version does not export `name` from `library`: a program
+// that imported it would not have loaded (the calls a version may lack check this first).
+void RequireSystemExport(const char* library, const char* name);
+
+// Windows 95/98/Me export most UTF-16 functions only as stubs: true there, with the last error
+// ERROR_CALL_NOT_IMPLEMENTED set, and the caller returns its failure value.
+bool StubOn9x();
+
 }  // namespace winsim

@@ -1,6 +1,8 @@
 // Simulated modules: registered images, the library search order, reference counts, and the kernel32 module calls.
 #include "r_internal.h"
 
+#include <windows.h>
+#include <shlwapi.h>
 #include <winsim/codepage.h>
 
 #include <algorithm>
@@ -115,17 +117,12 @@ HMODULE Modules::SetMainModule(const std::string& path, ModuleImage image) {
 
 void Modules::InstallSystemLibraries() {
     const std::string dir = Current().system.systemDir + "\\";
-    for (const char* name : {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "winspool.drv"}) {
-        ModuleImage image;
-        // What programs find with GetProcAddress because older systems lack it.
-        if (std::string(name) == "kernel32.dll")
-            image.exports["IsWow64Process"] =
-                reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(&IsWow64Process));
-        Module& m = Put(dir + name, image);
+    for (const char* name : {"ntdll.dll", "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "winspool.drv"}) {
+        Module& m = Put(dir + name, ModuleImage());
         if (m.refCount == 0)
             AddRef(m);  // the program's imports: loaded before it runs, not counted as its loads
     }
-    for (const char* name : {"msimg32.dll", "version.dll"})
+    for (const char* name : {"msimg32.dll", "version.dll", "shlwapi.dll"})
         Put(dir + name, ModuleImage());
 }
 
@@ -405,6 +402,79 @@ Modules::Module* LoadedModule(HMODULE module) {
     return modules.ImageOf(module);
 }
 
+// The system exports a program may look up at run time, with the Windows versions that have them
+// (the documented minimum of each family); what a version lacks, GetProcAddress does not find.
+struct SystemExport {
+    const char* library;
+    const char* name;
+    FARPROC proc;
+    bool on9x;
+    Os ntFrom;  // Os::Win95: on no NT version
+};
+
+template <class F>
+FARPROC Proc(F* function) {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(function));
+}
+
+const SystemExport kSystemExports[] = {
+    {"kernel32.dll", "CreateToolhelp32Snapshot", Proc(&CreateToolhelp32Snapshot), true,
+     Os::Win2000},
+    {"kernel32.dll", "Process32First", Proc(&Process32First), true, Os::Win2000},
+    {"kernel32.dll", "Process32Next", Proc(&Process32Next), true, Os::Win2000},
+    {"kernel32.dll", "Process32FirstW", Proc(&Process32FirstW), false, Os::WinXP},
+    {"kernel32.dll", "Process32NextW", Proc(&Process32NextW), false, Os::WinXP},
+    {"kernel32.dll", "IsWow64Process", Proc(&IsWow64Process), false, Os::WinXP},
+    {"ntdll.dll", "NtQuerySystemInformation", Proc(&NtQuerySystemInformation), false,
+     Os::NT4},
+    // From the light-weight shell library of Internet Explorer 4 (shlwapi 4.71), part of Windows 98 and 2000,
+    // not of a bare NT 4.0.
+    {"shlwapi.dll", "SHDeleteKeyW", Proc(&SHDeleteKeyW), true, Os::Win2000},
+};
+
+// The system library's export `name` on the machine's Windows version: found, absent (null), or not one
+// the table lists (`listed` false).
+FARPROC SystemProc(const Modules::Module& module, const std::string& name, bool* listed) {
+    const SystemInfo& sys = Current().system;
+    std::string file = rsim::FileNamePart(module.path);
+    *listed = false;
+    for (const SystemExport& e : kSystemExports) {
+        if (name != e.name || !rsim::SameName(file, e.library))
+            continue;
+        *listed = true;
+        bool present = sys.Is9x() ? e.on9x : e.ntFrom != Os::Win95 && int(sys.os) >= int(e.ntFrom);
+        return present ? e.proc : nullptr;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+namespace winsim {
+
+bool StubOn9x() {
+    if (!Current().system.Is9x())
+        return false;
+    Current().lastError = ERROR_CALL_NOT_IMPLEMENTED;
+    return true;
+}
+
+void RequireSystemExport(const char* library, const char* name) {
+    for (const SystemExport& e : kSystemExports) {
+        if (strcmp(e.name, name) != 0 || !rsim::SameName(e.library, library))
+            continue;
+        const SystemInfo& sys = Current().system;
+        bool present = sys.Is9x() ? e.on9x : e.ntFrom != Os::Win95 && int(sys.os) >= int(e.ntFrom);
+        if (!present)
+            throw SimAbort(std::string(name) + " is not exported by this Windows version's " + library +
+                           ": a program importing it does not load there; reach it through GetProcAddress");
+    }
+}
+
+}  // namespace winsim
+
+namespace {
+
 bool SetsErrorOnSuccess() {
     // Windows Vista and later reset the last error when GetModuleFileName succeeds; XP leaves it alone.
     return Current().system.IsNT() && Current().system.major >= 6;
@@ -555,6 +625,15 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     }
     // Exports by ordinal are registered as "#<ordinal>"; names are case-sensitive.
     std::string key = rsim::IdText(lpProcName);
+    // A module registered with exports of its own is some other library of that name (one planted
+    // beside a program, say), not the system's.
+    bool listed = false;
+    FARPROC system = m->image.exports.empty() ? SystemProc(*m, key, &listed) : nullptr;
+    if (listed) {
+        if (!system)
+            SetError(ERROR_PROC_NOT_FOUND);
+        return system;
+    }
     auto it = m->image.exports.find(key);
     if (it == m->image.exports.end() || !it->second) {
         SetError(ERROR_PROC_NOT_FOUND);

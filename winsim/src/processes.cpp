@@ -127,8 +127,14 @@ struct ProcessObject : winsim::KernelObject {
     const char* Kind() const override { return "process"; }
 };
 
+struct SnapshotEntryData {
+    DWORD first;
+    std::string second;  // the program's file name
+    std::string full;    // its full path
+};
+
 struct SnapshotObject : winsim::KernelObject {
-    std::vector<std::pair<DWORD, std::string>> entries;
+    std::vector<SnapshotEntryData> entries;
     size_t next = 0;
     const char* Kind() const override { return "snapshot"; }
 };
@@ -136,6 +142,27 @@ struct SnapshotObject : winsim::KernelObject {
 std::string FileNamePart(const std::string& path) {
     size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+
+// OpenMutexA and OpenMutexW: `name` in UTF-8.
+HANDLE OpenNamedMutex(const char* api, const std::string& name, bool named) {
+    SIM_FAULT(api, name, NULL);
+    if (!named) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return NULL;
+    }
+    NamedMutex* m = Procs().FindMutex(name);
+    if (!m) {
+        SetError(ERROR_FILE_NOT_FOUND);
+        return NULL;
+    }
+    if (m->denyOpen) {
+        SetError(ERROR_ACCESS_DENIED);
+        return NULL;
+    }
+    bool existed = false;
+    return Current().system.handles.Add(std::make_shared<MutexObject>(Procs().CreateMutex(name, &existed)));
 }
 
 }  // namespace
@@ -160,23 +187,15 @@ HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitia
 }
 
 HANDLE WINAPI OpenMutexW(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCWSTR lpName) {
-    std::string name = Utf8(lpName);
-    SIM_FAULT("OpenMutexW", name, NULL);
-    if (!lpName) {
-        SetError(ERROR_INVALID_PARAMETER);
+    if (winsim::StubOn9x())
         return NULL;
-    }
-    NamedMutex* m = Procs().FindMutex(name);
-    if (!m) {
-        SetError(ERROR_FILE_NOT_FOUND);
-        return NULL;
-    }
-    if (m->denyOpen) {
-        SetError(ERROR_ACCESS_DENIED);
-        return NULL;
-    }
-    bool existed = false;
-    return Current().system.handles.Add(std::make_shared<MutexObject>(Procs().CreateMutex(name, &existed)));
+    return OpenNamedMutex("OpenMutexW", lpName ? Utf8(lpName) : std::string(), lpName != NULL);
+}
+
+HANDLE WINAPI OpenMutexA(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCSTR lpName) {
+    // Names are kept in the form the UTF-16 calls give them.
+    std::string name = lpName ? winsim::ToAnsi(winsim::FromAnsi(lpName, Current().system.acp), 65001) : std::string();
+    return OpenNamedMutex("OpenMutexA", name, lpName != NULL);
 }
 
 BOOL WINAPI ReleaseMutex(HANDLE hMutex) {
@@ -196,6 +215,13 @@ BOOL WINAPI ReleaseMutex(HANDLE hMutex) {
 
 HANDLE WINAPI OpenProcess(DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwProcessId) {
     SIM_FAULT("OpenProcess", std::to_string(dwProcessId), NULL);
+    // NT before Vista knows the process rights 0x0001-0x0800 only: a mask with Vista's new bits (its
+    // headers' PROCESS_ALL_ACCESS, 0x1FFFFF) is refused.
+    const winsim::SystemInfo& sys = Current().system;
+    if (sys.IsNT() && sys.major < 6 && (dwDesiredAccess & 0xF000)) {
+        SetError(ERROR_ACCESS_DENIED);
+        return NULL;
+    }
     auto o = std::make_shared<ProcessObject>();
     o->pid = dwProcessId;
     o->access = dwDesiredAccess;
@@ -288,16 +314,17 @@ DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
 }
 
 HANDLE WINAPI CreateToolhelp32Snapshot(DWORD dwFlags, DWORD th32ProcessID) {
+    winsim::RequireSystemExport("kernel32.dll", "CreateToolhelp32Snapshot");
     SIM_FAULT("CreateToolhelp32Snapshot", "", INVALID_HANDLE_VALUE);
     auto snap = std::make_shared<SnapshotObject>();
     winsim::Machine& m = Current();
     if (dwFlags & TH32CS_SNAPPROCESS) {
         std::string self = m.modules.MainModule() ? m.modules.PathOf(m.modules.MainModule()) : "";
-        snap->entries.emplace_back(m.system.processId, FileNamePart(self));
+        snap->entries.push_back({m.system.processId, FileNamePart(self), self});
         Procs().Update();
         for (const auto& p : Procs().All())
             if (p->running)
-                snap->entries.emplace_back(p->pid, FileNamePart(p->image));
+                snap->entries.push_back({p->pid, FileNamePart(p->image), p->image});
     }
     return m.system.handles.Add(snap);
 }
@@ -329,14 +356,106 @@ static BOOL SnapshotEntry(HANDLE hSnapshot, LPPROCESSENTRY32W lppe, bool first) 
     return TRUE;
 }
 
+static BOOL SnapshotEntryAnsi(HANDLE hSnapshot, LPPROCESSENTRY32 lppe, bool first) {
+    SnapshotObject* s = Current().system.handles.Get<SnapshotObject>(hSnapshot);
+    if (!s) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!lppe || lppe->dwSize < sizeof(PROCESSENTRY32)) {
+        SetError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    if (first)
+        s->next = 0;
+    if (s->next >= s->entries.size()) {
+        SetError(ERROR_NO_MORE_FILES);
+        return FALSE;
+    }
+    const auto& e = s->entries[s->next++];
+    DWORD size = lppe->dwSize;
+    memset(lppe, 0, sizeof(*lppe));
+    lppe->dwSize = size;
+    lppe->th32ProcessID = e.first;
+    lppe->cntThreads = 1;
+    // Windows 9x reports the program's full path, NT the file name alone.
+    std::string name = winsim::ToAnsi(winsim::FromUtf8(Current().system.Is9x() ? e.full : e.second),
+                                      Current().system.acp)
+                           .substr(0, MAX_PATH - 1);
+    memcpy(lppe->szExeFile, name.c_str(), name.size() + 1);
+    return TRUE;
+}
+
+BOOL WINAPI Process32First(HANDLE hSnapshot, LPPROCESSENTRY32 lppe) {
+    winsim::RequireSystemExport("kernel32.dll", "Process32First");
+    SIM_FAULT("Process32First", "", FALSE);
+    return SnapshotEntryAnsi(hSnapshot, lppe, true);
+}
+
+BOOL WINAPI Process32Next(HANDLE hSnapshot, LPPROCESSENTRY32 lppe) {
+    winsim::RequireSystemExport("kernel32.dll", "Process32Next");
+    SIM_FAULT("Process32Next", "", FALSE);
+    return SnapshotEntryAnsi(hSnapshot, lppe, false);
+}
+
 BOOL WINAPI Process32FirstW(HANDLE hSnapshot, LPPROCESSENTRY32W lppe) {
+    winsim::RequireSystemExport("kernel32.dll", "Process32FirstW");
     SIM_FAULT("Process32FirstW", "", FALSE);
     return SnapshotEntry(hSnapshot, lppe, true);
 }
 
 BOOL WINAPI Process32NextW(HANDLE hSnapshot, LPPROCESSENTRY32W lppe) {
+    winsim::RequireSystemExport("kernel32.dll", "Process32NextW");
     SIM_FAULT("Process32NextW", "", FALSE);
     return SnapshotEntry(hSnapshot, lppe, false);
+}
+
+NTSTATUS WINAPI NtQuerySystemInformation(ULONG SystemInformationClass, PVOID SystemInformation,
+                                         ULONG SystemInformationLength, PULONG ReturnLength) {
+    winsim::RequireSystemExport("ntdll.dll", "NtQuerySystemInformation");
+    SIM_FAULT("NtQuerySystemInformation", std::to_string(SystemInformationClass), (NTSTATUS)0xC0000022);
+    if (SystemInformationClass != SystemProcessInformation)
+        return STATUS_INVALID_INFO_CLASS;
+    winsim::Machine& m = Current();
+    std::vector<std::pair<DWORD, std::u16string>> procs;
+    // The idle process has no name; then the program under test and the others that still run.
+    procs.emplace_back(0, std::u16string());
+    std::string self = m.modules.MainModule() ? m.modules.PathOf(m.modules.MainModule()) : "";
+    procs.emplace_back(m.system.processId, winsim::FromUtf8(FileNamePart(self)));
+    Procs().Update();
+    for (const auto& p : Procs().All())
+        if (p->running)
+            procs.emplace_back(p->pid, winsim::FromUtf8(FileNamePart(p->image)));
+    // Each entry: the fixed part, then its name; entries start on 8-byte boundaries.
+    std::vector<ULONG> offsets;
+    ULONG used = 0;
+    for (const auto& p : procs) {
+        offsets.push_back(used);
+        ULONG bytes = ULONG(sizeof(SYSTEM_PROCESS_INFORMATION) + (p.second.size() + 1) * sizeof(WCHAR));
+        used += (bytes + 7) & ~7u;
+    }
+    if (ReturnLength)
+        *ReturnLength = Procs().listReportsSize || used <= SystemInformationLength ? used : 0;
+    if (!SystemInformation || used > SystemInformationLength)
+        return STATUS_INFO_LENGTH_MISMATCH;
+    BYTE* base = static_cast<BYTE*>(SystemInformation);
+    memset(base, 0, used);
+    for (size_t i = 0; i < procs.size(); i++) {
+        SYSTEM_PROCESS_INFORMATION info;
+        memset(&info, 0, sizeof(info));
+        info.NextEntryOffset = i + 1 < procs.size() ? offsets[i + 1] - offsets[i] : 0;
+        info.NumberOfThreads = 1;
+        info.UniqueProcessId = reinterpret_cast<HANDLE>(uintptr_t(procs[i].first));
+        WCHAR* text = reinterpret_cast<WCHAR*>(base + offsets[i] + sizeof(SYSTEM_PROCESS_INFORMATION));
+        memcpy(text, procs[i].second.c_str(), (procs[i].second.size() + 1) * sizeof(WCHAR));
+        info.ImageName.Length = USHORT(procs[i].second.size() * sizeof(WCHAR));
+        info.ImageName.MaximumLength = USHORT(info.ImageName.Length + sizeof(WCHAR));
+        info.ImageName.Buffer = procs[i].second.empty() ? nullptr : text;
+        memcpy(base + offsets[i], &info, sizeof(info));
+    }
+    if (Procs().editProcessList)
+        Procs().editProcessList(base, SystemInformationLength, used);
+    return STATUS_SUCCESS;
 }
 
 }  // extern "C"

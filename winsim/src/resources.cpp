@@ -1,4 +1,5 @@
 // Resources of simulated modules: .res files, FindResource/LoadResource, and string tables (LoadStringA/W).
+#include "k_internal.h"
 #include "r_internal.h"
 
 #include <winsim/codepage.h>
@@ -293,6 +294,8 @@ int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBuf
 }
 
 int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBufferMax) {
+    if (winsim::StubOn9x())
+        return 0;
     SIM_FAULT("LoadStringW", std::to_string(uID), 0);
     if (!lpBuffer)
         return 0;

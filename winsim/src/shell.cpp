@@ -128,7 +128,23 @@ HRESULT WINAPI SHGetSpecialFolderLocation(HWND hwndOwner, int nFolder, LPITEMIDL
     return S_OK;
 }
 
+BOOL WINAPI SHGetPathFromIDListA(LPCITEMIDLIST pidl, LPSTR pszPath) {
+    SIM_FAULT("SHGetPathFromIDListA", "", FALSE);
+    if (!pidl || !pszPath)
+        return FALSE;
+    auto it = Sh().idLists.find(const_cast<LPITEMIDLIST>(pidl));
+    if (it == Sh().idLists.end()) {
+        pszPath[0] = 0;
+        return FALSE;
+    }
+    std::string path = it->second.substr(0, MAX_PATH - 1);
+    memcpy(pszPath, path.c_str(), path.size() + 1);
+    return TRUE;
+}
+
 BOOL WINAPI SHGetPathFromIDListW(LPCITEMIDLIST pidl, LPWSTR pszPath) {
+    if (winsim::StubOn9x())
+        return FALSE;
     SIM_FAULT("SHGetPathFromIDListW", "", FALSE);
     if (!pidl || !pszPath)
         return FALSE;
@@ -143,6 +159,7 @@ BOOL WINAPI SHGetPathFromIDListW(LPCITEMIDLIST pidl, LPWSTR pszPath) {
 }
 
 LONG WINAPI SHDeleteKeyW(HKEY hkey, LPCWSTR pszSubKey) {
+    winsim::RequireSystemExport("shlwapi.dll", "SHDeleteKeyW");
     std::string sub = pszSubKey ? winsim::ToAnsi(std::u16string(pszSubKey), Current().system.acp) : "";
     SIM_FAULT("SHDeleteKeyW", sub, (LONG)Current().lastError);
     return DeleteTree(hkey, sub, 0);

@@ -70,6 +70,8 @@ LPWSTR WINAPI lstrcpyW(LPWSTR lpString1, LPCWSTR lpString2) {
 }
 
 LPWSTR WINAPI lstrcpynW(LPWSTR lpString1, LPCWSTR lpString2, int iMaxLength) {
+    if (winsim::StubOn9x())
+        return NULL;
     if (!lpString1 || !lpString2 || iMaxLength <= 0)
         return lpString1;
     int n = 0;
@@ -87,6 +89,8 @@ LPWSTR WINAPI lstrcatW(LPWSTR lpString1, LPCWSTR lpString2) {
 }
 
 int WINAPI lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2) {
+    if (winsim::StubOn9x())
+        return 0;
     std::u16string a = Wide(lpString1), b = Wide(lpString2);
     auto fold = [](char16_t c) { return c >= 'a' && c <= 'z' ? char16_t(c - 32) : c; };
     for (size_t i = 0;; i++) {
@@ -99,6 +103,8 @@ int WINAPI lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2) {
 }
 
 int WINAPIV wsprintfW(LPWSTR lpOut, LPCWSTR lpFmt, ...) {
+    if (winsim::StubOn9x())
+        return 0;
     std::u16string out;
     va_list args;
     va_start(args, lpFmt);
@@ -136,6 +142,8 @@ int WINAPIV wsprintfW(LPWSTR lpOut, LPCWSTR lpFmt, ...) {
 // ---- process facts ----
 
 BOOL WINAPI GetUserNameW(LPWSTR lpBuffer, LPDWORD pcbBuffer) {
+    if (winsim::StubOn9x())
+        return FALSE;
     SIM_FAULT("GetUserNameW", "", FALSE);
     if (!pcbBuffer) {
         SetError(ERROR_INVALID_PARAMETER);
@@ -154,6 +162,8 @@ BOOL WINAPI GetUserNameW(LPWSTR lpBuffer, LPDWORD pcbBuffer) {
 }
 
 DWORD WINAPI ExpandEnvironmentStringsW(LPCWSTR lpSrc, LPWSTR lpDst, DWORD nSize) {
+    if (winsim::StubOn9x())
+        return 0;
     SIM_FAULT("ExpandEnvironmentStringsW", Ansi(lpSrc), 0);
     if (!lpSrc) {
         SetError(ERROR_INVALID_PARAMETER);
@@ -171,6 +181,8 @@ DWORD WINAPI ExpandEnvironmentStringsW(LPCWSTR lpSrc, LPWSTR lpDst, DWORD nSize)
 }
 
 DWORD WINAPI GetTempPathW(DWORD nBufferLength, LPWSTR lpBuffer) {
+    if (winsim::StubOn9x())
+        return 0;
     SIM_FAULT("GetTempPathW", "", 0);
     return CopyOutW(FromAnsi(Current().system.tempDir), lpBuffer, nBufferLength);
 }
@@ -188,11 +200,15 @@ HGLOBAL WINAPI GlobalHandle(LPCVOID pMem) {
 // ---- files ----
 
 BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
+    if (winsim::StubOn9x())
+        return FALSE;
     SIM_FAULT("DeleteFileW", Ansi(lpFileName), FALSE);
     return DeleteFileA(Ansi(lpFileName).c_str());
 }
 
 BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName) {
+    if (winsim::StubOn9x())
+        return FALSE;
     SIM_FAULT("RemoveDirectoryW", Ansi(lpPathName), FALSE);
     return RemoveDirectoryA(Ansi(lpPathName).c_str());
 }
@@ -218,6 +234,8 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
 // ---- registry ----
 
 LONG WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) {
+    if (winsim::StubOn9x())
+        return ERROR_CALL_NOT_IMPLEMENTED;
     REG_FAULT("RegOpenKeyExW", KeyArg(hKey, lpSubKey));
     return RegOpenKeyExA(hKey, lpSubKey ? Ansi(lpSubKey).c_str() : NULL, ulOptions, samDesired, phkResult);
 }
@@ -232,6 +250,8 @@ LONG WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR 
 
 LONG WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
                              LPDWORD lpcbData) {
+    if (winsim::StubOn9x())
+        return ERROR_CALL_NOT_IMPLEMENTED;
     REG_FAULT("RegQueryValueExW", KeyArg(hKey, lpValueName));
     if ((lpData && !lpcbData) || lpReserved)
         return ERROR_INVALID_PARAMETER;
@@ -279,11 +299,36 @@ LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD
 }
 
 LONG WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
+    if (winsim::StubOn9x())
+        return ERROR_CALL_NOT_IMPLEMENTED;
     REG_FAULT("RegDeleteValueW", KeyArg(hKey, lpValueName));
     return RegDeleteValueA(hKey, Ansi(lpValueName).c_str());
 }
 
+LONG WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
+                          LPWSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime) {
+    if (winsim::StubOn9x())
+        return ERROR_CALL_NOT_IMPLEMENTED;
+    REG_FAULT("RegEnumKeyExW", KeyArg(hKey, NULL));
+    if (!lpName || !lpcchName || lpReserved || lpClass)
+        return ERROR_INVALID_PARAMETER;
+    char name[1024];
+    DWORD bytes = sizeof(name);
+    LONG result = RegEnumKeyExA(hKey, dwIndex, name, &bytes, NULL, NULL, NULL, lpftLastWriteTime);
+    if (result != ERROR_SUCCESS)
+        return result;
+    std::u16string wide = FromAnsi(name);
+    // Too small a buffer leaves the name and the count as they were.
+    if (wide.size() >= *lpcchName)
+        return ERROR_MORE_DATA;
+    memcpy(lpName, wide.c_str(), (wide.size() + 1) * sizeof(WCHAR));
+    *lpcchName = DWORD(wide.size());
+    return ERROR_SUCCESS;
+}
+
 LONG WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
+    if (winsim::StubOn9x())
+        return ERROR_CALL_NOT_IMPLEMENTED;
     REG_FAULT("RegDeleteKeyW", KeyArg(hKey, lpSubKey));
     return RegDeleteKeyA(hKey, lpSubKey ? Ansi(lpSubKey).c_str() : NULL);
 }

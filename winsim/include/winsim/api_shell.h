@@ -54,6 +54,7 @@ HRESULT WINAPI SHGetDesktopFolder(IShellFolder** ppshf);
 HRESULT WINAPI SHGetSpecialFolderLocation(HWND hwndOwner, int nFolder, LPITEMIDLIST* ppidl);
 // Writes the folder's path (MAX_PATH characters at most); FALSE for a list that is no folder.
 BOOL WINAPI SHGetPathFromIDListW(LPCITEMIDLIST pidl, LPWSTR pszPath);
+BOOL WINAPI SHGetPathFromIDListA(LPCITEMIDLIST pidl, LPSTR pszPath);
 // Deletes the key with all its sub-keys and values; missing: ERROR_FILE_NOT_FOUND.
 LONG WINAPI SHDeleteKeyW(HKEY hkey, LPCWSTR pszSubKey);
 

@@ -71,7 +71,8 @@
 #define WM_SYSKEYDOWN 0x0104
 #define WM_SYSKEYUP 0x0105
 #define WM_SYSCHAR 0x0106
-#define WM_KEYLAST 0x0109
+// The last key message as NT 4.0 and Windows 98 define it (XP's headers add WM_UNICHAR, 0x0109).
+#define WM_KEYLAST 0x0108
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
 #define WM_SYSCOMMAND 0x0112
@@ -99,7 +100,8 @@
 #define WM_LBUTTONDBLCLK 0x0203
 #define WM_RBUTTONDOWN 0x0204
 #define WM_RBUTTONUP 0x0205
-#define WM_MOUSELAST 0x020D
+// The last mouse message as NT 4.0 and Windows 98 define it (WM_MOUSEWHEEL; 2000 adds the X buttons).
+#define WM_MOUSELAST 0x020A
 #define WM_PARENTNOTIFY 0x0210
 #define WM_ENTERMENULOOP 0x0211
 #define WM_CAPTURECHANGED 0x0215

@@ -1,4 +1,5 @@
 // The UTF-16 (W) calls of kernel32, advapi32 and user32 that the companion library makes, and GlobalHandle.
+// Windows 9x exports most of them only as stubs (ERROR_CALL_NOT_IMPLEMENTED); the simulation does too.
 #pragma once
 #include <winsim/wintypes.h>
 
@@ -49,6 +50,8 @@ LONG WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD
                            DWORD cbData);
 LONG WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName);
 LONG WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey);
+LONG WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
+                          LPWSTR lpClass, LPDWORD lpcchClass, PFILETIME lpftLastWriteTime);
 
 // ---- message boxes ----
 // As MessageBoxA: the scripted user answers; the record keeps the texts in the ANSI code page and in UTF-8.

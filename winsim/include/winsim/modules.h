@@ -55,8 +55,9 @@ public:
     // the first folder of the library search (also the machine's SystemInfo::programDir).
     HMODULE SetMainModule(const std::string& path, ModuleImage image);
     HMODULE MainModule() const { return m_main; }
-    // Registers kernel32, user32, gdi32, advapi32 and winspool.drv in the system folder, loaded as the
-    // program's imports, and msimg32.dll and version.dll present but not loaded.
+    // Registers ntdll, kernel32, user32, gdi32, advapi32 and winspool.drv in the system folder, loaded as the
+    // program's imports, and msimg32.dll, version.dll and shlwapi.dll present but not loaded. Exports that
+    // only some Windows versions have are found by GetProcAddress on those versions only.
     void InstallSystemLibraries();
 
     // Raw bytes of a resource of a registered module (loaded or not), or null. lang 0: the language

@@ -2,6 +2,7 @@
 #pragma once
 #include <winsim/wintypes.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -63,6 +64,12 @@ public:
     NamedMutex* FindMutex(const std::string& name);
     std::shared_ptr<NamedMutex> CreateMutex(const std::string& name, bool* existed);
     const std::vector<std::unique_ptr<SimProcess>>& All() const { return m_processes; }
+
+    // ntdll's process list: whether a call with too small a buffer says how large it must be (else
+    // ReturnLength stays 0 and the caller has to guess), and a hook that may rewrite a list after it
+    // was written into the caller's buffer of `capacity` bytes, `used` of them filled (hostile lists).
+    bool listReportsSize = true;
+    std::function<void(BYTE* buffer, ULONG capacity, ULONG used)> editProcessList;
 
 private:
     void Collect();

@@ -57,6 +57,7 @@ typedef BOOL *PBOOL, *LPBOOL;
 typedef BYTE *PBYTE, *LPBYTE;
 typedef WORD *PWORD, *LPWORD;
 typedef DWORD *PDWORD, *LPDWORD;
+typedef ULONG *PULONG;
 typedef LONG *PLONG, *LPLONG;
 typedef INT *PINT, *LPINT;
 typedef UINT *PUINT;
