@@ -23,6 +23,8 @@ public:
     // The folder the name from the registry was joined to: the file is the driver's only while it
     // lies inside it.
     CString m_strBaseDir;
+    // The copy the companion hand-off put in this file's place (which then stays); empty when none.
+    CString m_strReplacedBy;
 };
 
 class CPrinterEntry : public CObject {

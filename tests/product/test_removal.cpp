@@ -523,16 +523,42 @@ TEST(Removal, MoreThanFiveNamesRemoveTheFirstFiveAndFail) {
         EXPECT_EQ(st.ws->spooler.PrinterExists(name), name == "P6") << name;
 }
 
+std::string g_uimTakenWithThePrinter;
+
+// A driver library whose own deletion also takes the driver's .UIM file.
+BOOL WINAPI DeletePrinterAndItsUim(HANDLE printer) {
+    DeleteFileA(g_uimTakenWithThePrinter.c_str());
+    return DeletePrinter(printer);
+}
+
 TEST(Removal, OnlyBrontalPrinterDecidesWhetherTheWatermarksGo) {
-    for (bool second : {false, true}) {
+    const struct {
+        const char* what;
+        bool lobby;           // a second Brontal printer
+        bool driverTakesUim;  // Office's driver library deletes OFFICE.UIM with the printer
+        bool watermarksStay;
+    } cases[] = {
+        {"the only Brontal printer", false, false, false},
+        {"one of two", true, false, true},
+        // Asked after the driver's own deletion, Office no longer passes the driver test.
+        {"one of two until its driver's deletion takes its .UIM", true, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         RemovalStation st;
         SeedOffice(st);
-        if (second) {
+        if (c.lobby)
             st.AddLobby();
+        if (c.driverTakesUim) {
+            g_uimTakenWithThePrinter = st.versionDir + "\\OFFICE.UIM";
+            winsim::ModuleImage library;
+            library.exports["DeletePrinter"] = reinterpret_cast<FARPROC>(&DeletePrinterAndItsUim);
+            st.ws->modules.Register(st.versionDir + "\\OFFICE.DLL", library);
         }
         st.ws->registry.CreateKey("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Watermark\\Draft");
         EXPECT_EQ(st.Run("Office"), 0);
-        EXPECT_EQ(st.ws->registry.KeyExists("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Watermark"), second);
+        EXPECT_EQ(st.ws->registry.KeyExists("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Watermark"),
+                  c.watermarksStay);
     }
 }
 
