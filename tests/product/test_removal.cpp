@@ -456,6 +456,23 @@ INSTANTIATE_TEST_SUITE_P(
                            EXPECT_EQ(st.ws->services.CallCount("StartServiceA"), 1);
                        },
                        SERVICE_STOP_PENDING, 120000},
+        // The stop was sent, so the spooler is brought back even though its state could not be read then.
+        CommandLineRun{"StateUnreadableRightAfterTheClosingStop", "Office",
+                       [](RemovalStation& st) {
+                           g_companion.during = [&st] { st.ws->faults.Fail("QueryServiceStatus", ERROR_ACCESS_DENIED, 1); };
+                       },
+                       ERROR_SUCCESS, kCommandLineRemoved,
+                       [](RemovalStation& st) {
+                           EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
+                           EXPECT_EQ(st.ws->services.CallCount("StartServiceA"), 2);
+                       }},
+        CommandLineRun{"StateNeverReadableAfterTheClosingStop", "Office",
+                       [](RemovalStation& st) {
+                           g_companion.during = [&st] { st.ws->faults.Fail("QueryServiceStatus", ERROR_ACCESS_DENIED); };
+                       },
+                       ERROR_SERVICE_NOT_ACTIVE, kCommandLineRemoved,
+                       [](RemovalStation& st) { EXPECT_FALSE(st.ws->spooler.PrinterExists("Office")); },
+                       SERVICE_STOPPED, 120000},
         CommandLineRun{"SpoolerNeverStopsForTheList", "Office",
                        [](RemovalStation& st) { st.ws->services.Behaviour().stopLatencyMs = kForeverMs; },
                        ERROR_SERVICE_REQUEST_TIMEOUT, {"In OnDeleteCmdline Starting\n "},
