@@ -438,20 +438,23 @@ int CUninstallDlg::OnDeleteCmdline() {
         return 0;
     }
     CPrinterEntry* target = FindPrinterEntry(m_strCmdPrinter);
-    // The driver test reads the driver's files: once for the log and the decision.
-    const BOOL brontal = target && target->IsBrontalDriver();
+    // The driver's signs are read from the disk once, for the log and the decision.
+    const DriverEvidence evidence = target ? target->WeighDriverEvidence() : DRIVER_NOT_DESCRIBED;
     CJsonLine found;
     found.Text("event", "printer").Text("name", m_strCmdPrinter).Bool("found", target != NULL);
     if (target)
-        found.Text("driver", target->m_strDriverName).Bool("brontal", brontal);
+        found.Text("driver", target->m_strDriverName)
+            .Bool("brontal", evidence == DRIVER_UIM_BESIDE_DATA_FILE || evidence == DRIVER_MARKER_IN_DATA_FILE)
+            .Text("evidence", DriverEvidenceName(evidence));
     RunLog().Write(found);
     if (!target) {
         OutputDebugStringA("remove is 0 returning \n");
         m_nExitCode = ERROR_INVALID_PRINTER_NAME;
         return 0;
     }
-    // Only what Delete would offer: a mistyped name must not take another maker's printer and driver.
-    if (!brontal) {
+    // A mistyped name must not take another maker's printer and driver; but a Brontal printer whose
+    // driver is gone or damaged shows no sign either, and only the command line can clean it.
+    if (evidence == DRIVER_NO_BRONTAL_SIGN) {
         OutputDebugStringA("remove is 0 returning \n");
         m_nExitCode = ERROR_UNKNOWN_PRINTER_DRIVER;
         return 0;

@@ -5,6 +5,7 @@
 #include <winsim/machine.h>
 
 #include "app/TrellinApp.h"
+#include "jsonl.h"
 #include "lang/langres.h"
 #include "removal_station.h"
 #include "ui/resource.h"
@@ -527,6 +528,74 @@ INSTANTIATE_TEST_SUITE_P(
                            EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
                        }}),
     [](const ::testing::TestParamInfo<CommandLineRun>& info) { return std::string(info.param.name); });
+
+// Only a data file that was read and shows no Brontal sign keeps a named printer: a Brontal printer whose
+// driver is gone or damaged shows no sign either, and only the command line can take it off.
+TEST(Removal, TheCommandLineLeavesAPrinterAloneOnlyWhenItsDataFileShowsAnotherMaker) {
+    const struct {
+        const char* what;
+        const char* printer;
+        std::function<void(RemovalStation&)> damage;
+        DWORD exitCode;
+        const char* evidence;  // in the log's printer event
+    } cases[] = {
+        {"another maker's data file", "Plain", nullptr, ERROR_UNKNOWN_PRINTER_DRIVER, "no_brontal_sign"},
+        {"a .UIM beside the data file", "Office", nullptr, ERROR_SUCCESS, "uim"},
+        {"the marker in the data file", "Marked",
+         [](RemovalStation& st) {
+             st.ws.AddMarkerDriver("Brontal Marked", "MARKED.PPD");
+             st.ws.AddPrinter("Marked", "Brontal Marked");
+         },
+         ERROR_SUCCESS, "marker"},
+        {"data file and .UIM missing", "Office",
+         [](RemovalStation& st) {
+             st.ws->files.DeleteFile(st.versionDir + "\\OFFICE.PPD");
+             st.ws->files.DeleteFile(st.versionDir + "\\OFFICE.UIM");
+         },
+         ERROR_SUCCESS, "data_file_unreadable"},
+        {"an empty data file without its .UIM", "Office",
+         [](RemovalStation& st) {
+             st.ws->files.WriteFile(st.versionDir + "\\OFFICE.PPD", "");
+             st.ws->files.DeleteFile(st.versionDir + "\\OFFICE.UIM");
+         },
+         ERROR_SUCCESS, "data_file_unreadable"},
+        // The spooler reads its drivers back when it starts again, before the printers are listed.
+        {"the driver no longer installed", "Office",
+         [](RemovalStation& st) {
+             st.ws->registry.DeleteTree(st.ws->spooler.DriverKeyPath(*st.ws->spooler.FindDriver("Brontal Office")));
+         },
+         ERROR_SUCCESS, "no_driver"},
+        // A run that could not take the printer (1802) took its driver: the retry takes the printer.
+        {"a retry after the printer stayed", "Office",
+         [](RemovalStation& st) {
+             st.ws->faults.Fail("LoadLibraryA", ERROR_MOD_NOT_FOUND, -1, 0,
+                                [](const std::string& a) { return a.find("OFFICE.DLL") != std::string::npos; });
+             st.ws->faults.Fail("RegDeleteKeyA", ERROR_ACCESS_DENIED, -1, 0,
+                                [](const std::string& a) { return a.find("Print\\Printers\\Office") != std::string::npos; });
+             EXPECT_EQ((DWORD)st.Run("Office"), (DWORD)ERROR_PRINTER_ALREADY_EXISTS);
+             st.ws->faults.Clear();
+         },
+         ERROR_SUCCESS, "no_driver"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemovalStation st;
+        SeedOffice(st);
+        if (c.damage)
+            c.damage(st);
+        EXPECT_EQ((DWORD)st.Run(std::string("/log:C:\\run.log ") + c.printer), c.exitCode);
+        EXPECT_EQ(st.ws->spooler.PrinterExists(c.printer), c.exitCode != ERROR_SUCCESS);
+        EXPECT_EQ(st.ws->services.State(), (DWORD)SERVICE_RUNNING);
+        bool ok = false;
+        std::string evidence;
+        for (const auto& line : ParseJsonLines(st.ws->files.ReadFile("C:\\run.log").value_or(""), &ok)) {
+            if (line.count("event") && line.at("event") == "printer")
+                evidence = line.count("evidence") ? line.at("evidence") : "(none)";
+        }
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(evidence, c.evidence);
+    }
+}
 
 TEST(Removal, MoreThanFiveNamesRemoveTheFirstFiveAndFail) {
     RemovalStation st;
