@@ -128,7 +128,7 @@ BOOL CUninstallDlg::OnInitDialog() {
             m_nExitCode = ERROR_SERVICE_NOT_ACTIVE;
         // A printer the spooler still has after the removal was not removed, whatever the steps
         // reported: its key may have been out of reach, and the caller must not hear success.
-        else if (removed && IsPrinterInstalled(m_strCmdPrinter))
+        else if (removed && IsPrinterInstalled(m_strCmdPrinter, m_nOsFamily))
             m_nExitCode = ERROR_PRINTER_ALREADY_EXISTS;
         EndDialog(1);
     }

@@ -367,6 +367,16 @@ TEST_P(CommandLineRuns, ReportTheirOutcomeInTheExitCode) {
         c.check(st);
 }
 
+// A connection \\srv\q to a printer the server shares, on a Brontal driver of its own.
+void AddSharedConnection(RemovalStation& st) {
+    st.AddBrontalDriver("Brontal Remote", "REMOTE.PPD");
+    winsim::ConnectionSetup connection;
+    connection.name = "\\\\srv\\q";
+    connection.driver = "Brontal Remote";
+    st.ws->spooler.OfferNetworkPrinter(connection);
+    st.ws->spooler.AddConnection(connection);
+}
+
 // Nothing of Office went, nothing ran: no spooler call, no companion, no dialog.
 void ExpectOfficeUntouched(RemovalStation& st) {
     EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
@@ -412,6 +422,23 @@ INSTANTIATE_TEST_SUITE_P(
                            EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
                            EXPECT_FALSE(st.ws->registry.KeyExists("HKCU\\Printers\\Settings\\Office"));
                        }},
+        // The server still shares the printer, so its name still opens: what counts is that the
+        // workstation no longer lists the connection.
+        CommandLineRun{"ConnectionRemovedWhileTheServerStillSharesIt", "\\\\srv\\q", AddSharedConnection,
+                       ERROR_SUCCESS, {},
+                       [](RemovalStation& st) {
+                           EXPECT_FALSE(st.ws->spooler.PrinterExists("\\\\srv\\q"));
+                           EXPECT_FALSE(st.ws->registry.KeyExists("HKCU\\Printers\\Connections\\,,srv,q"));
+                       }},
+        CommandLineRun{"ConnectionTheWorkstationStillLists", "\\\\srv\\q",
+                       [](RemovalStation& st) {
+                           AddSharedConnection(st);
+                           st.ws->faults.Fail("RegDeleteKeyA", ERROR_ACCESS_DENIED, -1, 0, [](const std::string& a) {
+                               return a.find(",,srv,q") != std::string::npos;
+                           });
+                       },
+                       ERROR_PRINTER_ALREADY_EXISTS, {},
+                       [](RemovalStation& st) { EXPECT_TRUE(st.ws->spooler.PrinterExists("\\\\srv\\q")); }},
         CommandLineRun{"FileInUseNeedsTheRestart", "Office",
                        [](RemovalStation& st) { st.ws->files.HoldOpen(st.versionDir + "\\OFFICE.HLP", true); },
                        ERROR_SUCCESS_REBOOT_REQUIRED, kCommandLineRemoved,
