@@ -368,7 +368,9 @@ void CUninstallDlg::OnTimer(UINT_PTR eventId) {
 
 void CUninstallDlg::OnDelete() {
     OutputDebugStringA("In OnDelete Starting\n ");
-    CWarningDlg warning(NULL);
+    // Owned by the main dialog, which is disabled while the warning is up: a second Delete cannot start
+    // a second removal inside this one.
+    CWarningDlg warning(this);
     HWND list = GetDlgItem(IDC_PRINTER_LIST);
     ::SendMessageA(list, LB_GETCOUNT, 0, 0);
     warning.m_strMessage = LangString(IDS_CONFIRM_BEFORE);
@@ -380,7 +382,7 @@ void CUninstallDlg::OnDelete() {
     if (warning.DoModal() != IDOK)
         return;
 
-    m_resetSpoolerDlg.Create(IDD_RESET_SPOOLER, NULL);
+    m_resetSpoolerDlg.Create(IDD_RESET_SPOOLER, this);
     m_resetSpoolerDlg.ShowWindow(SW_SHOW);
     OutputDebugStringA("Displayed reset dialog\n ");
     SetCursor(LoadCursorA(NULL, IDC_WAIT));
@@ -473,7 +475,7 @@ int CUninstallDlg::OnDeleteCmdline() {
 }
 
 void CUninstallDlg::PromptRestart() {
-    CRebootDlg reboot(NULL);
+    CRebootDlg reboot(this);
     if (m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5) {
         reboot.m_strMessage = LangString(IDS_RESTART_QUESTION);
         if (reboot.DoModal() == IDOK)
@@ -506,7 +508,7 @@ void CUninstallDlg::RestartSystem() {
 }
 
 void CUninstallDlg::OnAbout() {
-    CAboutDlg about(NULL);
+    CAboutDlg about(this);
     about.DoModal();
 }
 

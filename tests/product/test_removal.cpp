@@ -189,6 +189,37 @@ TEST(Removal, SharedDriverKeepsItsDriverUntilTheSecondPrinterGoes) {
     EXPECT_EQ(Count(st.ws->ui.Dialogs(), IDD_RESET_SPOOLER), 2);
 }
 
+// The main dialog owns the warning, the notice, the restart question and About, so it takes no input while
+// one of the modal ones is up: a second Delete clicked meanwhile starts no second removal inside the first.
+TEST(Removal, DeleteClickedWhileAModalDialogIsUpDoesNothing) {
+    RemovalStation st;
+    SeedOffice(st);
+    HWND main = nullptr;
+    HWND noticeOwner = nullptr;
+    g_companion.during = [&] { noticeOwner = GetWindow(st.ws->ui.LastDialog(IDD_RESET_SPOOLER)->hwnd, GW_OWNER); };
+    st.ws->user.On(IDD_TRELLIN_DIALOG)
+        .Wait(kSpoolerCycleMs)
+        .Inspect([&](HWND dlg) { main = dlg; })
+        .SelectLine(IDC_PRINTER_LIST, "Office")
+        .Press(IDC_ABOUT);
+    st.ws->user.On(IDD_ABOUTBOX).ClickIn(IDD_TRELLIN_DIALOG, IDC_DELETE).PressEnter();
+    st.ws->user.On(IDD_TRELLIN_DIALOG).Press(IDC_DELETE);
+    st.ws->user.On(IDD_WARNING)
+        .Inspect([&](HWND) { EXPECT_FALSE(IsWindowEnabled(main)); })
+        .ClickIn(IDD_TRELLIN_DIALOG, IDC_DELETE)
+        .Press(IDOK);
+    st.ws->user.On(IDD_REBOOT).Inspect([&](HWND) { EXPECT_FALSE(IsWindowEnabled(main)); }).Press(IDCANCEL);
+    st.ws->user.On(IDD_TRELLIN_DIALOG).Inspect([&](HWND dlg) { EXPECT_TRUE(IsWindowEnabled(dlg)); }).PressEsc();
+    EXPECT_EQ(st.Run(""), 0);
+    EXPECT_TRUE(st.ws->user.Unused().empty());
+    EXPECT_EQ(Count(st.ws->ui.Dialogs(), IDD_WARNING), 1);
+    EXPECT_EQ(Count(st.ws->ui.Dialogs(), IDD_RESET_SPOOLER), 1);
+    EXPECT_EQ(st.Transcript(), kRemovedOwnDriverInteractive);
+    EXPECT_EQ(g_companion.calls, 1);
+    EXPECT_EQ(noticeOwner, main);
+    EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
+}
+
 TEST(Removal, CancelInTheWarningRemovesNothing) {
     for (auto leave : {winsim::Press(IDCANCEL), winsim::PressEsc()}) {
         RemovalStation st;
