@@ -68,6 +68,8 @@ e2e_step "hostile workstation under Wine" e2e/hostile.sh
 e2e_step "languages under Wine" e2e/languages.sh
 e2e_step "tavq under Wine" e2e/tavq.sh
 e2e_step "deployment options under Wine" e2e/deploy.sh
+e2e_step "damaged workstation under Wine" e2e/damaged.sh
+e2e_step "second Delete under Wine" e2e/nested.sh
 
 echo
 echo "== summary"
