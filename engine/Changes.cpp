@@ -291,8 +291,13 @@ BOOL CMachineChanges::MayDeleteKeyTree(HKEY root, const CString& path) {
     return FALSE;
 }
 
-LONG CMachineChanges::DeleteKey(HKEY root, const CString& path, HKEY parent, LPCSTR subKey) {
-    BOOL allowed = IsOwnKeyPath(root, path);
+LONG CMachineChanges::DeleteKey(HKEY root, const CString& tree, const CString& path, HKEY parent, LPCSTR subKey) {
+    // A key inside the tree: its path is the tree's, a separator (unless the tree ends in one) and more.
+    const int length = tree.GetLength();
+    const BOOL trailing = length > 0 && MbFindLastSeparator(tree, FALSE) == length - 1;
+    const BOOL inside = path == tree || (path.GetLength() > length && path.Left(length) == tree &&
+                                         (trailing || path.GetAt(length) == '\\'));
+    BOOL allowed = inside && IsOwnKeyPath(root, tree);
     if (Skip(allowed, CHANGE_DELETE_KEY, path, CString(), root))
         return m_dwSkipCode;
     LONG rc = RegDeleteKeyA(parent, subKey);

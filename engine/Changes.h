@@ -76,9 +76,11 @@ public:
     // itself is made through `parent` and `subKey`, which must name the same key.
     // FALSE, reported as refused, when a tree at root\path must not be deleted.
     BOOL MayDeleteKeyTree(HKEY root, const CString& path);
-    // RegDeleteKeyA(parent, subKey); the API's code, ERROR_ACCESS_DENIED when fenced off, 0 in a dry run,
-    // the guard's code when it stopped the change.
-    LONG DeleteKey(HKEY root, const CString& path, HKEY parent, LPCSTR subKey);
+    // RegDeleteKeyA(parent, subKey) for the key root\path of the tree root\tree (the tree's own key or
+    // one below it); the API's code, ERROR_ACCESS_DENIED when fenced off, 0 in a dry run, the guard's
+    // code when it stopped the change. The fences judge the tree the program named, not the names
+    // found inside it: a sub-key called "HKLM" or "..." goes with its tree.
+    LONG DeleteKey(HKEY root, const CString& tree, const CString& path, HKEY parent, LPCSTR subKey);
     // RegDeleteValueA(key, valueName) on the open key root\keyPath; an empty value name (the key's
     // default value) is refused. A dry run reports a missing value as the real deletion would fail.
     LONG DeleteValue(HKEY root, const CString& keyPath, HKEY key, LPCSTR valueName);

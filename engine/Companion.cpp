@@ -80,6 +80,7 @@ int CPrinterEntry::RunCompanionRemover() {
                     Changes().SetFileTimes(target, targetFolder, stamp);
                 // The shipped copy stays: the next driver installation finds a current one.
                 file->m_bDelete = 0;
+                file->m_strReplacedBy = source;
             }
         }
         return result;

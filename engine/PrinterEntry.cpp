@@ -237,26 +237,58 @@ void CPrinterEntry::CollectDriverFiles() {
     }
 }
 
-int CPrinterEntry::IsBrontalDriver() {
+BOOL CPrinterEntry::HasUimBesideDataFile() {
     const int length = m_strDataFile.GetLength();
     const CString uim = (length < 4 ? CString() : m_strDataFile.Left(length - 4)) + ".UIM";
     char found[260];
     LPSTR filePart = NULL;
-    DWORD rc = SearchPathA(m_strDriverDir, uim, ".UIM", sizeof(found), found, &filePart);
     // A nonzero result means found, also when the found path would not fit the buffer.
-    if (rc != 0)
-        return 1;
+    return SearchPathA(m_strDriverDir, uim, ".UIM", sizeof(found), found, &filePart) != 0;
+}
 
-    if (m_strDataFile.Find("PPD") < 0)
-        return 0;
+int CPrinterEntry::ReadDataFileHead(char (&text)[1001]) {
+    text[0] = '\0';
     CTextFile file;
     if (!file.Open(m_strDataFile))
-        return 0;
-    char text[1001];
+        return -1;
     int got = file.Read(text, 1000);
     file.Close();
-    if (got <= 0)
+    text[got > 0 ? got : 0] = '\0';
+    return got;
+}
+
+int CPrinterEntry::IsBrontalDriver() {
+    if (HasUimBesideDataFile())
+        return 1;
+    if (m_strDataFile.Find("PPD") < 0)
         return 0;
-    text[got] = '\0';
+    char text[1001];
+    if (ReadDataFileHead(text) <= 0)
+        return 0;
     return strstr(text, kVendorMarker) != NULL ? 1 : 0;
+}
+
+DriverEvidence CPrinterEntry::WeighDriverEvidence() {
+    if (HasUimBesideDataFile())
+        return DRIVER_UIM_BESIDE_DATA_FILE;
+    if (m_strDriverName.IsEmpty())
+        return DRIVER_NOT_DESCRIBED;
+    // Only a data file that was read can show that the driver is another maker's.
+    char text[1001];
+    if (ReadDataFileHead(text) <= 0)
+        return DRIVER_DATA_FILE_UNREADABLE;
+    if (m_strDataFile.Find("PPD") >= 0 && strstr(text, kVendorMarker) != NULL)
+        return DRIVER_MARKER_IN_DATA_FILE;
+    return DRIVER_NO_BRONTAL_SIGN;
+}
+
+LPCSTR DriverEvidenceName(DriverEvidence evidence) {
+    switch (evidence) {
+    case DRIVER_UIM_BESIDE_DATA_FILE: return "uim";
+    case DRIVER_MARKER_IN_DATA_FILE: return "marker";
+    case DRIVER_NO_BRONTAL_SIGN: return "no_brontal_sign";
+    case DRIVER_NOT_DESCRIBED: return "no_driver";
+    case DRIVER_DATA_FILE_UNREADABLE: return "data_file_unreadable";
+    }
+    return "unknown";
 }

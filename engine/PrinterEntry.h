@@ -13,6 +13,20 @@ enum {
     OS_FAMILY_NT5 = 2,   // 2000, XP, Server 2003
 };
 
+// What the disk says about who made a printer's driver. Only a data file that was read and shows no
+// Brontal sign is evidence of another maker; a damaged installation shows nothing either way.
+enum DriverEvidence {
+    DRIVER_UIM_BESIDE_DATA_FILE,   // a .UIM file lies beside the data file: Brontal
+    DRIVER_MARKER_IN_DATA_FILE,    // the .PPD data file carries the vendor marker: Brontal
+    DRIVER_NO_BRONTAL_SIGN,        // the data file was read and shows neither: another maker's
+    DRIVER_NOT_DESCRIBED,          // the spooler describes no driver (not installed, or no access)
+    DRIVER_DATA_FILE_UNREADABLE,   // the data file is missing, cannot be opened or is empty
+};
+
+// The evidence's name in the run log: "uim", "marker", "no_brontal_sign", "no_driver",
+// "data_file_unreadable".
+LPCSTR DriverEvidenceName(DriverEvidence evidence);
+
 class CDriverFile : public CObject {
 public:
     CDriverFile() : m_bDelete(0) {}
@@ -23,6 +37,8 @@ public:
     // The folder the name from the registry was joined to: the file is the driver's only while it
     // lies inside it.
     CString m_strBaseDir;
+    // The copy the companion hand-off put in this file's place (which then stays); empty when none.
+    CString m_strReplacedBy;
 };
 
 class CPrinterEntry : public CObject {
@@ -61,6 +77,8 @@ public:
     // 1 when the driver belongs to the Brontal line: a .UIM beside the data file, or the
     // vendor marker near the start of a .PPD data file.
     int IsBrontalDriver();
+    // The same signs, told apart from a driver whose signs cannot be looked at; reads the disk.
+    DriverEvidence WeighDriverEvidence();
 
     // ---- the printer object (PrinterOps.cpp)
     // 1 when the printer is a network connection: a \\server\printer name that opens with SERVER_READ.
@@ -102,4 +120,9 @@ private:
     void AddFile(const CString& dir, const CString& name);
     // Reads a single-name value into at most 260 bytes; FALSE when absent or too long.
     static BOOL ReadNameValue(HKEY key, LPCSTR name, CString& value);
+    // Whether the path search finds the data file's name with the extension .UIM.
+    BOOL HasUimBesideDataFile();
+    // The data file's first 1000 characters (text mode), NUL-terminated; their count, or -1 when
+    // the file cannot be opened.
+    int ReadDataFileHead(char (&text)[1001]);
 };

@@ -5,8 +5,11 @@
 #include <string.h>
 #include <winspool.h>
 
+#include <vector>
+
 #include "afx/afxhandles.h"
 #include "engine/Changes.h"
+#include "engine/MbText.h"
 
 int DetectOsFamily(int* xpMark) {
     int family;
@@ -39,7 +42,12 @@ CString QueryDriverDirectory(const CString& current) {
     return CString(reinterpret_cast<LPCSTR>(block.Data()));
 }
 
-int EnumeratePrinters(CObList& list, int family, const CString& driverDir) {
+namespace {
+
+// The names of the printers the workstation lists itself, its local printers and its connections, in
+// the spooler's order; FALSE, with none, when the spooler cannot enumerate them.
+BOOL ListPrinterNames(int family, std::vector<CString>& names) {
+    names.clear();
     const DWORD level = family == OS_FAMILY_9X ? 2 : 4;
     const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
     CGlobalBlock block;
@@ -53,18 +61,30 @@ int EnumeratePrinters(CObList& list, int family, const CString& driverDir) {
         },
         needed);
     if (rc != ERROR_SUCCESS)
-        return 0;
+        return FALSE;
     for (DWORD i = 0; i < count; ++i) {
         LPSTR name = level == 2 ? reinterpret_cast<PRINTER_INFO_2A*>(block.Data())[i].pPrinterName
                                 : reinterpret_cast<PRINTER_INFO_4A*>(block.Data())[i].pPrinterName;
+        names.push_back(CString(name));
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+int EnumeratePrinters(CObList& list, int family, const CString& driverDir) {
+    std::vector<CString> names;
+    if (!ListPrinterNames(family, names))
+        return 0;
+    for (const CString& name : names) {
         CPrinterEntry* entry = new CPrinterEntry;
         entry->m_nOsFamily = family;
         entry->m_strDriverDir = driverDir;
-        entry->SetPrinterName(CString(name));
+        entry->SetPrinterName(name);
         entry->CollectDriverFiles();
         list.AddTail(entry);
     }
-    return count != 0;
+    return !names.empty();
 }
 
 CPrinterEntry* FindPrinterEntry(const CObList& list, LPCSTR name) {
@@ -78,18 +98,20 @@ CPrinterEntry* FindPrinterEntry(const CObList& list, LPCSTR name) {
     return NULL;
 }
 
-BOOL IsPrinterInstalled(const CString& name) {
-    // An empty name would open the print server itself.
+BOOL IsPrinterInstalled(const CString& name, int family) {
     if (name.IsEmpty())
         return FALSE;
     if (Changes().DryRunDeletedPrinter(name))
         return FALSE;
-    HANDLE opened = NULL;
-    PRINTER_DEFAULTSA defaults = {NULL, NULL, PRINTER_ACCESS_USE};
-    if (!OpenPrinterA(const_cast<LPSTR>((LPCSTR)name), &opened, &defaults))
-        return FALSE;
-    CPrinterHandle printer(opened);
-    return TRUE;
+    // Not by opening it: \\server\printer opens as long as the server shares it, also once this
+    // workstation's connection to it is gone.
+    std::vector<CString> names;
+    ListPrinterNames(family, names);
+    for (const CString& listed : names) {
+        if (MbEqualNoCase(listed, name))
+            return TRUE;
+    }
+    return FALSE;
 }
 
 void FreePrinterList(CObList& list) {

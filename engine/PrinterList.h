@@ -17,7 +17,8 @@ CString QueryDriverDirectory(const CString& current);
 int EnumeratePrinters(CObList& list, int family, const CString& driverDir);
 // The first entry whose printer name equals `name` byte for byte, removed entries included; or NULL.
 CPrinterEntry* FindPrinterEntry(const CObList& list, LPCSTR name);
-// Whether the spooler still has a printer of that name: it opens (and a dry run has not deleted it).
-BOOL IsPrinterInstalled(const CString& name);
+// Whether the workstation still lists a printer of that name (letter case aside) among its local
+// printers and connections, and a dry run has not deleted it; FALSE when the spooler cannot list them.
+BOOL IsPrinterInstalled(const CString& name, int family);
 // Deletes every entry (and its driver files) and empties the list.
 void FreePrinterList(CObList& list);

@@ -145,7 +145,7 @@ LONG CPrinterEntry::DeleteKeyTree(HKEY root, CString path) {
         if (rc == ERROR_NO_MORE_ITEMS) {
             HKEY parent = levels.size() == 1 ? root : (HKEY)levels[levels.size() - 2]->key;
             // The key goes while its own handle is still open.
-            rc = Changes().DeleteKey(root, level.path, parent, level.name);
+            rc = Changes().DeleteKey(root, path, level.path, parent, level.name);
             levels.pop_back();
             if (rc != ERROR_SUCCESS || levels.empty())
                 return rc;

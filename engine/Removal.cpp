@@ -103,12 +103,14 @@ RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CStri
         Log(detailedLog, "Before calling Markfilestodelete \n ");
         Markfilestodelete(list, printerName);
         Log(detailedLog, "After  calling Markfilestodelete, before deleting tallyvue \n ");
-        const int onlyBrontal = IsOnlyBrontalPrinter(list);
-        RunLog().Decisions(list, target, shared, onlyBrontal);
         if (target.RunCompanionRemover() == 0)
             return REMOVAL_COMPANION_REFUSED;
         target.KeepDataLocation();
         target.DeletePrinterViaDriver();
+        // Asked only now: the driver's own deletion may have taken what the driver test reads. The
+        // decisions are final here, the companion's replacement included, and are logged as they stand.
+        const int onlyBrontal = IsOnlyBrontalPrinter(list);
+        RunLog().Decisions(list, target, shared, onlyBrontal);
         target.DeleteAllRegistryEntries(0, onlyBrontal);
         target.DeleteDriverKey();
     }

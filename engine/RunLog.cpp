@@ -237,7 +237,10 @@ void CRunLog::Decisions(CObList& list, CPrinterEntry& target, int shared, int on
         // A shared driver keeps every file: the files stay with the driver.
         const BOOL deleted = shared != 1 && file->m_bDelete == 1;
         entry.Bool("delete", deleted);
-        if (!deleted) {
+        if (!file->m_strReplacedBy.IsEmpty()) {
+            // The companion hand-off put the program's own copy in its place, and that copy stays.
+            entry.Text("replaced_by", file->m_strReplacedBy);
+        } else if (!deleted) {
             const CString holder = OtherPrinterListing(list, target.m_strPrinterName, file->m_strPath);
             if (holder.IsEmpty())
                 entry.Raw("listed_by", "null");

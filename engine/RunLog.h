@@ -49,7 +49,7 @@ public:
     void OnChange(const ChangeEvent& event) override;
 
     // The decisions a removal took for `target` on `list`: the driver's other users, each file kept or
-    // deleted and who still lists it, whether it is the only Brontal printer.
+    // deleted and who still lists it (or the copy that replaced it), whether it is the only Brontal printer.
     void Decisions(CObList& list, CPrinterEntry& target, int shared, int onlyBrontal);
 
     // The spooler cycle: begun when its stop is asked for, each state seen, its end.

@@ -28,10 +28,11 @@ BOOL RequestSpoolerStop() {
     // A dry run never sees it stopped, yet the real run's cycle starts it again: say so.
     if (Changes().IsDryRun())
         Changes().RequestServiceStart(service, kSpooler);
+    // Once the stop is sent the spooler may be stopping, whatever the state query says: the caller's
+    // cycle must bring it back, so a failed query does not count as no stop.
     SERVICE_STATUS status;
-    if (!QueryServiceStatus(service, &status))
-        return FALSE;
-    RunLog().SpoolerStateSeen(status.dwCurrentState);
+    if (QueryServiceStatus(service, &status))
+        RunLog().SpoolerStateSeen(status.dwCurrentState);
     return TRUE;
 }
 

@@ -4,7 +4,8 @@
 #include <windows.h>
 
 // Opens the service "spooler", asks it to stop (a refused stop is not an error: the next poll then
-// finds it running) and reads its state. FALSE when the service cannot be opened or its state read.
+// finds it running) and reads its state for the log. FALSE only when the service cannot be opened:
+// once the stop is sent, a cycle must follow even when the state cannot be read.
 BOOL RequestSpoolerStop();
 
 enum SpoolerTick {

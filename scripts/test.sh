@@ -81,6 +81,8 @@ e2e_step "backups under Wine (win32)" e2e/backup.sh build/win32
 # The 64-bit build's backup restored by the 32-bit cmd lands in its own registry view; no killed runs again.
 run_script "backups under Wine (win64)" build/e2e-backup-win64.log '^[0-9]+ passed, [0-9]+ failed$' \
   env E2E_KILLS=0 bash e2e/backup.sh build/win64
+e2e_step "damaged workstation under Wine (win32)" e2e/damaged.sh build/win32
+e2e_step "second Delete under Wine (win32)" e2e/nested.sh build/win32
 
 echo
 echo "== summary"

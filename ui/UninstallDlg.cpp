@@ -128,7 +128,7 @@ BOOL CUninstallDlg::OnInitDialog() {
             m_nExitCode = ERROR_SERVICE_NOT_ACTIVE;
         // A printer the spooler still has after the removal was not removed, whatever the steps
         // reported: its key may have been out of reach, and the caller must not hear success.
-        else if (removed && IsPrinterInstalled(m_strCmdPrinter))
+        else if (removed && IsPrinterInstalled(m_strCmdPrinter, m_nOsFamily))
             m_nExitCode = ERROR_PRINTER_ALREADY_EXISTS;
         EndDialog(1);
     }
@@ -368,7 +368,9 @@ void CUninstallDlg::OnTimer(UINT_PTR eventId) {
 
 void CUninstallDlg::OnDelete() {
     OutputDebugStringA("In OnDelete Starting\n ");
-    CWarningDlg warning(NULL);
+    // Owned by the main dialog, which is disabled while the warning is up: a second Delete cannot start
+    // a second removal inside this one.
+    CWarningDlg warning(this);
     HWND list = GetDlgItem(IDC_PRINTER_LIST);
     ::SendMessageA(list, LB_GETCOUNT, 0, 0);
     warning.m_strMessage = LangString(IDS_CONFIRM_BEFORE);
@@ -380,7 +382,7 @@ void CUninstallDlg::OnDelete() {
     if (warning.DoModal() != IDOK)
         return;
 
-    m_resetSpoolerDlg.Create(IDD_RESET_SPOOLER, NULL);
+    m_resetSpoolerDlg.Create(IDD_RESET_SPOOLER, this);
     m_resetSpoolerDlg.ShowWindow(SW_SHOW);
     OutputDebugStringA("Displayed reset dialog\n ");
     SetCursor(LoadCursorA(NULL, IDC_WAIT));
@@ -438,20 +440,23 @@ int CUninstallDlg::OnDeleteCmdline() {
         return 0;
     }
     CPrinterEntry* target = FindPrinterEntry(m_strCmdPrinter);
-    // The driver test reads the driver's files: once for the log and the decision.
-    const BOOL brontal = target && target->IsBrontalDriver();
+    // The driver's signs are read from the disk once, for the log and the decision.
+    const DriverEvidence evidence = target ? target->WeighDriverEvidence() : DRIVER_NOT_DESCRIBED;
     CJsonLine found;
     found.Text("event", "printer").Text("name", m_strCmdPrinter).Bool("found", target != NULL);
     if (target)
-        found.Text("driver", target->m_strDriverName).Bool("brontal", brontal);
+        found.Text("driver", target->m_strDriverName)
+            .Bool("brontal", evidence == DRIVER_UIM_BESIDE_DATA_FILE || evidence == DRIVER_MARKER_IN_DATA_FILE)
+            .Text("evidence", DriverEvidenceName(evidence));
     RunLog().Write(found);
     if (!target) {
         OutputDebugStringA("remove is 0 returning \n");
         m_nExitCode = ERROR_INVALID_PRINTER_NAME;
         return 0;
     }
-    // Only what Delete would offer: a mistyped name must not take another maker's printer and driver.
-    if (!brontal) {
+    // A mistyped name must not take another maker's printer and driver; but a Brontal printer whose
+    // driver is gone or damaged shows no sign either, and only the command line can clean it.
+    if (evidence == DRIVER_NO_BRONTAL_SIGN) {
         OutputDebugStringA("remove is 0 returning \n");
         m_nExitCode = ERROR_UNKNOWN_PRINTER_DRIVER;
         return 0;
@@ -470,7 +475,7 @@ int CUninstallDlg::OnDeleteCmdline() {
 }
 
 void CUninstallDlg::PromptRestart() {
-    CRebootDlg reboot(NULL);
+    CRebootDlg reboot(this);
     if (m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5) {
         reboot.m_strMessage = LangString(IDS_RESTART_QUESTION);
         if (reboot.DoModal() == IDOK)
@@ -503,7 +508,7 @@ void CUninstallDlg::RestartSystem() {
 }
 
 void CUninstallDlg::OnAbout() {
-    CAboutDlg about(NULL);
+    CAboutDlg about(this);
     about.DoModal();
 }
 

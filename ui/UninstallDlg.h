@@ -36,7 +36,7 @@ public:
     // The removal of m_strCmdPrinter in command-line mode; 1 when it ran to its end, else 0.
     int OnDeleteCmdline();
     // Asks the spooler to stop and arms timer `eventId` (none for 0) to bring it back; 0 when the
-    // service cannot be opened or its state read.
+    // service cannot be opened (no stop was sent).
     int StopSpooler(UINT eventId);
     // Offers the restart (NT) or shows the restart notice (Windows 9x).
     void PromptRestart();

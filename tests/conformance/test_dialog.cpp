@@ -490,6 +490,49 @@ START_TEST(dialog_window_state) {
     ok(GetMessageA(&msg, dlg, 0, 0) == -1, "GetMessage for a destroyed window\n");
 }
 
+// What a modal dialog saw of the other window while its loop ran.
+static HWND g_otherWindow;
+static BOOL g_otherEnabledDuring;
+static HWND g_ownerOfModal;
+
+static INT_PTR CALLBACK LookAroundProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_INITDIALOG) {
+        PostMessageA(dlg, WM_TEST_END, 0, 0);
+        return TRUE;
+    }
+    if (msg == WM_TEST_END) {
+        g_otherEnabledDuring = IsWindowEnabled(g_otherWindow);
+        g_ownerOfModal = GetWindow(dlg, GW_OWNER);
+        EndDialog(dlg, 5);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// A modal dialog disables its owner while its loop runs and enables it again when it ends; one without an
+// owner leaves the other windows of the program enabled.
+START_TEST(dialog_modal_owner) {
+    HWND main = CreateTestDialog(IDD_CONFORMANCE);
+    if (!main) {
+        skip("no dialog\n");
+        return;
+    }
+    g_otherWindow = main;
+    for (int owned = 1; owned >= 0; --owned) {
+        g_otherEnabledDuring = -1;
+        g_ownerOfModal = (HWND)-1;
+        INT_PTR r = DialogBoxParamA(conformance::TestModule(), MAKEINTRESOURCEA(IDD_CONFORMANCE_EX),
+                                    owned ? main : NULL, LookAroundProc, 0);
+        ok(r == 5, "owned %d: DialogBoxParamA returned %ld\n", owned, (long)r);
+        ok(g_ownerOfModal == (owned ? main : NULL), "owned %d: the dialog's owner is %p\n", owned,
+           (void*)g_ownerOfModal);
+        ok(g_otherEnabledDuring == !owned, "owned %d: the main dialog was %s while the modal one ran\n", owned,
+           g_otherEnabledDuring ? "enabled" : "disabled");
+        ok(IsWindowEnabled(main), "owned %d: the main dialog stayed disabled\n", owned);
+    }
+    DestroyWindow(main);
+}
+
 static UINT_PTR g_threadTimerId;
 static int g_threadTimerCalls;
 

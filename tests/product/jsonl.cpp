@@ -169,3 +169,15 @@ std::vector<std::string> ParseJsonStrings(const std::string& array) {
     } while (r.ok && r.Eat(','));
     return out;
 }
+
+std::vector<std::map<std::string, std::string>> ParseJsonObjects(const std::string& array) {
+    std::vector<std::map<std::string, std::string>> out;
+    Reader r{array};
+    if (!r.Eat('[') || r.Eat(']'))
+        return out;
+    do {
+        r.Blanks();
+        out.push_back(ParseJsonObject(r.Value()));
+    } while (r.ok && r.Eat(','));
+    return out;
+}

@@ -12,3 +12,5 @@ std::map<std::string, std::string> ParseJsonObject(const std::string& line);
 std::vector<std::map<std::string, std::string>> ParseJsonLines(const std::string& text, bool* ok);
 // The strings of a JSON array of strings.
 std::vector<std::string> ParseJsonStrings(const std::string& array);
+// The objects of a JSON array of flat objects, each as ParseJsonObject reads it.
+std::vector<std::map<std::string, std::string>> ParseJsonObjects(const std::string& array);

@@ -206,6 +206,30 @@ TEST(HostileWorkstations, LongAndDoubleBytePrinterNamesTakeOnlyTheirOwnKeys) {
     }
 }
 
+// The fences judge the keys the removal names; a sub-key inside an accepted tree goes with it, whatever it
+// is called: a name that would be refused as a tree of its own is only data here.
+TEST(HostileWorkstations, SubKeysNamedLikeRootsOrDotsGoWithTheirTree) {
+    const std::string location = "SOFTWARE\\Brontal\\Data\\Office";
+    const std::vector<std::string> trees = {std::string(kPrintersKey) + "\\Office",
+                                            "HKLM\\SYSTEM\\ControlSet001\\Control\\Print\\Printers\\Office",
+                                            "HKLM\\" + location, "HKCU\\" + location};
+    for (const std::string& name : {"HKLM", "HKEY_LOCAL_MACHINE", "HKCU", "...", " . ", "..", "Printers"}) {
+        SCOPED_TRACE(name);
+        RemovalBench bench;
+        for (const std::string& tree : trees)
+            bench.ws->registry.SetString(tree + "\\" + name + "\\" + name, "Kept", "no");
+        CPrinterEntry& office = bench.Office();
+        auto before = SnapshotMachine();
+        RunRemoval(bench, office);
+        EXPECT_EQ(ForeignChanges(SnapshotDiff(before, SnapshotMachine()), "Office"), std::vector<std::string>());
+        for (const std::string& tree : trees)
+            EXPECT_FALSE(KeyThere(tree)) << tree;
+        EXPECT_TRUE(KeyThere(std::string(kPrintersKey) + "\\Other"));
+        EXPECT_TRUE(KeyThere("HKLM\\SOFTWARE\\Brontal\\Data\\Other"));
+        ExpectNothingLeftOpen(bench);
+    }
+}
+
 }  // namespace
 
 namespace {

@@ -306,6 +306,24 @@ TEST(Options, TheLogOfARealRunNamesExactlyTheChangesTheMachineShows) {
         const std::string files = decisions[0].at("files");
         EXPECT_NE(files.find("PSCRIPT5.DLL\",\"delete\":false,\"listed_by\":\"Plain\""), std::string::npos) << files;
         EXPECT_NE(files.find("OFFICE.PPD\",\"delete\":true"), std::string::npos) << files;
+        // Each file's decision is what happens to it: the ones to delete are deleted (or left for the
+        // restart), the others stay; the companion hand-off replaces the driver's copy and keeps it.
+        bool companionKept = false;
+        for (const Fields& file : ParseJsonObjects(files)) {
+            const std::string path = file.at("file");
+            bool deleted = false;
+            for (const Fields& f : changes)
+                deleted = deleted || ((f.at("kind") == "delete_file" || f.at("kind") == "delete_at_restart") &&
+                                      Upper(f.at("file")) == Upper(path));
+            EXPECT_EQ(deleted, file.at("delete") == "true") << path;
+            if (file.count("replaced_by")) {
+                companionKept = true;
+                EXPECT_EQ(Upper(path), Upper(st.versionDir + "\\TAVQ.DLL"));
+                EXPECT_EQ(file.at("replaced_by"), kShippedCompanion);
+                EXPECT_EQ(st.ws->files.ReadFile(path), st.ws->files.ReadFile(kShippedCompanion));
+            }
+        }
+        EXPECT_TRUE(companionKept) << files;
         auto companion = Events(log, "companion");
         ASSERT_EQ(companion.size(), 1u);
         EXPECT_EQ(companion[0].at("result"), "1");

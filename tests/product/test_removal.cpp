@@ -5,6 +5,7 @@
 #include <winsim/machine.h>
 
 #include "app/TrellinApp.h"
+#include "jsonl.h"
 #include "lang/langres.h"
 #include "removal_station.h"
 #include "ui/resource.h"
@@ -188,6 +189,37 @@ TEST(Removal, SharedDriverKeepsItsDriverUntilTheSecondPrinterGoes) {
     EXPECT_EQ(Count(st.ws->ui.Dialogs(), IDD_RESET_SPOOLER), 2);
 }
 
+// The main dialog owns the warning, the notice, the restart question and About, so it takes no input while
+// one of the modal ones is up: a second Delete clicked meanwhile starts no second removal inside the first.
+TEST(Removal, DeleteClickedWhileAModalDialogIsUpDoesNothing) {
+    RemovalStation st;
+    SeedOffice(st);
+    HWND main = nullptr;
+    HWND noticeOwner = nullptr;
+    g_companion.during = [&] { noticeOwner = GetWindow(st.ws->ui.LastDialog(IDD_RESET_SPOOLER)->hwnd, GW_OWNER); };
+    st.ws->user.On(IDD_TRELLIN_DIALOG)
+        .Wait(kSpoolerCycleMs)
+        .Inspect([&](HWND dlg) { main = dlg; })
+        .SelectLine(IDC_PRINTER_LIST, "Office")
+        .Press(IDC_ABOUT);
+    st.ws->user.On(IDD_ABOUTBOX).ClickIn(IDD_TRELLIN_DIALOG, IDC_DELETE).PressEnter();
+    st.ws->user.On(IDD_TRELLIN_DIALOG).Press(IDC_DELETE);
+    st.ws->user.On(IDD_WARNING)
+        .Inspect([&](HWND) { EXPECT_FALSE(IsWindowEnabled(main)); })
+        .ClickIn(IDD_TRELLIN_DIALOG, IDC_DELETE)
+        .Press(IDOK);
+    st.ws->user.On(IDD_REBOOT).Inspect([&](HWND) { EXPECT_FALSE(IsWindowEnabled(main)); }).Press(IDCANCEL);
+    st.ws->user.On(IDD_TRELLIN_DIALOG).Inspect([&](HWND dlg) { EXPECT_TRUE(IsWindowEnabled(dlg)); }).PressEsc();
+    EXPECT_EQ(st.Run(""), 0);
+    EXPECT_TRUE(st.ws->user.Unused().empty());
+    EXPECT_EQ(Count(st.ws->ui.Dialogs(), IDD_WARNING), 1);
+    EXPECT_EQ(Count(st.ws->ui.Dialogs(), IDD_RESET_SPOOLER), 1);
+    EXPECT_EQ(st.Transcript(), kRemovedOwnDriverInteractive);
+    EXPECT_EQ(g_companion.calls, 1);
+    EXPECT_EQ(noticeOwner, main);
+    EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
+}
+
 TEST(Removal, CancelInTheWarningRemovesNothing) {
     for (auto leave : {winsim::Press(IDCANCEL), winsim::PressEsc()}) {
         RemovalStation st;
@@ -366,6 +398,16 @@ TEST_P(CommandLineRuns, ReportTheirOutcomeInTheExitCode) {
         c.check(st);
 }
 
+// A connection \\srv\q to a printer the server shares, on a Brontal driver of its own.
+void AddSharedConnection(RemovalStation& st) {
+    st.AddBrontalDriver("Brontal Remote", "REMOTE.PPD");
+    winsim::ConnectionSetup connection;
+    connection.name = "\\\\srv\\q";
+    connection.driver = "Brontal Remote";
+    st.ws->spooler.OfferNetworkPrinter(connection);
+    st.ws->spooler.AddConnection(connection);
+}
+
 // Nothing of Office went, nothing ran: no spooler call, no companion, no dialog.
 void ExpectOfficeUntouched(RemovalStation& st) {
     EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
@@ -411,6 +453,23 @@ INSTANTIATE_TEST_SUITE_P(
                            EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
                            EXPECT_FALSE(st.ws->registry.KeyExists("HKCU\\Printers\\Settings\\Office"));
                        }},
+        // The server still shares the printer, so its name still opens: what counts is that the
+        // workstation no longer lists the connection.
+        CommandLineRun{"ConnectionRemovedWhileTheServerStillSharesIt", "\\\\srv\\q", AddSharedConnection,
+                       ERROR_SUCCESS, {},
+                       [](RemovalStation& st) {
+                           EXPECT_FALSE(st.ws->spooler.PrinterExists("\\\\srv\\q"));
+                           EXPECT_FALSE(st.ws->registry.KeyExists("HKCU\\Printers\\Connections\\,,srv,q"));
+                       }},
+        CommandLineRun{"ConnectionTheWorkstationStillLists", "\\\\srv\\q",
+                       [](RemovalStation& st) {
+                           AddSharedConnection(st);
+                           st.ws->faults.Fail("RegDeleteKeyA", ERROR_ACCESS_DENIED, -1, 0, [](const std::string& a) {
+                               return a.find(",,srv,q") != std::string::npos;
+                           });
+                       },
+                       ERROR_PRINTER_ALREADY_EXISTS, {},
+                       [](RemovalStation& st) { EXPECT_TRUE(st.ws->spooler.PrinterExists("\\\\srv\\q")); }},
         CommandLineRun{"FileInUseNeedsTheRestart", "Office",
                        [](RemovalStation& st) { st.ws->files.HoldOpen(st.versionDir + "\\OFFICE.HLP", true); },
                        ERROR_SUCCESS_REBOOT_REQUIRED, kCommandLineRemoved,
@@ -456,6 +515,23 @@ INSTANTIATE_TEST_SUITE_P(
                            EXPECT_EQ(st.ws->services.CallCount("StartServiceA"), 1);
                        },
                        SERVICE_STOP_PENDING, 120000},
+        // The stop was sent, so the spooler is brought back even though its state could not be read then.
+        CommandLineRun{"StateUnreadableRightAfterTheClosingStop", "Office",
+                       [](RemovalStation& st) {
+                           g_companion.during = [&st] { st.ws->faults.Fail("QueryServiceStatus", ERROR_ACCESS_DENIED, 1); };
+                       },
+                       ERROR_SUCCESS, kCommandLineRemoved,
+                       [](RemovalStation& st) {
+                           EXPECT_FALSE(st.ws->spooler.PrinterExists("Office"));
+                           EXPECT_EQ(st.ws->services.CallCount("StartServiceA"), 2);
+                       }},
+        CommandLineRun{"StateNeverReadableAfterTheClosingStop", "Office",
+                       [](RemovalStation& st) {
+                           g_companion.during = [&st] { st.ws->faults.Fail("QueryServiceStatus", ERROR_ACCESS_DENIED); };
+                       },
+                       ERROR_SERVICE_NOT_ACTIVE, kCommandLineRemoved,
+                       [](RemovalStation& st) { EXPECT_FALSE(st.ws->spooler.PrinterExists("Office")); },
+                       SERVICE_STOPPED, 120000},
         CommandLineRun{"SpoolerNeverStopsForTheList", "Office",
                        [](RemovalStation& st) { st.ws->services.Behaviour().stopLatencyMs = kForeverMs; },
                        ERROR_SERVICE_REQUEST_TIMEOUT, {"In OnDeleteCmdline Starting\n "},
@@ -511,6 +587,74 @@ INSTANTIATE_TEST_SUITE_P(
                        }}),
     [](const ::testing::TestParamInfo<CommandLineRun>& info) { return std::string(info.param.name); });
 
+// Only a data file that was read and shows no Brontal sign keeps a named printer: a Brontal printer whose
+// driver is gone or damaged shows no sign either, and only the command line can take it off.
+TEST(Removal, TheCommandLineLeavesAPrinterAloneOnlyWhenItsDataFileShowsAnotherMaker) {
+    const struct {
+        const char* what;
+        const char* printer;
+        std::function<void(RemovalStation&)> damage;
+        DWORD exitCode;
+        const char* evidence;  // in the log's printer event
+    } cases[] = {
+        {"another maker's data file", "Plain", nullptr, ERROR_UNKNOWN_PRINTER_DRIVER, "no_brontal_sign"},
+        {"a .UIM beside the data file", "Office", nullptr, ERROR_SUCCESS, "uim"},
+        {"the marker in the data file", "Marked",
+         [](RemovalStation& st) {
+             st.ws.AddMarkerDriver("Brontal Marked", "MARKED.PPD");
+             st.ws.AddPrinter("Marked", "Brontal Marked");
+         },
+         ERROR_SUCCESS, "marker"},
+        {"data file and .UIM missing", "Office",
+         [](RemovalStation& st) {
+             st.ws->files.DeleteFile(st.versionDir + "\\OFFICE.PPD");
+             st.ws->files.DeleteFile(st.versionDir + "\\OFFICE.UIM");
+         },
+         ERROR_SUCCESS, "data_file_unreadable"},
+        {"an empty data file without its .UIM", "Office",
+         [](RemovalStation& st) {
+             st.ws->files.WriteFile(st.versionDir + "\\OFFICE.PPD", "");
+             st.ws->files.DeleteFile(st.versionDir + "\\OFFICE.UIM");
+         },
+         ERROR_SUCCESS, "data_file_unreadable"},
+        // The spooler reads its drivers back when it starts again, before the printers are listed.
+        {"the driver no longer installed", "Office",
+         [](RemovalStation& st) {
+             st.ws->registry.DeleteTree(st.ws->spooler.DriverKeyPath(*st.ws->spooler.FindDriver("Brontal Office")));
+         },
+         ERROR_SUCCESS, "no_driver"},
+        // A run that could not take the printer (1802) took its driver: the retry takes the printer.
+        {"a retry after the printer stayed", "Office",
+         [](RemovalStation& st) {
+             st.ws->faults.Fail("LoadLibraryA", ERROR_MOD_NOT_FOUND, -1, 0,
+                                [](const std::string& a) { return a.find("OFFICE.DLL") != std::string::npos; });
+             st.ws->faults.Fail("RegDeleteKeyA", ERROR_ACCESS_DENIED, -1, 0,
+                                [](const std::string& a) { return a.find("Print\\Printers\\Office") != std::string::npos; });
+             EXPECT_EQ((DWORD)st.Run("Office"), (DWORD)ERROR_PRINTER_ALREADY_EXISTS);
+             st.ws->faults.Clear();
+         },
+         ERROR_SUCCESS, "no_driver"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemovalStation st;
+        SeedOffice(st);
+        if (c.damage)
+            c.damage(st);
+        EXPECT_EQ((DWORD)st.Run(std::string("/log:C:\\run.log ") + c.printer), c.exitCode);
+        EXPECT_EQ(st.ws->spooler.PrinterExists(c.printer), c.exitCode != ERROR_SUCCESS);
+        EXPECT_EQ(st.ws->services.State(), (DWORD)SERVICE_RUNNING);
+        bool ok = false;
+        std::string evidence;
+        for (const auto& line : ParseJsonLines(st.ws->files.ReadFile("C:\\run.log").value_or(""), &ok)) {
+            if (line.count("event") && line.at("event") == "printer")
+                evidence = line.count("evidence") ? line.at("evidence") : "(none)";
+        }
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(evidence, c.evidence);
+    }
+}
+
 TEST(Removal, MoreThanFiveNamesRemoveTheFirstFiveAndFail) {
     RemovalStation st;
     std::vector<std::string> names = {"P1", "P2", "P3", "P4", "P5", "P6"};
@@ -523,16 +667,42 @@ TEST(Removal, MoreThanFiveNamesRemoveTheFirstFiveAndFail) {
         EXPECT_EQ(st.ws->spooler.PrinterExists(name), name == "P6") << name;
 }
 
+std::string g_uimTakenWithThePrinter;
+
+// A driver library whose own deletion also takes the driver's .UIM file.
+BOOL WINAPI DeletePrinterAndItsUim(HANDLE printer) {
+    DeleteFileA(g_uimTakenWithThePrinter.c_str());
+    return DeletePrinter(printer);
+}
+
 TEST(Removal, OnlyBrontalPrinterDecidesWhetherTheWatermarksGo) {
-    for (bool second : {false, true}) {
+    const struct {
+        const char* what;
+        bool lobby;           // a second Brontal printer
+        bool driverTakesUim;  // Office's driver library deletes OFFICE.UIM with the printer
+        bool watermarksStay;
+    } cases[] = {
+        {"the only Brontal printer", false, false, false},
+        {"one of two", true, false, true},
+        // Asked after the driver's own deletion, Office no longer passes the driver test.
+        {"one of two until its driver's deletion takes its .UIM", true, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         RemovalStation st;
         SeedOffice(st);
-        if (second) {
+        if (c.lobby)
             st.AddLobby();
+        if (c.driverTakesUim) {
+            g_uimTakenWithThePrinter = st.versionDir + "\\OFFICE.UIM";
+            winsim::ModuleImage library;
+            library.exports["DeletePrinter"] = reinterpret_cast<FARPROC>(&DeletePrinterAndItsUim);
+            st.ws->modules.Register(st.versionDir + "\\OFFICE.DLL", library);
         }
         st.ws->registry.CreateKey("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Watermark\\Draft");
         EXPECT_EQ(st.Run("Office"), 0);
-        EXPECT_EQ(st.ws->registry.KeyExists("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Watermark"), second);
+        EXPECT_EQ(st.ws->registry.KeyExists("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Watermark"),
+                  c.watermarksStay);
     }
 }
 

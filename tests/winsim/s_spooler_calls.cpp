@@ -526,6 +526,17 @@ TEST_F(SpoolerCalls, ConnectionsComeAndGoThroughTheirCalls) {
     EXPECT_FALSE(m->registry.KeyExists("HKCU\\Printers\\Connections\\,,srv,q"));
     EXPECT_FALSE(m->spooler.PrinterExists("\\\\srv\\q"));
     EXPECT_EQ(m->spooler.DeletedPrinters(), std::vector<std::string>{"\\\\srv\\q"});
+    // The workstation no longer lists it, but the server still shares it: its name still opens.
+    DWORD returned = 0, listed = 0;
+    Enumerate(4, returned, listed);
+    EXPECT_EQ(returned, 0u);
+    h = Open("\\\\srv\\q", SERVER_READ);
+    EXPECT_NE(h, nullptr);
+    EXPECT_TRUE(ClosePrinter(h));
+    m->spooler.WithdrawNetworkPrinter("\\\\SRV\\q");
+    SetLastError(0xdeadbeef);
+    EXPECT_EQ(Open("\\\\srv\\q", SERVER_READ), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PRINTER_NAME));
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(DeletePrinterConnectionA(const_cast<LPSTR>("\\\\srv\\q")));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PRINTER_NAME));

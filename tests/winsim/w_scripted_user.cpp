@@ -419,6 +419,28 @@ TEST_F(ScriptedUserTest, DialogHistoryRecordsNestedModalDialogs) {
     EXPECT_EQ(d[1].hwnd, m->ui.LastDialog(IDD_CONFIRM)->hwnd);
 }
 
+// The owner of a modal dialog is disabled, and a click on it while the dialog is up reaches nothing:
+// the hit test ends at the disabled window (HTERROR, a beep for a button press). Once the dialog has
+// ended, the same click reaches the button.
+TEST_F(ScriptedUserTest, AClickOnTheOwnerOfAModalDialogReachesNothing) {
+    size_t beeps = 0;
+    m->user.On(IDD_MAIN)
+        .Press(IDC_MORE)
+        .On(IDD_CONFIRM)
+        .ClickIn(IDD_MAIN, IDC_DELETE)
+        .Inspect([&](HWND) { beeps = m->ui.Beeps().size(); })
+        .PressEnter()
+        .On(IDD_MAIN)
+        .ClickIn(IDD_MAIN, IDC_DELETE)
+        .Answer(IDOK, "Select a printer first.")
+        .On(IDD_MAIN)
+        .Press(IDCANCEL);
+    EXPECT_EQ(IDCANCEL, Run());
+    EXPECT_TRUE(m->user.Unused().empty());
+    EXPECT_EQ((std::vector<int>{IDC_MORE, IDC_DELETE, IDCANCEL}), g.clicks);
+    EXPECT_EQ(1u, beeps);
+}
+
 TEST_F(ScriptedUserTest, AMinimizedDialogPaintsItsIcon) {
     m->user.On(IDD_MAIN)
         .Minimize()

@@ -32,6 +32,17 @@ bool IsMouseMessage(UINT msg) {
     return (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST) || msg == WM_NCLBUTTONDOWN || msg == WM_NCMOUSEMOVE;
 }
 
+// Where the hit test stops for a mouse message aimed at `hwnd`: the outermost disabled window around it
+// (itself included), which gets no mouse input; null when every window on the way takes input.
+HWND DisabledOnTheWay(HWND hwnd) {
+    HWND found = nullptr;
+    for (Wnd* w = Get(hwnd); w; w = w->parent ? Get(w->parent) : nullptr) {
+        if (w->style & WS_DISABLED)
+            found = w->handle;
+    }
+    return found;
+}
+
 void FillMsg(MSG* out, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     out->hwnd = hwnd;
     out->message = message;
@@ -157,6 +168,19 @@ bool Peek(MSG* msg, HWND hwnd, UINT first, UINT last, UINT flags) {
         return true;
     }
     for (auto it = s.input.begin(); it != s.input.end(); ++it) {
+        if (!s.capture && IsMouseMessage(it->message)) {
+            if (HWND disabled = DisabledOnTheWay(it->hwnd)) {
+                // A disabled window (one a modal dialog's owner is, say) gets no mouse input: the hit
+                // test ends at it with HTERROR, it hears WM_SETCURSOR, and the message is dropped.
+                UINT message = it->message;
+                if (message == WM_NCLBUTTONDOWN || message == WM_NCMOUSEMOVE)
+                    message -= WM_NCMOUSEMOVE - WM_MOUSEMOVE;
+                s.input.erase(it);
+                CountMessage();
+                Send(disabled, WM_SETCURSOR, reinterpret_cast<WPARAM>(disabled), MAKELPARAM(WORD(HTERROR), message));
+                return Peek(msg, hwnd, first, last, flags);
+            }
+        }
         if (MatchesWindow(hwnd, it->hwnd) && MatchesRange(it->message, first, last)) {
             *msg = *it;
             msg->time = DWORD(Current().now);

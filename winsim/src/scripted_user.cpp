@@ -141,6 +141,21 @@ Action CloseBox() {
                   }};
 }
 
+Action ClickIn(int templateId, int controlId) {
+    std::string name = "ClickIn(" + std::to_string(templateId) + ", " + std::to_string(controlId) + ")";
+    return Action{name, [templateId, controlId, name](HWND) {
+                      HWND behind = nullptr;
+                      for (const DialogRecord& d : wm::S().dialogs) {
+                          if (d.templateId == templateId && !d.destroyed && wm::Get(d.hwnd))
+                              behind = d.hwnd;
+                      }
+                      // Where the control is on the screen; whether it takes the click is the input's business.
+                      Wnd* w = RequireControl(behind, controlId, name, false);
+                      RECT c = wm::ClientRectOf(w);
+                      Click(w->handle, int(c.right / 2), int(c.bottom / 2));
+                  }};
+}
+
 Action SelectLine(int listId, const std::string& text) {
     std::string name = "SelectLine(" + std::to_string(listId) + ", \"" + text + "\")";
     return Action{name, [listId, text, name](HWND dlg) {

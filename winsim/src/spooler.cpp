@@ -270,6 +270,12 @@ void Spooler::OfferNetworkPrinter(const ConnectionSetup& setup) {
     m_offered.push_back(setup);
 }
 
+void Spooler::WithdrawNetworkPrinter(const std::string& name) {
+    m_offered.erase(std::remove_if(m_offered.begin(), m_offered.end(),
+                                   [&](const ConnectionSetup& o) { return NamesEqual(o.name, name); }),
+                    m_offered.end());
+}
+
 const ConnectionSetup* Spooler::FindOffered(const std::string& name) const {
     for (const ConnectionSetup& c : m_offered)
         if (NamesEqual(c.name, name))

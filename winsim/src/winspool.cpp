@@ -309,8 +309,17 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
         return TRUE;
     }
     const Spooler::Printer* p = s.FindPrinter(pPrinterName);
-    if (!p)
+    if (!p) {
+        // \\server\share reaches the printer another computer shares, whether or not this workstation
+        // has a connection to it: a removed connection still opens while the server shares it.
+        if (const winsim::ConnectionSetup* offered = s.FindOffered(pPrinterName)) {
+            if (!AccessAllowed(offered->rights, access))
+                return Fail(ERROR_ACCESS_DENIED);
+            *phPrinter = s.Open(offered->name, access);
+            return TRUE;
+        }
         return Fail(ERROR_INVALID_PRINTER_NAME);
+    }
     if (!AccessAllowed(p->rights, access))
         return Fail(ERROR_ACCESS_DENIED);
     *phPrinter = s.Open(p->name, access);

@@ -101,8 +101,12 @@ public:
     // Makes a connection as AddPrinterConnectionA would: HKCU\Printers\Connections\,,server,share and
     // the cached copy under the LanMan print provider.
     void AddConnection(const ConnectionSetup& setup);
-    // Makes \\server\share reachable, so that AddPrinterConnectionA of that name succeeds.
+    // Makes \\server\share reachable: AddPrinterConnectionA of that name succeeds, and OpenPrinterA opens
+    // it whether or not the workstation has a connection to it (only ClosePrinter is modelled on such a
+    // handle of a printer the workstation does not list; other calls on it fail with 1801).
     void OfferNetworkPrinter(const ConnectionSetup& setup);
+    // The server stops sharing \\server\share.
+    void WithdrawNetworkPrinter(const std::string& name);
 
     // The environment the machine's own drivers use: "Windows 4.0" on the 9x family, "Windows NT x86"
     // on NT, unless a test chose another ("Windows x64", as 64-bit Wine uses).

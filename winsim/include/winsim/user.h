@@ -37,6 +37,11 @@ Action PressEnter();
 Action PressTab();
 // A click on the close box of the dialog's caption (WM_SYSCOMMAND SC_CLOSE).
 Action CloseBox();
+// A mouse click on control `controlId` of the latest live dialog made from `templateId`, wherever the
+// step's own dialog is: a person clicking on a window behind the one in front. It reaches the control
+// only when that takes input; a disabled window, or one inside a disabled window (the owner of a modal
+// dialog), gets none, as on Windows.
+Action ClickIn(int templateId, int controlId);
 // A click on the line of a list box showing exactly `text`, or on line `index`.
 Action SelectLine(int listId, const std::string& text);
 Action SelectLine(int listId, int index);
@@ -79,6 +84,7 @@ public:
         Script& PressEnter() { return Then(winsim::PressEnter()); }
         Script& PressTab() { return Then(winsim::PressTab()); }
         Script& CloseBox() { return Then(winsim::CloseBox()); }
+        Script& ClickIn(int templateId, int controlId) { return Then(winsim::ClickIn(templateId, controlId)); }
         Script& SelectLine(int listId, const std::string& text) { return Then(winsim::SelectLine(listId, text)); }
         Script& SelectLine(int listId, int index) { return Then(winsim::SelectLine(listId, index)); }
         Script& Focus(int controlId) { return Then(winsim::Focus(controlId)); }
