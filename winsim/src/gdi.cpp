@@ -290,7 +290,7 @@ int Gdi::PaintCount(HWND window) const {
 
 HICON Gdi::SharedIcon(const IconObject& icon) {
     std::string key = std::string(icon.cursor ? "C|" : "I|") + icon.systemName + "|" +
-                      rsim::UpperAscii(icon.modulePath) + "|" + icon.resource;
+                      NameKey(icon.modulePath) + "|" + icon.resource;
     auto it = m_sharedIcons.find(key);
     if (it != m_sharedIcons.end())
         return reinterpret_cast<HICON>(it->second);

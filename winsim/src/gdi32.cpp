@@ -131,15 +131,6 @@ HFONT WINAPI CreateFontA(int cHeight, int cWidth, int cEscapement, int cOrientat
     return static_cast<HFONT>(G().AddObject(o));
 }
 
-HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
-    SIM_FAULT("CreateSolidBrush", std::to_string(color), nullptr);
-    Gdi::Object o;
-    o.kind = Gdi::Kind::Brush;
-    o.brush.lbStyle = BS_SOLID;
-    o.brush.lbColor = color;
-    return static_cast<HBRUSH>(G().AddObject(o));
-}
-
 BOOL WINAPI DeleteObject(HGDIOBJ ho) {
     SIM_FAULT("DeleteObject", rsim::HandleText(ho), FALSE);
     const Gdi::Object* o = G().ObjectOf(ho);
@@ -334,16 +325,6 @@ int WINAPI SetBkMode(HDC hdc, int mode) {
     return previous;
 }
 
-COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color) {
-    SIM_FAULT("SetBkColor", std::to_string(color), 0xFFFFFFFF);
-    Gdi::DeviceContext* dc = G().MutableDc(hdc);
-    if (!dc)
-        return 0xFFFFFFFF;  // CLR_INVALID
-    COLORREF previous = dc->bkColor;
-    dc->bkColor = color;
-    return previous;
-}
-
 COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color) {
     SIM_FAULT("SetTextColor", std::to_string(color), 0xFFFFFFFF);
     Gdi::DeviceContext* dc = G().MutableDc(hdc);
@@ -364,15 +345,6 @@ int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr) {
         return 1;
     const Gdi::Object* o = G().ObjectOf(hbr);
     return o && o->kind == Gdi::Kind::Brush ? 1 : 0;
-}
-
-BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
-    SIM_FAULT("TextOutA", Text(lpString, c < 0 ? 0 : c), FALSE);
-    const Gdi::DeviceContext* dc = G().DcOf(hdc);
-    if (!dc || c < 0 || (c > 0 && !lpString))
-        return FALSE;
-    G().drawnTexts.push_back(DrawnText{hdc, dc->window, x, y, Text(lpString, c), dc->font});
-    return TRUE;
 }
 
 int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format) {
@@ -480,18 +452,6 @@ int WINAPI GetSystemMetrics(int nIndex) {
     default:
         return 0;
     }
-}
-
-DWORD WINAPI GetSysColor(int nIndex) {
-    SIM_FAULT("GetSysColor", std::to_string(nIndex), 0);
-    return rsim::SysColor(nIndex);
-}
-
-HBRUSH WINAPI GetSysColorBrush(int nIndex) {
-    SIM_FAULT("GetSysColorBrush", std::to_string(nIndex), nullptr);
-    if (nIndex < 0 || nIndex >= kSysColorCount)
-        return nullptr;
-    return G().SysColorBrush(nIndex);
 }
 
 }  // extern "C"

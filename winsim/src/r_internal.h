@@ -1,6 +1,7 @@
 // Helpers shared by the module, resource, cursor and GDI parts of the simulation.
 #pragma once
 #include <windows.h>
+#include <winsim/codepage.h>
 #include <winsim/machine.h>
 
 #include <string>
@@ -8,9 +9,6 @@
 namespace winsim {
 namespace rsim {
 
-// ASCII case-insensitive comparison, as Windows compares module and resource names.
-bool SameName(const std::string& a, const std::string& b);
-std::string UpperAscii(std::string s);
 // "C:\\x\\Y.DLL" -> "Y.DLL".
 std::string FileNamePart(const std::string& path);
 // "C:\\x\\Y.DLL" -> "C:\\x".

@@ -125,13 +125,6 @@ HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
                             name, id);
 }
 
-HWND WINAPI CreateDialogIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA lpTemplate, HWND hWndParent,
-                                       DLGPROC lpDialogFunc, LPARAM dwInitParam) {
-    SIM_FAULT("CreateDialogIndirectParamA", "", nullptr);
-    return CreateDialogFrom(hInstance, reinterpret_cast<const uint8_t*>(lpTemplate), kIndirectSize, hWndParent,
-                            lpDialogFunc, dwInitParam, false, "(indirect)", 0);
-}
-
 BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult) {
     SIM_FAULT("EndDialog", std::to_string(nResult), FALSE);
     return EndDialogInternal(hDlg, nResult);
@@ -205,27 +198,9 @@ UINT WINAPI GetDlgItemInt(HWND hDlg, int nIDDlgItem, BOOL* lpTranslated, BOOL bS
     return UINT(value);
 }
 
-BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck) {
-    SIM_FAULT("CheckDlgButton", std::to_string(nIDButton), FALSE);
-    if (HWND ctrl = FindChildById(hDlg, nIDButton))
-        Send(ctrl, BM_SETCHECK, uCheck, 0);
-    return TRUE;
-}
-
-UINT WINAPI IsDlgButtonChecked(HWND hDlg, int nIDButton) {
-    SIM_FAULT("IsDlgButtonChecked", std::to_string(nIDButton), 0);
-    HWND ctrl = FindChildById(hDlg, nIDButton);
-    return ctrl ? UINT(Send(ctrl, BM_GETCHECK, 0, 0)) : 0;
-}
-
 BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg) {
     SIM_FAULT("IsDialogMessageA", lpMsg ? Hex(lpMsg->message) : "", FALSE);
     return lpMsg && DialogMessage(hDlg, lpMsg) ? TRUE : FALSE;
-}
-
-LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    SIM_FAULT("DefDlgProcA", Hex(Msg), 0);
-    return DefDlg(hDlg, Msg, wParam, lParam);
 }
 
 BOOL WINAPI MapDialogRect(HWND hDlg, LPRECT lpRect) {
@@ -248,86 +223,7 @@ BOOL WINAPI MapDialogRect(HWND hDlg, LPRECT lpRect) {
     return TRUE;
 }
 
-LONG WINAPI GetDialogBaseUnits(void) {
-    SIM_FAULT("GetDialogBaseUnits", "", 0);
-    // The system font's average width and height.
-    return MAKELONG(8, 16);
-}
-
-HWND WINAPI GetNextDlgTabItem(HWND hDlg, HWND hCtl, BOOL bPrevious) {
-    SIM_FAULT("GetNextDlgTabItem", "", nullptr);
-    return NextTabItem(hDlg, hCtl, bPrevious != FALSE);
-}
-
-HWND WINAPI GetNextDlgGroupItem(HWND hDlg, HWND hCtl, BOOL bPrevious) {
-    SIM_FAULT("GetNextDlgGroupItem", "", nullptr);
-    return NextGroupItem(hDlg, hCtl, bPrevious != FALSE);
-}
-
 // ---- windows ----
-
-ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass) {
-    SIM_FAULT("RegisterClassA", lpWndClass && lpWndClass->lpszClassName ? lpWndClass->lpszClassName : "", 0);
-    if (!lpWndClass || !lpWndClass->lpszClassName || IS_INTRESOURCE(lpWndClass->lpszClassName)) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    if (const WndClass* existing = FindClass(lpWndClass->lpszClassName)) {
-        if (!existing->system) {
-            SetError(ERROR_CLASS_ALREADY_EXISTS);
-            return 0;
-        }
-    }
-    UiState& s = S();
-    WndClass c;
-    c.name = lpWndClass->lpszClassName;
-    c.proc = lpWndClass->lpfnWndProc;
-    c.instance = lpWndClass->hInstance;
-    c.wndExtra = lpWndClass->cbWndExtra;
-    c.cursor = lpWndClass->hCursor;
-    c.icon = lpWndClass->hIcon;
-    // A class named like a system one hides it for this program.
-    s.classes.insert(s.classes.begin(), c);
-    return ATOM(0xC000 + s.classes.size());
-}
-
-BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance) {
-    SIM_FAULT("UnregisterClassA", lpClassName && !IS_INTRESOURCE(lpClassName) ? lpClassName : "", FALSE);
-    UiState& s = S();
-    for (auto it = s.classes.begin(); it != s.classes.end(); ++it) {
-        if (!it->system && lpClassName && !IS_INTRESOURCE(lpClassName) && FindClass(lpClassName) == &*it) {
-            s.classes.erase(it);
-            return TRUE;
-        }
-    }
-    SetError(ERROR_CLASS_DOES_NOT_EXIST);
-    return FALSE;
-}
-
-HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
-                            int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
-                            LPVOID lpParam) {
-    std::string cls = !lpClassName ? "" : IS_INTRESOURCE(lpClassName) ? "#" + std::to_string(LOWORD(lpClassName))
-                                                                       : std::string(lpClassName);
-    SIM_FAULT("CreateWindowExA", cls, nullptr);
-    CreateParams p;
-    p.exStyle = dwExStyle;
-    if (lpClassName && IS_INTRESOURCE(lpClassName))
-        p.classAtom = LOWORD(reinterpret_cast<ULONG_PTR>(lpClassName));
-    else
-        p.className = cls;
-    p.name = lpWindowName;
-    p.style = dwStyle;
-    p.x = X;
-    p.y = Y;
-    p.cx = nWidth;
-    p.cy = nHeight;
-    p.parent = hWndParent;
-    p.idOrMenu = reinterpret_cast<LONG_PTR>(hMenu);
-    p.instance = hInstance;
-    p.param = lpParam;
-    return Create(p);
-}
 
 BOOL WINAPI DestroyWindow(HWND hWnd) {
     SIM_FAULT("DestroyWindow", HwndText(hWnd), FALSE);
@@ -340,11 +236,6 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
 BOOL WINAPI IsWindow(HWND hWnd) {
     SIM_FAULT("IsWindow", "", FALSE);
     return Get(hWnd) ? TRUE : FALSE;
-}
-
-BOOL WINAPI IsChild(HWND hWndParent, HWND hWnd) {
-    SIM_FAULT("IsChild", "", FALSE);
-    return IsDescendant(hWndParent, hWnd) ? TRUE : FALSE;
 }
 
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
@@ -402,12 +293,6 @@ BOOL WINAPI IsIconic(HWND hWnd) {
     return w && (w->style & WS_MINIMIZE) ? TRUE : FALSE;
 }
 
-BOOL WINAPI IsZoomed(HWND hWnd) {
-    SIM_FAULT("IsZoomed", "", FALSE);
-    Wnd* w = Get(hWnd);
-    return w && (w->style & WS_MAXIMIZE) ? TRUE : FALSE;
-}
-
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags) {
     SIM_FAULT("SetWindowPos", Hex(uFlags), FALSE);
     Wnd* w = Check(hWnd);
@@ -440,22 +325,6 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, 
         Activate(hWnd);
     }
     return TRUE;
-}
-
-BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint) {
-    SIM_FAULT("MoveWindow", "", FALSE);
-    Wnd* w = Check(hWnd);
-    if (!w)
-        return FALSE;
-    Move(w, X, Y, nWidth, nHeight, true, true);
-    if (bRepaint && Get(hWnd))
-        Invalidate(hWnd, true);
-    return TRUE;
-}
-
-BOOL WINAPI BringWindowToTop(HWND hWnd) {
-    SIM_FAULT("BringWindowToTop", "", FALSE);
-    return SetWindowPos(hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
 BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect) {
@@ -526,21 +395,6 @@ BOOL WINAPI ValidateRect(HWND hWnd, const RECT* lpRect) {
     return TRUE;
 }
 
-BOOL WINAPI UpdateWindow(HWND hWnd) {
-    SIM_FAULT("UpdateWindow", "", FALSE);
-    Wnd* w = Check(hWnd);
-    if (!w)
-        return FALSE;
-    if (w->needsPaint && IsVisibleChain(w))
-        Send(hWnd, WM_PAINT, 0, 0);
-    return TRUE;
-}
-
-HWND WINAPI SetFocus(HWND hWnd) {
-    SIM_FAULT("SetFocus", HwndText(hWnd), nullptr);
-    return SetFocusTo(hWnd);
-}
-
 HWND WINAPI GetFocus(void) {
     SIM_FAULT("GetFocus", "", nullptr);
     return S().focus;
@@ -549,47 +403,6 @@ HWND WINAPI GetFocus(void) {
 HWND WINAPI GetActiveWindow(void) {
     SIM_FAULT("GetActiveWindow", "", nullptr);
     return S().active;
-}
-
-HWND WINAPI SetActiveWindow(HWND hWnd) {
-    SIM_FAULT("SetActiveWindow", "", nullptr);
-    HWND old = S().active;
-    Wnd* w = hWnd ? Check(hWnd) : nullptr;
-    if (hWnd && !w)
-        return nullptr;
-    if (w && w->parent)
-        return old;  // child windows cannot be active (Windows reports no error)
-    Activate(hWnd);
-    return old;
-}
-
-BOOL WINAPI SetForegroundWindow(HWND hWnd) {
-    SIM_FAULT("SetForegroundWindow", "", FALSE);
-    if (!Check(hWnd))
-        return FALSE;
-    Activate(TopLevelOf(hWnd));
-    return TRUE;
-}
-
-HWND WINAPI GetForegroundWindow(void) {
-    SIM_FAULT("GetForegroundWindow", "", nullptr);
-    return S().active;
-}
-
-HWND WINAPI SetCapture(HWND hWnd) {
-    SIM_FAULT("SetCapture", "", nullptr);
-    return CaptureMouse(hWnd);
-}
-
-BOOL WINAPI ReleaseCapture(void) {
-    SIM_FAULT("ReleaseCapture", "", FALSE);
-    CaptureMouse(nullptr);
-    return TRUE;
-}
-
-HWND WINAPI GetCapture(void) {
-    SIM_FAULT("GetCapture", "", nullptr);
-    return S().capture;
 }
 
 HWND WINAPI GetParent(HWND hWnd) {
@@ -635,10 +448,6 @@ HWND WINAPI GetWindow(HWND hWnd, UINT uCmd) {
         return (at == siblings.end() || at == siblings.begin()) ? nullptr : *(at - 1);
     }
     return nullptr;
-}
-
-HWND WINAPI GetDesktopWindow(void) {
-    return S().desktop;
 }
 
 BOOL WINAPI EnumChildWindows(HWND hWndParent, WNDENUMPROC lpEnumFunc, LPARAM lParam) {
@@ -761,22 +570,6 @@ LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
     return LONG(GetWindowLongPtrA(hWnd, nIndex));
 }
 
-LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong) {
-    SIM_FAULT("SetWindowLongA", std::to_string(nIndex), 0);
-    Wnd* w = Check(hWnd);
-    if (!w)
-        return 0;
-    if (nIndex >= 0) {
-        LONG_PTR old = 0;
-        if (!GetExtra(w, nIndex, &old, sizeof(LONG)) || !SetExtra(w, nIndex, dwNewLong, sizeof(LONG))) {
-            SetError(ERROR_INVALID_INDEX);
-            return 0;
-        }
-        return LONG(old);
-    }
-    return LONG(SetWindowLongPtrA(hWnd, nIndex, dwNewLong));
-}
-
 int WINAPI GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount) {
     SIM_FAULT("GetClassNameA", "", 0);
     Wnd* w = Check(hWnd);
@@ -786,36 +579,6 @@ int WINAPI GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount) {
     memcpy(lpClassName, w->className.data(), size_t(n));
     lpClassName[n] = '\0';
     return n;
-}
-
-HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName) {
-    SIM_FAULT("FindWindowA", lpWindowName ? lpWindowName : "", nullptr);
-    for (HWND h : S().topLevel) {
-        Wnd* w = Get(h);
-        if (!w)
-            continue;
-        if (lpClassName) {
-            std::string cls = IS_INTRESOURCE(lpClassName) ? "#" + std::to_string(LOWORD(lpClassName))
-                                                          : std::string(lpClassName);
-            if (FindClass(cls) == nullptr || FindClass(cls)->name != w->className)
-                continue;
-        }
-        if (lpWindowName && lstrcmpiA(ToA(w->text).c_str(), lpWindowName) != 0)
-            continue;
-        return h;
-    }
-    SetError(ERROR_FILE_NOT_FOUND);
-    return nullptr;
-}
-
-DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId) {
-    SIM_FAULT("GetWindowThreadProcessId", "", 0);
-    if (!Check(hWnd))
-        return 0;
-    if (lpdwProcessId)
-        *lpdwProcessId = Current().system.processId;
-    // The program has one thread.
-    return Current().system.processId + 4;
 }
 
 // ---- messages ----
@@ -880,12 +643,6 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
     return FALSE;
 }
 
-BOOL WINAPI WaitMessage(void) {
-    SIM_FAULT("WaitMessage", "", FALSE);
-    WaitForMessage();
-    return TRUE;
-}
-
 BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
     SIM_FAULT("TranslateMessage", lpMsg ? Hex(lpMsg->message) : "", FALSE);
     return lpMsg && Translate(lpMsg) ? TRUE : FALSE;
@@ -894,32 +651,6 @@ BOOL WINAPI TranslateMessage(const MSG* lpMsg) {
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
     SIM_FAULT("DispatchMessageA", lpMsg ? Hex(lpMsg->message) : "", 0);
     return lpMsg ? Dispatch(lpMsg) : 0;
-}
-
-LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    SIM_FAULT("DefWindowProcA", Hex(Msg), 0);
-    return DefWindow(hWnd, Msg, wParam, lParam);
-}
-
-LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    SIM_FAULT("CallWindowProcA", Hex(Msg), 0);
-    if (!lpPrevWndFunc)
-        return 0;
-    CountMessage();
-    return lpPrevWndFunc(hWnd, Msg, wParam, lParam);
-}
-
-LONG WINAPI GetMessageTime(void) {
-    return LONG(S().messageTime);
-}
-
-// No key is ever held down: the scripted user presses and releases in one gesture.
-SHORT WINAPI GetKeyState(int nVirtKey) {
-    return 0;
-}
-
-SHORT WINAPI GetAsyncKeyState(int vKey) {
-    return 0;
 }
 
 // ---- timers ----
@@ -978,12 +709,6 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     return answer;
 }
 
-BOOL WINAPI MessageBeep(UINT uType) {
-    SIM_FAULT("MessageBeep", std::to_string(uType), FALSE);
-    S().beeps.push_back(uType);
-    return TRUE;
-}
-
 // ---- the system menu ----
 
 HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL bRevert) {
@@ -1035,61 +760,12 @@ BOOL WINAPI EnableMenuItem(HMENU hMenu, UINT uIDEnableItem, UINT uEnable) {
     return BOOL(old);
 }
 
-static BOOL RemoveItem(HMENU hMenu, UINT uPosition, UINT uFlags) {
-    SystemMenu* m = MenuOf(hMenu);
-    if (!m)
-        return FALSE;
-    SystemMenu::Item* item = ItemOf(m, uPosition, uFlags);
-    if (!item)
-        return FALSE;
-    m->items.erase(m->items.begin() + (item - m->items.data()));
-    return TRUE;
-}
-
-BOOL WINAPI DeleteMenu(HMENU hMenu, UINT uPosition, UINT uFlags) {
-    SIM_FAULT("DeleteMenu", Hex(uPosition), FALSE);
-    return RemoveItem(hMenu, uPosition, uFlags);
-}
-
-BOOL WINAPI RemoveMenu(HMENU hMenu, UINT uPosition, UINT uFlags) {
-    SIM_FAULT("RemoveMenu", Hex(uPosition), FALSE);
-    return RemoveItem(hMenu, uPosition, uFlags);
-}
-
-BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lpNewItem) {
-    SIM_FAULT("AppendMenuA", "", FALSE);
-    SystemMenu* m = MenuOf(hMenu);
-    if (!m)
-        return FALSE;
-    m->items.push_back({UINT(uIDNewItem), uFlags & (MF_GRAYED | MF_DISABLED)});
-    return TRUE;
-}
-
-BOOL WINAPI DrawMenuBar(HWND hWnd) {
-    SIM_FAULT("DrawMenuBar", "", FALSE);
-    return Check(hWnd) ? TRUE : FALSE;
-}
-
 // ---- rectangles ----
 
 BOOL WINAPI SetRect(LPRECT lprc, int xLeft, int yTop, int xRight, int yBottom) {
     if (!lprc)
         return FALSE;
     *lprc = RECT{xLeft, yTop, xRight, yBottom};
-    return TRUE;
-}
-
-BOOL WINAPI SetRectEmpty(LPRECT lprc) {
-    if (!lprc)
-        return FALSE;
-    *lprc = RECT{0, 0, 0, 0};
-    return TRUE;
-}
-
-BOOL WINAPI CopyRect(LPRECT lprcDst, const RECT* lprcSrc) {
-    if (!lprcDst || !lprcSrc)
-        return FALSE;
-    *lprcDst = *lprcSrc;
     return TRUE;
 }
 
@@ -1101,28 +777,6 @@ BOOL WINAPI OffsetRect(LPRECT lprc, int dx, int dy) {
     lprc->top += dy;
     lprc->bottom += dy;
     return TRUE;
-}
-
-BOOL WINAPI InflateRect(LPRECT lprc, int dx, int dy) {
-    if (!lprc)
-        return FALSE;
-    lprc->left -= dx;
-    lprc->right += dx;
-    lprc->top -= dy;
-    lprc->bottom += dy;
-    return TRUE;
-}
-
-BOOL WINAPI PtInRect(const RECT* lprc, POINT pt) {
-    return lprc && pt.x >= lprc->left && pt.x < lprc->right && pt.y >= lprc->top && pt.y < lprc->bottom;
-}
-
-BOOL WINAPI IsRectEmpty(const RECT* lprc) {
-    return !lprc || lprc->right <= lprc->left || lprc->bottom <= lprc->top;
-}
-
-BOOL WINAPI EqualRect(const RECT* a, const RECT* b) {
-    return a && b && a->left == b->left && a->top == b->top && a->right == b->right && a->bottom == b->bottom;
 }
 
 // ---- strings ----
@@ -1146,71 +800,6 @@ int WINAPIV wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...) {
     int n = wvsprintfA(lpOut, lpFmt, args);
     va_end(args);
     return n;
-}
-
-LPSTR WINAPI CharNextA(LPCSTR lpsz) {
-    if (!lpsz || !*lpsz)
-        return const_cast<LPSTR>(lpsz);
-    if (winsim::IsLeadByte((unsigned char)*lpsz, Current().system.acp) && lpsz[1])
-        return const_cast<LPSTR>(lpsz + 2);
-    return const_cast<LPSTR>(lpsz + 1);
-}
-
-LPSTR WINAPI CharPrevA(LPCSTR lpszStart, LPCSTR lpszCurrent) {
-    if (!lpszStart || !lpszCurrent || lpszCurrent <= lpszStart)
-        return const_cast<LPSTR>(lpszStart);
-    LPCSTR p = lpszStart;
-    for (;;) {
-        LPCSTR next = CharNextA(p);
-        if (next >= lpszCurrent || next == p)
-            return const_cast<LPSTR>(p);
-        p = next;
-    }
-}
-
-// Letters of the machine's ANSI code page change case; both bytes of a double-byte character stay.
-static char ChangeCase(char c, bool upper, bool* lead) {
-    unsigned char u = (unsigned char)c;
-    unsigned cp = Current().system.acp;
-    if (*lead) {
-        *lead = false;
-        return c;
-    }
-    if (winsim::IsLeadByte(u, cp)) {
-        *lead = true;
-        return c;
-    }
-    if (upper) {
-        if (u >= 'a' && u <= 'z')
-            return char(u - 32);
-        if (cp == 1252 && u >= 0xE0 && u <= 0xFE && u != 0xF7)
-            return char(u - 32);
-    } else {
-        if (u >= 'A' && u <= 'Z')
-            return char(u + 32);
-        if (cp == 1252 && u >= 0xC0 && u <= 0xDE && u != 0xD7)
-            return char(u + 32);
-    }
-    return c;
-}
-
-static LPSTR ChangeCaseA(LPSTR lpsz, bool upper) {
-    bool lead = false;
-    // A pointer whose high word is zero carries a single character.
-    if (IS_INTRESOURCE(lpsz))
-        return reinterpret_cast<LPSTR>(
-            ULONG_PTR((unsigned char)ChangeCase(char(reinterpret_cast<ULONG_PTR>(lpsz)), upper, &lead)));
-    for (char* p = lpsz; *p; ++p)
-        *p = ChangeCase(*p, upper, &lead);
-    return lpsz;
-}
-
-LPSTR WINAPI CharUpperA(LPSTR lpsz) {
-    return ChangeCaseA(lpsz, true);
-}
-
-LPSTR WINAPI CharLowerA(LPSTR lpsz) {
-    return ChangeCaseA(lpsz, false);
 }
 
 }  // extern "C"

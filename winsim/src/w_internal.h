@@ -22,7 +22,7 @@
 
 namespace winsim {
 
-enum class WndKind { Generic, Dialog, Button, Static, ListBox, Edit, ScrollBar, ComboBox };
+enum class WndKind { Generic, Dialog, Button, Static, ListBox };
 
 struct ListLine {
     std::u16string text;
@@ -249,10 +249,7 @@ HICON LoadModuleIcon(HINSTANCE instance, LPCSTR name);
 LRESULT CALLBACK DialogWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-LRESULT CALLBACK ScrollBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-LRESULT CALLBACK ComboBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void RegisterSystemClasses(UiState& s);
 
 // The y coordinate (list client) of the middle of a list box line, scrolling it into view first.
