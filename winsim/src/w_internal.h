@@ -157,6 +157,8 @@ Wnd* GetAny(HWND hwnd);
 // The live window, or null with ERROR_INVALID_WINDOW_HANDLE.
 Wnd* Check(HWND hwnd);
 std::string HwndText(HWND hwnd);
+// "0x0010": a message or command number in fault texts.
+std::string Hex(UINT value);
 // "dialog 102 \"Caption\"" for error messages and logs.
 std::string DescribeWindow(HWND hwnd);
 
