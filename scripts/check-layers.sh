@@ -224,7 +224,11 @@ report() {  # report <title> <names>
     l=$(lines_of "$f")
     total=$((total + l))
     n=$((n + 1))
-    printf '    %-34s %4s lines  %s\n' "$f" "$l" "$(grep -lE "WINAPI[[:space:]]+$f[[:space:]]*\(" winsim/src/*.cpp | xargs -r -n1 basename | tr '\n' ' ')"
+    # A function winsim's own code calls stays while that caller does.
+    inside=$(grep -hE "\b$f[[:space:]]*\(" winsim/src/*.cpp | grep -v 'WINAPI' | grep -vcE '^[[:space:]]*//')
+    printf '    %-34s %4s lines  %s%s\n' "$f" "$l" \
+      "$(grep -lE "WINAPI[[:space:]]+$f[[:space:]]*\(" winsim/src/*.cpp | xargs -r -n1 basename | tr '\n' ' ')" \
+      "$([ "$inside" -gt 0 ] && echo "(called inside winsim)")"
   done
   echo "    ($n functions, $total lines)"
 }
