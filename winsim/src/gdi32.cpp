@@ -347,60 +347,6 @@ int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr) {
     return o && o->kind == Gdi::Kind::Brush ? 1 : 0;
 }
 
-int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format) {
-    SIM_FAULT("DrawTextA", Text(lpchText, cchText), 0);
-    const Gdi::DeviceContext* dc = G().DcOf(hdc);
-    if (!dc || !lprc || (!lpchText && cchText != 0))
-        return 0;
-    std::string text = Text(lpchText, cchText);
-    LOGFONTA lf = DcFont(*dc);
-    // Lines split at line breaks unless DT_SINGLELINE; DT_WORDBREAK wrapping is not modelled.
-    std::vector<std::string> lines;
-    if (format & DT_SINGLELINE) {
-        lines.push_back(text);
-    } else {
-        size_t start = 0;
-        while (true) {
-            size_t nl = text.find('\n', start);
-            std::string line = text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            lines.push_back(line);
-            if (nl == std::string::npos)
-                break;
-            start = nl + 1;
-        }
-    }
-    int lineHeight = MetricsOf(lf).height;
-    int width = 0;
-    for (const std::string& line : lines) {
-        int cx = TextExtent(lf, line).cx;
-        width = cx > width ? cx : width;
-    }
-    int height = lineHeight * int(lines.size());
-    if (format & DT_CALCRECT) {
-        lprc->right = lprc->left + width;
-        lprc->bottom = lprc->top + height;
-        return height;
-    }
-    int y = lprc->top;
-    if ((format & DT_SINGLELINE) && (format & DT_VCENTER))
-        y = lprc->top + (lprc->bottom - lprc->top - lineHeight) / 2;
-    else if ((format & DT_SINGLELINE) && (format & DT_BOTTOM))
-        y = lprc->bottom - lineHeight;
-    for (const std::string& line : lines) {
-        int cx = TextExtent(lf, line).cx;
-        int x = lprc->left;
-        if (format & DT_CENTER)
-            x = lprc->left + (lprc->right - lprc->left - cx) / 2;
-        else if (format & DT_RIGHT)
-            x = lprc->right - cx;
-        G().drawnTexts.push_back(DrawnText{hdc, dc->window, x, y, line, dc->font});
-        y += lineHeight;
-    }
-    return height;
-}
-
 // ---- system metrics and colours ----
 
 int WINAPI GetSystemMetrics(int nIndex) {

@@ -29,7 +29,7 @@ struct FoundResource {
     const ResourceEntry* entry = nullptr;
     DWORD error = 0;
 };
-// Resolves hModule as FindResourceExA does (NULL: the program). lang 0: the default preference order.
+// Resolves hModule as FindResourceA does (NULL: the program). lang 0: the default preference order.
 // A module handle used after FreeLibrary unloaded it throws SimAbort: on Windows that memory is gone.
 FoundResource FindResourceIn(HMODULE module, LPCSTR type, LPCSTR name, WORD lang, const char* api);
 // The resource entry of an image, or null with `error` set (no SetLastError).

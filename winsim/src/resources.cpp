@@ -212,16 +212,6 @@ bool FindString(HINSTANCE module, UINT id, const char16_t** text, int* length, c
 
 extern "C" {
 
-HRSRC WINAPI FindResourceExA(HMODULE hModule, LPCSTR lpType, LPCSTR lpName, WORD wLanguage) {
-    SIM_FAULT("FindResourceExA", rsim::IdText(lpType) + "/" + rsim::IdText(lpName), nullptr);
-    rsim::FoundResource found = rsim::FindResourceIn(hModule, lpType, lpName, wLanguage, "FindResourceExA");
-    if (!found.entry) {
-        SetLastError(found.error);
-        return nullptr;
-    }
-    return reinterpret_cast<HRSRC>(const_cast<ResourceEntry*>(found.entry));
-}
-
 HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType) {
     SIM_FAULT("FindResourceA", rsim::IdText(lpType) + "/" + rsim::IdText(lpName), nullptr);
     rsim::FoundResource found = rsim::FindResourceIn(hModule, lpType, lpName, 0, "FindResourceA");

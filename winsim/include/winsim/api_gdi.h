@@ -266,29 +266,11 @@ int WINAPI SetBkMode(HDC hdc, int mode);
 COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color);
 int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr);
 
-#define DT_TOP 0x00000000
-#define DT_LEFT 0x00000000
-#define DT_CENTER 0x00000001
-#define DT_RIGHT 0x00000002
-#define DT_VCENTER 0x00000004
-#define DT_BOTTOM 0x00000008
-#define DT_WORDBREAK 0x00000010
-#define DT_SINGLELINE 0x00000020
-#define DT_EXPANDTABS 0x00000040
-#define DT_NOCLIP 0x00000100
-#define DT_CALCRECT 0x00000400
-#define DT_NOPREFIX 0x00000800
-#define DT_END_ELLIPSIS 0x00008000
-// Single-line layout: DT_CALCRECT sets the rectangle's right and bottom to the text's extent and draws
-// nothing. Returns the text height.
-int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format);
-
 #define CreateFontIndirect CreateFontIndirectA
 #define CreateFont CreateFontA
 #define GetObject GetObjectA
 #define GetTextExtentPoint32 GetTextExtentPoint32A
 #define GetTextMetrics GetTextMetricsA
-#define DrawText DrawTextA
 
 #ifdef __cplusplus
 }

@@ -55,7 +55,6 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 // Errors: ERROR_RESOURCE_TYPE_NOT_FOUND, ERROR_RESOURCE_NAME_NOT_FOUND, ERROR_RESOURCE_LANG_NOT_FOUND, and
 // ERROR_RESOURCE_DATA_NOT_FOUND for a module without resources or a handle that is no module.
 HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType);
-HRSRC WINAPI FindResourceExA(HMODULE hModule, LPCSTR lpType, LPCSTR lpName, WORD wLanguage);
 HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
 LPVOID WINAPI LockResource(HGLOBAL hResData);
 DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
@@ -112,7 +111,6 @@ BOOL WINAPI DrawIcon(HDC hDC, int X, int Y, HICON hIcon);
 #define GetModuleHandle GetModuleHandleA
 #define GetModuleFileName GetModuleFileNameA
 #define FindResource FindResourceA
-#define FindResourceEx FindResourceExA
 #define LoadString LoadStringA
 #define LoadIcon LoadIconA
 #define LoadCursor LoadCursorA

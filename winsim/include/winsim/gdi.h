@@ -37,14 +37,6 @@ struct DrawnIcon {
     HICON icon;
 };
 
-struct DrawnText {
-    HDC dc;
-    HWND window;
-    int x, y;
-    std::string text;
-    HFONT font;
-};
-
 class Gdi {
 public:
     Gdi();
@@ -96,7 +88,6 @@ public:
     // "IDI_APPLICATION" for the system icons; "<module base name>#<id>" for a module's icons.
     std::string IconName(HICON icon) const;
     std::vector<DrawnIcon> drawnIcons;
-    std::vector<DrawnText> drawnTexts;
 
     // ---- for the Win32 layer ----
     enum class Kind { Font, Brush, Pen, Palette };
