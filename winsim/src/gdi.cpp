@@ -156,21 +156,6 @@ HGDIOBJ Gdi::Stock(int index) const {
     return it == m_stock.end() ? nullptr : reinterpret_cast<HGDIOBJ>(it->second);
 }
 
-HBRUSH Gdi::SysColorBrush(int index) {
-    auto it = m_sysBrushes.find(index);
-    if (it != m_sysBrushes.end())
-        return reinterpret_cast<HBRUSH>(it->second);
-    Object o;
-    o.kind = Kind::Brush;
-    o.stock = 100 + index;  // behaves as a stock object: never deleted
-    o.brush.lbStyle = BS_SOLID;
-    o.brush.lbColor = rsim::SysColor(index);
-    uintptr_t h = NextHandle();
-    m_objects[h] = o;
-    m_sysBrushes[index] = h;
-    return reinterpret_cast<HBRUSH>(h);
-}
-
 HGDIOBJ Gdi::AddObject(const Object& object) {
     uintptr_t h = NextHandle();
     m_objects[h] = object;

@@ -79,17 +79,6 @@ const int kSysColorCount = int(sizeof(kSysColors) / sizeof(kSysColors[0]));
 
 }  // namespace
 
-namespace winsim {
-namespace rsim {
-int SysColorCount() {
-    return kSysColorCount;
-}
-COLORREF SysColor(int index) {
-    return index >= 0 && index < kSysColorCount ? kSysColors[index] : 0;
-}
-}  // namespace rsim
-}  // namespace winsim
-
 extern "C" {
 
 // ---- objects ----

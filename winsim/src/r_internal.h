@@ -19,9 +19,6 @@ std::string WithDefaultExtension(const std::string& name);
 std::string IdText(LPCSTR id);
 std::string HandleText(const void* handle);
 std::string Utf16ToAnsi(const WCHAR* text, unsigned cp);
-// The system colours (COLOR_*) of the Windows Classic scheme; 0 outside the table.
-COLORREF SysColor(int index);
-int SysColorCount();
 
 // The resource of a module the calls resolve to, with the error Windows reports when there is none.
 struct FoundResource {
