@@ -45,15 +45,6 @@ std::string HandleText(const void* handle) {
     return text;
 }
 
-std::string Utf16ToAnsi(const WCHAR* text, unsigned cp) {
-    if (!text)
-        return std::string();
-    std::u16string s;
-    while (*text)
-        s += char16_t(*text++);
-    return ToAnsi(s, cp);
-}
-
 }  // namespace rsim
 
 namespace {

@@ -18,7 +18,6 @@ std::string WithDefaultExtension(const std::string& name);
 // The text form of a resource id for traces: "#12" or the name.
 std::string IdText(LPCSTR id);
 std::string HandleText(const void* handle);
-std::string Utf16ToAnsi(const WCHAR* text, unsigned cp);
 
 // The resource of a module the calls resolve to, with the error Windows reports when there is none.
 struct FoundResource {

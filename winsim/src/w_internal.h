@@ -194,8 +194,6 @@ void CountMessage();
 bool Peek(MSG* msg, HWND hwnd, UINT first, UINT last, UINT flags);
 // Blocks as GetMessage does: when nothing is there, lets the scripted user act or the clock run.
 void GetBlocking(MSG* msg, HWND hwnd, UINT first, UINT last);
-// WaitMessage: returns once a message is there for any window.
-void WaitForMessage();
 LRESULT Dispatch(const MSG* msg);
 bool Translate(const MSG* msg);
 
