@@ -83,7 +83,8 @@ for layer in "${layers[@]}"; do
       fi
     done < <(includes "$file")
   done < <(sources "$layer")
-  check "$layer/ includes only ${allowed[$layer]:-nothing of the others}" "$bad"
+  if [ -n "${allowed[$layer]}" ]; then label="$layer/ includes only ${allowed[$layer]}"; else label="$layer/ includes nothing of the others"; fi
+  check "$label" "$bad"
 done
 
 # ---- link directions --------------------------------------------------------------------------------
