@@ -60,6 +60,11 @@ struct HostileCase {
     winsim::Os os = winsim::Os::WinXP;
 };
 
+// Names the case in test listings by its table name rather than its bytes.
+void PrintTo(const HostileCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 // The registry key of the other printer's driver, where the spooler of `os` files it.
 std::string OtherDriverKey(winsim::Os os) {
     const std::string drivers = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\";
@@ -250,6 +255,11 @@ struct FaultCase {
     const char* printer = "Office";    // or kConnection
     winsim::Os os = winsim::Os::WinXP;
 };
+
+// Names the case in test listings by its table name and the call it fails rather than its bytes.
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name << " (" << c.api << " fails)";
+}
 
 class InjectedFaults : public ::testing::TestWithParam<FaultCase> {};
 

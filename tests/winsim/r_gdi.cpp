@@ -181,23 +181,6 @@ TEST(GdiDcs, GetDCHoldsItsWindowAndTheSystemFont) {
     EXPECT_EQ(m->gdi.DcOf(dc), nullptr);
 }
 
-TEST(GdiDcs, DrawTextMeasuresAndRecords) {
-    winsim::ScopedMachine m;
-    HDC dc = GetDC(nullptr);
-    RECT rc{10, 20, 10, 20};
-    EXPECT_EQ(DrawTextA(dc, "abc\ndefgh", -1, &rc, DT_CALCRECT), 32);
-    EXPECT_EQ(rc.right, 10 + 5 * 8);
-    EXPECT_EQ(rc.bottom, 20 + 32);
-    EXPECT_TRUE(m->gdi.drawnTexts.empty());
-    RECT box{0, 0, 100, 40};
-    DrawTextA(dc, "ab", 2, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    ASSERT_EQ(m->gdi.drawnTexts.size(), 1u);
-    EXPECT_EQ(m->gdi.drawnTexts[0].text, "ab");
-    EXPECT_EQ(m->gdi.drawnTexts[0].x, (100 - 16) / 2);
-    EXPECT_EQ(m->gdi.drawnTexts[0].y, (40 - 16) / 2);
-    ReleaseDC(nullptr, dc);
-}
-
 // ---- painting a real window ----
 
 INT_PTR CALLBACK QuietDialog(HWND, UINT, WPARAM, LPARAM) {

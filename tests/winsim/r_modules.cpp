@@ -352,16 +352,6 @@ INSTANTIATE_TEST_SUITE_P(Locales, ResourceLanguageTest,
                                            LanguageCase{0x0407, false, "English"},
                                            LanguageCase{0x0411, true, "Neutral"}));
 
-TEST_F(ModulesTest, FindResourceExAWithAnExplicitLanguage) {
-    ModuleImage image;
-    image.resFile = rtest::ResWriter().Strings(1, 0x0409, {u"", u"English"}).Write("explicit");
-    HMODULE h = m->modules.Register("C:\\Lang\\one.dll", image);
-    LoadLibraryA("C:\\Lang\\one.dll");
-    EXPECT_NE(FindResourceExA(h, RT_STRING, MAKEINTRESOURCEA(1), 0x0409), nullptr);
-    SetLastError(0);
-    EXPECT_EQ(FindResourceExA(h, RT_STRING, MAKEINTRESOURCEA(1), 0x040C), nullptr);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_RESOURCE_LANG_NOT_FOUND));
-}
 
 TEST_F(ModulesTest, NamedResourcesMatchWithoutCase) {
     ModuleImage image;

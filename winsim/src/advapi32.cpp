@@ -177,18 +177,6 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM sa
     return OpenImpl(hKey, lpSubKey, phkResult);
 }
 
-LONG WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
-    REG_FAULT("RegOpenKeyA", Join(Reg().Lookup(hKey), lpSubKey));
-    // The old call hands back the same handle for an empty sub-key.
-    if (phkResult && (!lpSubKey || !*lpSubKey)) {
-        if (!Reg().Lookup(hKey))
-            return ERROR_INVALID_HANDLE;
-        *phkResult = hKey;
-        return ERROR_SUCCESS;
-    }
-    return OpenImpl(hKey, lpSubKey, phkResult);
-}
-
 LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
                             REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
                             LPDWORD lpdwDisposition) {
@@ -277,7 +265,7 @@ LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
     if (LONG e = KeyOf(hKey, key))
         return e;
     for (auto it = key->values.begin(); it != key->values.end(); ++it) {
-        if (winsim::EqualNoCase(it->name, name)) {
+        if (winsim::NamesEqual(it->name, name)) {
             key->values.erase(it);
             key->lastWrite = winsim::ToFileTimeNow();
             return ERROR_SUCCESS;
@@ -433,12 +421,6 @@ LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWO
     if (lpftLastWriteTime)
         *lpftLastWriteTime = key->lastWrite;
     return ERROR_SUCCESS;
-}
-
-LONG WINAPI RegFlushKey(HKEY hKey) {
-    REG_FAULT("RegFlushKey", Join(Reg().Lookup(hKey), nullptr));
-    std::shared_ptr<RegKey> key;
-    return KeyOf(hKey, key);
 }
 
 BOOL WINAPI GetUserNameA(LPSTR lpBuffer, LPDWORD pcbBuffer) {

@@ -28,15 +28,15 @@ ServiceManager::Service& ServiceManager::Add(const std::string& name, const std:
     s.name = name;
     s.displayName = displayName;
     s.state = state;
-    return m_services[Upper(name)] = s;
+    return m_services[NameKey(name)] = s;
 }
 
 void ServiceManager::Remove(const std::string& name) {
-    m_services.erase(Upper(name));
+    m_services.erase(NameKey(name));
 }
 
 ServiceManager::Service* ServiceManager::Find(const std::string& name) {
-    auto it = m_services.find(Upper(name));
+    auto it = m_services.find(NameKey(name));
     return it == m_services.end() ? nullptr : &it->second;
 }
 
@@ -59,7 +59,7 @@ void ServiceManager::SetState(const std::string& name, DWORD state) {
         s->dueAt = DueAfter(m.now, s->behaviour.stopLatencyMs);
     else if (state == SERVICE_START_PENDING)
         s->dueAt = DueAfter(m.now, s->behaviour.startLatencyMs);
-    if (Upper(name) == kSpooler)
+    if (NameKey(name) == kSpooler)
         m.spooler.SetRunning(state != SERVICE_STOPPED && state != SERVICE_START_PENDING);
 }
 
@@ -112,7 +112,7 @@ void ServiceManager::BeginStart(Service& service, uint64_t now, Spooler& spooler
 }
 
 void ServiceManager::Complete(Service& service, Spooler& spooler) {
-    bool isSpooler = Upper(service.name) == kSpooler;
+    bool isSpooler = NameKey(service.name) == kSpooler;
     service.checkPoint = 0;
     if (service.state == SERVICE_STOP_PENDING) {
         service.state = SERVICE_STOPPED;
@@ -221,7 +221,7 @@ bool IsLocalMachine(LPCSTR name) {
     std::string n = name;
     if (n.size() > 2 && n[0] == '\\' && n[1] == '\\')
         n = n.substr(2);
-    return winsim::EqualNoCase(n, Current().system.computerName);
+    return winsim::NamesEqual(n, Current().system.computerName);
 }
 
 // Controls the simulated services accept while running.
@@ -328,7 +328,7 @@ SC_HANDLE WINAPI OpenServiceA(SC_HANDLE hSCManager, LPCSTR lpServiceName, DWORD 
         return nullptr;
     }
     ServiceManager::Handle h;
-    h.service = winsim::Upper(s->name);
+    h.service = winsim::NameKey(s->name);
     h.access = access;
     return Scm().Open(h);
 }

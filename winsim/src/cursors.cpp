@@ -97,11 +97,6 @@ BOOL WINAPI DestroyIcon(HICON hIcon) {
     return Current().gdi.IconOf(hIcon) ? TRUE : FALSE;
 }
 
-BOOL WINAPI DestroyCursor(HCURSOR hCursor) {
-    SIM_FAULT("DestroyCursor", Current().gdi.CursorName(hCursor), FALSE);
-    return Current().gdi.IconOf(hCursor) ? TRUE : FALSE;
-}
-
 HCURSOR WINAPI SetCursor(HCURSOR hCursor) {
     Gdi& gdi = Current().gdi;
     SIM_FAULT("SetCursor", gdi.CursorName(hCursor), nullptr);

@@ -72,7 +72,7 @@ std::string FileSystem::FullPath(const std::string& path) const {
         rest = path.substr(2);
         if (rest.empty() || (rest[0] != '\\' && rest[0] != '/')) {
             // "C:name" is relative to the current directory when it is on that drive.
-            if (EqualNoCase(currentDirectory.substr(0, 2), root))
+            if (NamesEqual(currentDirectory.substr(0, 2), root))
                 rest = currentDirectory.substr(2) + "\\" + rest;
         }
     } else if (path[0] == '\\' || path[0] == '/') {
@@ -125,14 +125,14 @@ std::shared_ptr<FsNode> FileSystem::Find(const std::string& path) const {
     std::string root;
     std::vector<std::string> parts;
     SplitFull(full, root, parts);
-    auto d = m_drives.find(Upper(root));
+    auto d = m_drives.find(NameKey(root));
     if (d == m_drives.end())
         return nullptr;
     std::shared_ptr<FsNode> cur = d->second;
     for (const std::string& part : parts) {
         if (!cur->directory)
             return nullptr;
-        auto it = cur->children.find(Upper(part));
+        auto it = cur->children.find(NameKey(part));
         if (it == cur->children.end())
             return nullptr;
         cur = it->second;
@@ -166,7 +166,7 @@ std::shared_ptr<FsNode> FileSystem::CreateChild(const std::shared_ptr<FsNode>& d
     node->parent = dir.get();
     node->created = node->accessed = node->written = Now();
     node->attributes = directory ? 0 : FILE_ATTRIBUTE_ARCHIVE;
-    dir->children[Upper(name)] = node;
+    dir->children[NameKey(name)] = node;
     dir->written = Now();
     return node;
 }
@@ -174,7 +174,7 @@ std::shared_ptr<FsNode> FileSystem::CreateChild(const std::shared_ptr<FsNode>& d
 void FileSystem::Remove(const std::shared_ptr<FsNode>& node) {
     if (!node->parent)
         return;
-    node->parent->children.erase(Upper(node->name));
+    node->parent->children.erase(NameKey(node->name));
     node->parent->written = Now();
     node->parent = nullptr;
     node->removed = true;
@@ -184,12 +184,12 @@ void FileSystem::Relink(const std::shared_ptr<FsNode>& node, const std::shared_p
                         const std::string& name) {
     std::shared_ptr<FsNode> keep = node;
     if (node->parent) {
-        node->parent->children.erase(Upper(node->name));
+        node->parent->children.erase(NameKey(node->name));
         node->parent->written = Now();
     }
     node->name = name;
     node->parent = dir.get();
-    dir->children[Upper(name)] = keep;
+    dir->children[NameKey(name)] = keep;
     dir->written = Now();
 }
 
@@ -200,7 +200,7 @@ std::shared_ptr<FsNode> FileSystem::Ensure(const std::string& path, bool directo
     std::string root;
     std::vector<std::string> parts;
     SplitFull(full, root, parts);
-    std::shared_ptr<FsNode>& drive = m_drives[Upper(root)];
+    std::shared_ptr<FsNode>& drive = m_drives[NameKey(root)];
     if (!drive) {
         drive = std::make_shared<FsNode>();
         drive->name = root;
@@ -210,7 +210,7 @@ std::shared_ptr<FsNode> FileSystem::Ensure(const std::string& path, bool directo
     std::shared_ptr<FsNode> cur = drive;
     for (size_t i = 0; i < parts.size(); ++i) {
         bool leaf = i + 1 == parts.size();
-        auto it = cur->children.find(Upper(parts[i]));
+        auto it = cur->children.find(NameKey(parts[i]));
         if (it != cur->children.end()) {
             cur = it->second;
             if (!cur->directory && !leaf)

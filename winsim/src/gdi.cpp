@@ -156,21 +156,6 @@ HGDIOBJ Gdi::Stock(int index) const {
     return it == m_stock.end() ? nullptr : reinterpret_cast<HGDIOBJ>(it->second);
 }
 
-HBRUSH Gdi::SysColorBrush(int index) {
-    auto it = m_sysBrushes.find(index);
-    if (it != m_sysBrushes.end())
-        return reinterpret_cast<HBRUSH>(it->second);
-    Object o;
-    o.kind = Kind::Brush;
-    o.stock = 100 + index;  // behaves as a stock object: never deleted
-    o.brush.lbStyle = BS_SOLID;
-    o.brush.lbColor = rsim::SysColor(index);
-    uintptr_t h = NextHandle();
-    m_objects[h] = o;
-    m_sysBrushes[index] = h;
-    return reinterpret_cast<HBRUSH>(h);
-}
-
 HGDIOBJ Gdi::AddObject(const Object& object) {
     uintptr_t h = NextHandle();
     m_objects[h] = object;
@@ -290,7 +275,7 @@ int Gdi::PaintCount(HWND window) const {
 
 HICON Gdi::SharedIcon(const IconObject& icon) {
     std::string key = std::string(icon.cursor ? "C|" : "I|") + icon.systemName + "|" +
-                      rsim::UpperAscii(icon.modulePath) + "|" + icon.resource;
+                      NameKey(icon.modulePath) + "|" + icon.resource;
     auto it = m_sharedIcons.find(key);
     if (it != m_sharedIcons.end())
         return reinterpret_cast<HICON>(it->second);

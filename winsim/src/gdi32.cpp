@@ -79,17 +79,6 @@ const int kSysColorCount = int(sizeof(kSysColors) / sizeof(kSysColors[0]));
 
 }  // namespace
 
-namespace winsim {
-namespace rsim {
-int SysColorCount() {
-    return kSysColorCount;
-}
-COLORREF SysColor(int index) {
-    return index >= 0 && index < kSysColorCount ? kSysColors[index] : 0;
-}
-}  // namespace rsim
-}  // namespace winsim
-
 extern "C" {
 
 // ---- objects ----
@@ -129,15 +118,6 @@ HFONT WINAPI CreateFontA(int cHeight, int cWidth, int cEscapement, int cOrientat
     if (pszFaceName)
         strncpy(lf.lfFaceName, pszFaceName, LF_FACESIZE - 1);
     return static_cast<HFONT>(G().AddObject(o));
-}
-
-HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
-    SIM_FAULT("CreateSolidBrush", std::to_string(color), nullptr);
-    Gdi::Object o;
-    o.kind = Gdi::Kind::Brush;
-    o.brush.lbStyle = BS_SOLID;
-    o.brush.lbColor = color;
-    return static_cast<HBRUSH>(G().AddObject(o));
 }
 
 BOOL WINAPI DeleteObject(HGDIOBJ ho) {
@@ -334,16 +314,6 @@ int WINAPI SetBkMode(HDC hdc, int mode) {
     return previous;
 }
 
-COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color) {
-    SIM_FAULT("SetBkColor", std::to_string(color), 0xFFFFFFFF);
-    Gdi::DeviceContext* dc = G().MutableDc(hdc);
-    if (!dc)
-        return 0xFFFFFFFF;  // CLR_INVALID
-    COLORREF previous = dc->bkColor;
-    dc->bkColor = color;
-    return previous;
-}
-
 COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color) {
     SIM_FAULT("SetTextColor", std::to_string(color), 0xFFFFFFFF);
     Gdi::DeviceContext* dc = G().MutableDc(hdc);
@@ -364,69 +334,6 @@ int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr) {
         return 1;
     const Gdi::Object* o = G().ObjectOf(hbr);
     return o && o->kind == Gdi::Kind::Brush ? 1 : 0;
-}
-
-BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
-    SIM_FAULT("TextOutA", Text(lpString, c < 0 ? 0 : c), FALSE);
-    const Gdi::DeviceContext* dc = G().DcOf(hdc);
-    if (!dc || c < 0 || (c > 0 && !lpString))
-        return FALSE;
-    G().drawnTexts.push_back(DrawnText{hdc, dc->window, x, y, Text(lpString, c), dc->font});
-    return TRUE;
-}
-
-int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format) {
-    SIM_FAULT("DrawTextA", Text(lpchText, cchText), 0);
-    const Gdi::DeviceContext* dc = G().DcOf(hdc);
-    if (!dc || !lprc || (!lpchText && cchText != 0))
-        return 0;
-    std::string text = Text(lpchText, cchText);
-    LOGFONTA lf = DcFont(*dc);
-    // Lines split at line breaks unless DT_SINGLELINE; DT_WORDBREAK wrapping is not modelled.
-    std::vector<std::string> lines;
-    if (format & DT_SINGLELINE) {
-        lines.push_back(text);
-    } else {
-        size_t start = 0;
-        while (true) {
-            size_t nl = text.find('\n', start);
-            std::string line = text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            lines.push_back(line);
-            if (nl == std::string::npos)
-                break;
-            start = nl + 1;
-        }
-    }
-    int lineHeight = MetricsOf(lf).height;
-    int width = 0;
-    for (const std::string& line : lines) {
-        int cx = TextExtent(lf, line).cx;
-        width = cx > width ? cx : width;
-    }
-    int height = lineHeight * int(lines.size());
-    if (format & DT_CALCRECT) {
-        lprc->right = lprc->left + width;
-        lprc->bottom = lprc->top + height;
-        return height;
-    }
-    int y = lprc->top;
-    if ((format & DT_SINGLELINE) && (format & DT_VCENTER))
-        y = lprc->top + (lprc->bottom - lprc->top - lineHeight) / 2;
-    else if ((format & DT_SINGLELINE) && (format & DT_BOTTOM))
-        y = lprc->bottom - lineHeight;
-    for (const std::string& line : lines) {
-        int cx = TextExtent(lf, line).cx;
-        int x = lprc->left;
-        if (format & DT_CENTER)
-            x = lprc->left + (lprc->right - lprc->left - cx) / 2;
-        else if (format & DT_RIGHT)
-            x = lprc->right - cx;
-        G().drawnTexts.push_back(DrawnText{hdc, dc->window, x, y, line, dc->font});
-        y += lineHeight;
-    }
-    return height;
 }
 
 // ---- system metrics and colours ----
@@ -480,18 +387,6 @@ int WINAPI GetSystemMetrics(int nIndex) {
     default:
         return 0;
     }
-}
-
-DWORD WINAPI GetSysColor(int nIndex) {
-    SIM_FAULT("GetSysColor", std::to_string(nIndex), 0);
-    return rsim::SysColor(nIndex);
-}
-
-HBRUSH WINAPI GetSysColorBrush(int nIndex) {
-    SIM_FAULT("GetSysColorBrush", std::to_string(nIndex), nullptr);
-    if (nIndex < 0 || nIndex >= kSysColorCount)
-        return nullptr;
-    return G().SysColorBrush(nIndex);
 }
 
 }  // extern "C"

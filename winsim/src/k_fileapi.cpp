@@ -353,22 +353,6 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistance
     return DWORD(pos);
 }
 
-BOOL WINAPI SetEndOfFile(HANDLE hFile) {
-    FileObject* f = FileOf(hFile);
-    SIM_FAULT("SetEndOfFile", f ? f->node->FullPath() : std::string(), FALSE);
-    if (!f) {
-        SetError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (!(f->access & kWriteAccess)) {
-        SetError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    f->node->content.resize(f->position, '\0');
-    f->node->written = winsim::FileSystem::Now();
-    return TRUE;
-}
-
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
     FileObject* f = FileOf(hFile);
     SIM_FAULT("GetFileSize", f ? f->node->FullPath() : std::string(), INVALID_FILE_SIZE);
@@ -575,7 +559,7 @@ BOOL MoveImpl(const std::string& from, const std::string& to, DWORD flags) {
         fs.Remove(dst);
     }
     std::string fromFull = fs.FullPath(from), toFull = fs.FullPath(to);
-    bool sameVolume = winsim::EqualNoCase(fromFull.substr(0, 2), toFull.substr(0, 2));
+    bool sameVolume = winsim::NamesEqual(fromFull.substr(0, 2), toFull.substr(0, 2));
     if (!sameVolume) {
         if (src->directory || !(flags & MOVEFILE_COPY_ALLOWED)) {
             SetError(ERROR_NOT_SAME_DEVICE);
@@ -836,7 +820,7 @@ DWORD WINAPI SearchPathA(LPCSTR lpPath, LPCSTR lpFileName, LPCSTR lpExtension, D
             dirs.push_back(s.windowsDir + "\\system");
         dirs.push_back(s.windowsDir);
         for (const auto& e : s.env) {
-            if (winsim::EqualNoCase(e.first, "PATH")) {
+            if (winsim::NamesEqual(e.first, "PATH")) {
                 std::string list = e.second;
                 size_t pos = 0;
                 while (pos <= list.size()) {
@@ -880,11 +864,6 @@ DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBu
     if ((last == '\\' || last == '/') && full.back() != '\\')
         full += '\\';
     return CopyPathOut(full, nBufferLength, lpBuffer, lpFilePart);
-}
-
-DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) {
-    SIM_FAULT("GetCurrentDirectoryA", "", 0);
-    return winsim::CopyOut(Fs().FullPath(Fs().currentDirectory), lpBuffer, nBufferLength);
 }
 
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName) {

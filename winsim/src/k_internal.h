@@ -1,5 +1,6 @@
 // Helpers shared by the kernel32, advapi32 and CRT parts of the simulation.
 #pragma once
+#include <winsim/codepage.h>
 #include <winsim/machine.h>
 
 #include <string>
@@ -29,9 +30,6 @@ const LocaleData& UserLocale(const SystemInfo& system);
 
 // True when `c` starts a double-byte character in the current machine's ANSI code page.
 bool IsLead(unsigned char c);
-// NameKey and NamesEqual of winsim/codepage.h: the machine's one case-insensitive name form.
-std::string Upper(const std::string& s);
-bool EqualNoCase(const std::string& a, const std::string& b);
 // Splits at backslashes (and slashes when `slashes`), never inside a double-byte character; drops empty parts.
 std::vector<std::string> SplitParts(const std::string& path, bool slashes);
 

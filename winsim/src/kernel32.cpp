@@ -214,24 +214,9 @@ BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME* st, LPFILETIME ft) {
     return TRUE;
 }
 
-void WINAPI GetSystemTimeAsFileTime(LPFILETIME ft) {
-    *ft = winsim::ToFileTimeNow();
-}
-
 void WINAPI GetSystemTime(LPSYSTEMTIME st) {
     FILETIME ft = winsim::ToFileTimeNow();
     FileTimeToSystemTime(&ft, st);
-}
-
-// The simulated machine's time zone is UTC.
-void WINAPI GetLocalTime(LPSYSTEMTIME st) {
-    GetSystemTime(st);
-}
-
-BOOL WINAPI FileTimeToLocalFileTime(const FILETIME* ft, LPFILETIME local) {
-    SIM_FAULT("FileTimeToLocalFileTime", "", FALSE);
-    *local = *ft;
-    return TRUE;
 }
 
 BOOL WINAPI LocalFileTimeToFileTime(const FILETIME* local, LPFILETIME ft) {
@@ -346,23 +331,6 @@ int WINAPI GetLocaleInfoA(LCID Locale, LCTYPE LCType, LPSTR lpLCData, int cchDat
 LCID WINAPI GetUserDefaultLCID(void) {
     SIM_FAULT("GetUserDefaultLCID", "", 0x0409);
     return winsim::UserLocale(Sys()).lcid;
-}
-
-LCID WINAPI GetSystemDefaultLCID(void) {
-    SIM_FAULT("GetSystemDefaultLCID", "", 0x0409);
-    return winsim::UserLocale(Sys()).lcid;
-}
-
-LANGID WINAPI GetUserDefaultLangID(void) {
-    return LANGIDFROMLCID(GetUserDefaultLCID());
-}
-
-LANGID WINAPI GetSystemDefaultLangID(void) {
-    return LANGIDFROMLCID(GetSystemDefaultLCID());
-}
-
-LANGID WINAPI GetUserDefaultUILanguage(void) {
-    return LANGIDFROMLCID(GetUserDefaultLCID());
 }
 
 UINT WINAPI GetACP(void) {
@@ -514,7 +482,7 @@ DWORD WINAPI GetEnvironmentVariableA(LPCSTR lpName, LPSTR lpBuffer, DWORD nSize)
     SIM_FAULT("GetEnvironmentVariableA", lpName ? lpName : "", 0);
     if (lpName) {
         for (const auto& e : Sys().env) {
-            if (winsim::EqualNoCase(e.first, lpName))
+            if (winsim::NamesEqual(e.first, lpName))
                 return winsim::CopyOut(e.second, lpBuffer, nSize);
         }
     }
@@ -531,7 +499,7 @@ BOOL WINAPI SetEnvironmentVariableA(LPCSTR lpName, LPCSTR lpValue) {
     auto& env = Sys().env;
     std::string key = lpName;
     for (auto it = env.begin(); it != env.end(); ++it) {
-        if (winsim::EqualNoCase(it->first, lpName)) {
+        if (winsim::NamesEqual(it->first, lpName)) {
             key = it->first;
             if (!lpValue)
                 env.erase(it);
@@ -566,7 +534,7 @@ DWORD WINAPI ExpandEnvironmentStringsA(LPCSTR lpSrc, LPSTR lpDst, DWORD nSize) {
         std::string name = src.substr(open + 1, close - open - 1);
         bool found = false;
         for (const auto& e : Sys().env) {
-            if (!name.empty() && winsim::EqualNoCase(e.first, name)) {
+            if (!name.empty() && winsim::NamesEqual(e.first, name)) {
                 out += e.second;
                 found = true;
                 break;

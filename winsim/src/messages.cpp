@@ -275,12 +275,6 @@ void GetBlocking(MSG* msg, HWND hwnd, UINT first, UINT last) {
     }
 }
 
-void WaitForMessage() {
-    MSG msg;
-    while (!Peek(&msg, nullptr, 0, 0, PM_NOREMOVE))
-        Idle(nullptr, 0, 0);
-}
-
 LRESULT Dispatch(const MSG* msg) {
     if (msg->message == WM_TIMER && msg->lParam) {
         // Only a callback some timer was armed with is called (Windows refuses forged ones).

@@ -12,14 +12,6 @@ namespace winsim {
 
 namespace rsim {
 
-bool SameName(const std::string& a, const std::string& b) {
-    return NamesEqual(a, b);
-}
-
-std::string UpperAscii(std::string s) {
-    return NameKey(s);
-}
-
 std::string FileNamePart(const std::string& path) {
     size_t slash = path.find_last_of("\\/:");
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -51,15 +43,6 @@ std::string HandleText(const void* handle) {
     char text[32];
     snprintf(text, sizeof(text), "%p", handle);
     return text;
-}
-
-std::string Utf16ToAnsi(const WCHAR* text, unsigned cp) {
-    if (!text)
-        return std::string();
-    std::u16string s;
-    while (*text)
-        s += char16_t(*text++);
-    return ToAnsi(s, cp);
 }
 
 }  // namespace rsim
@@ -153,7 +136,7 @@ int SumMatching(const std::vector<std::unique_ptr<Modules::Module>>& modules, co
     std::string wanted = byPath ? Current().files.FullPath(name) : rsim::WithDefaultExtension(name);
     for (const auto& m : modules) {
         const std::string& have = byPath ? m->path : rsim::FileNamePart(m->path);
-        if (rsim::SameName(have, wanted))
+        if (NamesEqual(have, wanted))
             total += field(*m);
     }
     return total;
@@ -218,7 +201,7 @@ Modules::Module* Modules::ImageOf(HMODULE handle) const {
 Modules::Module* Modules::ByPath(const std::string& path) const {
     std::string full = Current().files.FullPath(path);
     for (const auto& m : m_modules)
-        if (rsim::SameName(m->path, full))
+        if (NamesEqual(m->path, full))
             return m.get();
     return nullptr;
 }
@@ -226,7 +209,7 @@ Modules::Module* Modules::ByPath(const std::string& path) const {
 Modules::Module* Modules::LoadedByBaseName(const std::string& name) const {
     std::string wanted = rsim::WithDefaultExtension(name);
     for (Module* m : m_loadOrder)
-        if (m->refCount > 0 && rsim::SameName(rsim::FileNamePart(m->path), wanted))
+        if (m->refCount > 0 && NamesEqual(rsim::FileNamePart(m->path), wanted))
             return m;
     return nullptr;
 }
@@ -295,7 +278,7 @@ namespace {
 
 std::string EnvValue(const std::string& name) {
     for (const auto& kv : Current().system.env)
-        if (rsim::SameName(kv.first, name))
+        if (NamesEqual(kv.first, name))
             return kv.second;
     return std::string();
 }
@@ -439,7 +422,7 @@ FARPROC SystemProc(const Modules::Module& module, const std::string& name, bool*
     std::string file = rsim::FileNamePart(module.path);
     *listed = false;
     for (const SystemExport& e : kSystemExports) {
-        if (name != e.name || !rsim::SameName(file, e.library))
+        if (name != e.name || !NamesEqual(file, e.library))
             continue;
         *listed = true;
         bool present = sys.Is9x() ? e.on9x : e.ntFrom != Os::Win95 && int(sys.os) >= int(e.ntFrom);
@@ -461,7 +444,7 @@ bool StubOn9x() {
 
 void RequireSystemExport(const char* library, const char* name) {
     for (const SystemExport& e : kSystemExports) {
-        if (strcmp(e.name, name) != 0 || !rsim::SameName(e.library, library))
+        if (strcmp(e.name, name) != 0 || !NamesEqual(e.library, library))
             continue;
         const SystemInfo& sys = Current().system;
         bool present = sys.Is9x() ? e.on9x : e.ntFrom != Os::Win95 && int(sys.os) >= int(e.ntFrom);
@@ -487,12 +470,6 @@ extern "C" {
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
     SIM_FAULT("LoadLibraryA", lpLibFileName ? lpLibFileName : "", nullptr);
     return Load("LoadLibraryA", lpLibFileName ? lpLibFileName : "", 0);
-}
-
-HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) {
-    std::string name = rsim::Utf16ToAnsi(lpLibFileName, Current().system.acp);
-    SIM_FAULT("LoadLibraryW", name, nullptr);
-    return Load("LoadLibraryW", name, 0);
 }
 
 HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags) {
@@ -553,13 +530,6 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
         return nullptr;
     }
     return modules.HandleOf(*m);
-}
-
-HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
-    if (!lpModuleName)
-        return GetModuleHandleA(nullptr);
-    std::string name = rsim::Utf16ToAnsi(lpModuleName, Current().system.acp);
-    return GetModuleHandleA(name.c_str());
 }
 
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {

@@ -1,6 +1,7 @@
 // Helpers shared by the module, resource, cursor and GDI parts of the simulation.
 #pragma once
 #include <windows.h>
+#include <winsim/codepage.h>
 #include <winsim/machine.h>
 
 #include <string>
@@ -8,9 +9,6 @@
 namespace winsim {
 namespace rsim {
 
-// ASCII case-insensitive comparison, as Windows compares module and resource names.
-bool SameName(const std::string& a, const std::string& b);
-std::string UpperAscii(std::string s);
 // "C:\\x\\Y.DLL" -> "Y.DLL".
 std::string FileNamePart(const std::string& path);
 // "C:\\x\\Y.DLL" -> "C:\\x".
@@ -20,10 +18,6 @@ std::string WithDefaultExtension(const std::string& name);
 // The text form of a resource id for traces: "#12" or the name.
 std::string IdText(LPCSTR id);
 std::string HandleText(const void* handle);
-std::string Utf16ToAnsi(const WCHAR* text, unsigned cp);
-// The system colours (COLOR_*) of the Windows Classic scheme; 0 outside the table.
-COLORREF SysColor(int index);
-int SysColorCount();
 
 // The resource of a module the calls resolve to, with the error Windows reports when there is none.
 struct FoundResource {
@@ -31,7 +25,7 @@ struct FoundResource {
     const ResourceEntry* entry = nullptr;
     DWORD error = 0;
 };
-// Resolves hModule as FindResourceExA does (NULL: the program). lang 0: the default preference order.
+// Resolves hModule as FindResourceA does (NULL: the program). lang 0: the default preference order.
 // A module handle used after FreeLibrary unloaded it throws SimAbort: on Windows that memory is gone.
 FoundResource FindResourceIn(HMODULE module, LPCSTR type, LPCSTR name, WORD lang, const char* api);
 // The resource entry of an image, or null with `error` set (no SetLastError).

@@ -36,7 +36,7 @@ std::string MultiSz(const std::vector<std::string>& values) {
 
 bool SplitRegistryPath(const std::string& path, std::string& root, std::string& rest) {
     size_t slash = path.find('\\');
-    std::string head = Upper(path.substr(0, slash));
+    std::string head = NameKey(path.substr(0, slash));
     rest = slash == std::string::npos ? std::string() : path.substr(slash + 1);
     static const struct {
         const char* shortName;
@@ -57,7 +57,7 @@ bool SplitRegistryPath(const std::string& path, std::string& root, std::string& 
 
 RegValue* RegKey::FindValue(const std::string& valueName) {
     for (RegValue& v : values)
-        if (EqualNoCase(v.name, valueName))
+        if (NamesEqual(v.name, valueName))
             return &v;
     return nullptr;
 }
@@ -122,7 +122,7 @@ std::shared_ptr<RegKey> Registry::Walk(const std::shared_ptr<RegKey>& from, cons
     for (const std::string& part : SplitKeyPath(sub)) {
         if (!cur)
             return nullptr;
-        auto it = cur->children.find(Upper(part));
+        auto it = cur->children.find(NameKey(part));
         if (it != cur->children.end()) {
             cur = it->second;
             continue;
@@ -133,7 +133,7 @@ std::shared_ptr<RegKey> Registry::Walk(const std::shared_ptr<RegKey>& from, cons
         child->name = part;
         child->parent = cur.get();
         child->lastWrite = ToFileTimeNow();
-        cur->children[Upper(part)] = child;
+        cur->children[NameKey(part)] = child;
         cur = child;
         if (created)
             *created = true;
@@ -242,7 +242,7 @@ bool Registry::DeleteValue(const std::string& path, const std::string& name) {
     if (!key)
         return false;
     for (auto it = key->values.begin(); it != key->values.end(); ++it) {
-        if (EqualNoCase(it->name, name)) {
+        if (NamesEqual(it->name, name)) {
             key->values.erase(it);
             return true;
         }
@@ -269,7 +269,7 @@ std::vector<std::string> Registry::ValueNames(const std::string& path) const {
 void Registry::Unlink(const std::shared_ptr<RegKey>& key) {
     if (!key->parent)
         return;
-    key->parent->children.erase(Upper(key->name));
+    key->parent->children.erase(NameKey(key->name));
     key->parent->lastWrite = ToFileTimeNow();
     key->parent = nullptr;
     MarkDeleted(*key);
@@ -304,17 +304,17 @@ void Registry::DenyAccess(const std::string& path, DWORD error) {
     // and also for a key created later.
     std::string canonical = CanonicalPath(path);
     if (!canonical.empty())
-        m_denied[Upper(canonical)] = error;
+        m_denied[NameKey(canonical)] = error;
 }
 
 void Registry::AllowAccess(const std::string& path) {
-    m_denied.erase(Upper(CanonicalPath(path)));
+    m_denied.erase(NameKey(CanonicalPath(path)));
 }
 
 DWORD Registry::DeniedError(const RegKey& key) const {
     if (m_denied.empty())
         return 0;
-    auto it = m_denied.find(Upper(key.FullPath()));
+    auto it = m_denied.find(NameKey(key.FullPath()));
     return it == m_denied.end() ? 0 : it->second;
 }
 

@@ -45,7 +45,7 @@ bool ReadId(const std::vector<uint8_t>& b, size_t& at, size_t end, WORD& ordinal
             break;
         text += c;
     }
-    name = rsim::UpperAscii(ToAnsi(text, 1252));
+    name = NameKey(ToAnsi(text, 1252));
     return true;
 }
 
@@ -83,7 +83,7 @@ bool IdMatches(LPCSTR id, WORD ordinal, const std::string& name) {
         // "#123" names the ordinal 123, as the resource compiler writes it.
         return name.empty() && ordinal == WORD(strtoul(id + 1, nullptr, 10));
     }
-    return !name.empty() && name == rsim::UpperAscii(id);
+    return !name.empty() && name == NameKey(id);
 }
 
 }  // namespace
@@ -212,16 +212,6 @@ bool FindString(HINSTANCE module, UINT id, const char16_t** text, int* length, c
 
 extern "C" {
 
-HRSRC WINAPI FindResourceExA(HMODULE hModule, LPCSTR lpType, LPCSTR lpName, WORD wLanguage) {
-    SIM_FAULT("FindResourceExA", rsim::IdText(lpType) + "/" + rsim::IdText(lpName), nullptr);
-    rsim::FoundResource found = rsim::FindResourceIn(hModule, lpType, lpName, wLanguage, "FindResourceExA");
-    if (!found.entry) {
-        SetLastError(found.error);
-        return nullptr;
-    }
-    return reinterpret_cast<HRSRC>(const_cast<ResourceEntry*>(found.entry));
-}
-
 HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType) {
     SIM_FAULT("FindResourceA", rsim::IdText(lpType) + "/" + rsim::IdText(lpName), nullptr);
     rsim::FoundResource found = rsim::FindResourceIn(hModule, lpType, lpName, 0, "FindResourceA");
@@ -256,12 +246,6 @@ DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo) {
         return 0;
     }
     return DWORD(e->data.size());
-}
-
-// Obsolete on Win32: resources live as long as their module.
-BOOL WINAPI FreeResource(HGLOBAL hResData) {
-    SIM_FAULT("FreeResource", rsim::HandleText(hResData), FALSE);
-    return FALSE;
 }
 
 int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax) {

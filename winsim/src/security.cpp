@@ -58,7 +58,7 @@ std::string Canonical(const std::string& name) {
 
 DWORD Security::LuidOf(const std::string& name) {
     for (const PrivilegeName& p : kPrivileges)
-        if (EqualNoCase(name, p.name))
+        if (NamesEqual(name, p.name))
             return p.luid;
     return 0;
 }
@@ -181,7 +181,7 @@ BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLu
         std::string system = lpSystemName;
         if (system.size() > 2 && system[0] == '\\' && system[1] == '\\')
             system = system.substr(2);
-        if (!winsim::EqualNoCase(system, m.system.computerName)) {
+        if (!winsim::NamesEqual(system, m.system.computerName)) {
             SetError(RPC_S_SERVER_UNAVAILABLE);
             return FALSE;
         }

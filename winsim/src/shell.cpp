@@ -15,7 +15,7 @@ std::string Shell::DesktopDirectory() const {
     if (!desktopDir.empty())
         return desktopDir;
     for (const auto& e : Current().system.env)
-        if (EqualNoCase(e.first, "USERPROFILE"))
+        if (NamesEqual(e.first, "USERPROFILE"))
             return e.second + "\\Desktop";
     return Current().system.windowsDir + "\\Desktop";
 }

@@ -79,10 +79,6 @@ std::string PrinterKey(const std::string& name) {
 
 }  // namespace
 
-bool SpoolerNameEquals(const std::string& a, const std::string& b) {
-    return NamesEqual(a, b);
-}
-
 bool Spooler::Is9x() const {
     return Current().system.Is9x();
 }

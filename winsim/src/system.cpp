@@ -67,10 +67,6 @@ bool IsLead(unsigned char c) {
     return c >= 0x80 && HasCurrent() && IsLeadByte(c, Current().system.acp);
 }
 
-std::string Upper(const std::string& s) {
-    return NameKey(s);
-}
-
 std::vector<std::string> SplitParts(const std::string& path, bool slashes) {
     std::vector<std::string> parts;
     std::string cur;
@@ -90,10 +86,6 @@ std::vector<std::string> SplitParts(const std::string& path, bool slashes) {
     if (!cur.empty())
         parts.push_back(cur);
     return parts;
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-    return NamesEqual(a, b);
 }
 
 DWORD CopyOut(const std::string& value, char* buffer, DWORD size) {

@@ -393,11 +393,8 @@ void RegisterSystemClasses(UiState& s) {
         int extra;
     } defs[] = {
         {"Button", ButtonProc, WndKind::Button, 0},
-        {"Edit", EditProc, WndKind::Edit, 0},
         {"Static", StaticProc, WndKind::Static, 0},
         {"ListBox", ListBoxProc, WndKind::ListBox, 0},
-        {"ScrollBar", ScrollBarProc, WndKind::ScrollBar, 0},
-        {"ComboBox", ComboBoxProc, WndKind::ComboBox, 0},
         // DLGWINDOWEXTRA: DWLP_MSGRESULT, DWLP_DLGPROC, DWLP_USER and the system's own.
         {"#32770", DialogWndProc, WndKind::Dialog, DLGWINDOWEXTRA},
     };

@@ -22,7 +22,7 @@
 
 namespace winsim {
 
-enum class WndKind { Generic, Dialog, Button, Static, ListBox, Edit, ScrollBar, ComboBox };
+enum class WndKind { Generic, Dialog, Button, Static, ListBox };
 
 struct ListLine {
     std::u16string text;
@@ -157,6 +157,8 @@ Wnd* GetAny(HWND hwnd);
 // The live window, or null with ERROR_INVALID_WINDOW_HANDLE.
 Wnd* Check(HWND hwnd);
 std::string HwndText(HWND hwnd);
+// "0x0010": a message or command number in fault texts.
+std::string Hex(UINT value);
 // "dialog 102 \"Caption\"" for error messages and logs.
 std::string DescribeWindow(HWND hwnd);
 
@@ -192,8 +194,6 @@ void CountMessage();
 bool Peek(MSG* msg, HWND hwnd, UINT first, UINT last, UINT flags);
 // Blocks as GetMessage does: when nothing is there, lets the scripted user act or the clock run.
 void GetBlocking(MSG* msg, HWND hwnd, UINT first, UINT last);
-// WaitMessage: returns once a message is there for any window.
-void WaitForMessage();
 LRESULT Dispatch(const MSG* msg);
 bool Translate(const MSG* msg);
 
@@ -249,10 +249,7 @@ HICON LoadModuleIcon(HINSTANCE instance, LPCSTR name);
 LRESULT CALLBACK DialogWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK StaticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-LRESULT CALLBACK EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK ListBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-LRESULT CALLBACK ScrollBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-LRESULT CALLBACK ComboBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 void RegisterSystemClasses(UiState& s);
 
 // The y coordinate (list client) of the middle of a list box line, scrolling it into view first.

@@ -219,9 +219,6 @@ typedef struct tagLOGBRUSH {
 
 // Screen 1024x768, icons 32x32, small icons 16x16; SM_DBCSENABLED follows the ANSI code page.
 int WINAPI GetSystemMetrics(int nIndex);
-DWORD WINAPI GetSysColor(int nIndex);
-// A stock brush per colour: never deleted.
-HBRUSH WINAPI GetSysColorBrush(int nIndex);
 
 // ---- GDI objects ----
 // The LOGFONTA is recorded as given; the face name is cut to LF_FACESIZE-1 characters.
@@ -229,7 +226,6 @@ HFONT WINAPI CreateFontIndirectA(const LOGFONTA* lplf);
 HFONT WINAPI CreateFontA(int cHeight, int cWidth, int cEscapement, int cOrientation, int cWeight, DWORD bItalic,
                          DWORD bUnderline, DWORD bStrikeOut, DWORD iCharSet, DWORD iOutPrecision,
                          DWORD iClipPrecision, DWORD iQuality, DWORD iPitchAndFamily, LPCSTR pszFaceName);
-HBRUSH WINAPI CreateSolidBrush(COLORREF color);
 // Stock objects: TRUE and nothing happens. An object still selected into a DC is deleted once it is
 // deselected (TRUE at once). An unknown or deleted handle: FALSE.
 BOOL WINAPI DeleteObject(HGDIOBJ ho);
@@ -267,35 +263,14 @@ int WINAPI GetDeviceCaps(HDC hdc, int index);
 #define TRANSPARENT 1
 #define OPAQUE 2
 int WINAPI SetBkMode(HDC hdc, int mode);
-COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color);
 COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color);
 int WINAPI FillRect(HDC hDC, const RECT* lprc, HBRUSH hbr);
-BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c);
-
-#define DT_TOP 0x00000000
-#define DT_LEFT 0x00000000
-#define DT_CENTER 0x00000001
-#define DT_RIGHT 0x00000002
-#define DT_VCENTER 0x00000004
-#define DT_BOTTOM 0x00000008
-#define DT_WORDBREAK 0x00000010
-#define DT_SINGLELINE 0x00000020
-#define DT_EXPANDTABS 0x00000040
-#define DT_NOCLIP 0x00000100
-#define DT_CALCRECT 0x00000400
-#define DT_NOPREFIX 0x00000800
-#define DT_END_ELLIPSIS 0x00008000
-// Single-line layout: DT_CALCRECT sets the rectangle's right and bottom to the text's extent and draws
-// nothing. Returns the text height.
-int WINAPI DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format);
 
 #define CreateFontIndirect CreateFontIndirectA
 #define CreateFont CreateFontA
 #define GetObject GetObjectA
 #define GetTextExtentPoint32 GetTextExtentPoint32A
 #define GetTextMetrics GetTextMetricsA
-#define TextOut TextOutA
-#define DrawText DrawTextA
 
 #ifdef __cplusplus
 }

@@ -61,11 +61,8 @@ void WINAPI OutputDebugStringA(LPCSTR lpOutputString);
 int WINAPI MulDiv(int nNumber, int nNumerator, int nDenominator);
 
 void WINAPI GetSystemTime(LPSYSTEMTIME lpSystemTime);
-void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
-void WINAPI GetSystemTimeAsFileTime(LPFILETIME lpSystemTimeAsFileTime);
 BOOL WINAPI FileTimeToSystemTime(const FILETIME* lpFileTime, LPSYSTEMTIME lpSystemTime);
 BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME* lpSystemTime, LPFILETIME lpFileTime);
-BOOL WINAPI FileTimeToLocalFileTime(const FILETIME* lpFileTime, LPFILETIME lpLocalFileTime);
 BOOL WINAPI LocalFileTimeToFileTime(const FILETIME* lpLocalFileTime, LPFILETIME lpFileTime);
 LONG WINAPI CompareFileTime(const FILETIME* lpFileTime1, const FILETIME* lpFileTime2);
 
@@ -115,10 +112,6 @@ LONG WINAPI CompareFileTime(const FILETIME* lpFileTime1, const FILETIME* lpFileT
 int WINAPI GetLocaleInfoA(LCID Locale, LCTYPE LCType, LPSTR lpLCData, int cchData);
 #define GetLocaleInfo GetLocaleInfoA
 LCID WINAPI GetUserDefaultLCID(void);
-LCID WINAPI GetSystemDefaultLCID(void);
-LANGID WINAPI GetUserDefaultLangID(void);
-LANGID WINAPI GetSystemDefaultLangID(void);
-LANGID WINAPI GetUserDefaultUILanguage(void);
 UINT WINAPI GetACP(void);
 UINT WINAPI GetOEMCP(void);
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
@@ -261,7 +254,6 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
                       LPOVERLAPPED lpOverlapped);
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod);
-BOOL WINAPI SetEndOfFile(HANDLE hFile);
 DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
 BOOL WINAPI FlushFileBuffers(HANDLE hFile);
 BOOL WINAPI GetFileTime(HANDLE hFile, LPFILETIME lpCreationTime, LPFILETIME lpLastAccessTime, LPFILETIME lpLastWriteTime);
@@ -287,7 +279,6 @@ BOOL WINAPI FindClose(HANDLE hFindFile);
 DWORD WINAPI SearchPathA(LPCSTR lpPath, LPCSTR lpFileName, LPCSTR lpExtension, DWORD nBufferLength, LPSTR lpBuffer,
                          LPSTR* lpFilePart);
 DWORD WINAPI GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart);
-DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer);
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName);
 #define CreateFile CreateFileA
 #define DeleteFile DeleteFileA
@@ -303,7 +294,6 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR lpPathName);
 #define FindNextFile FindNextFileA
 #define SearchPath SearchPathA
 #define GetFullPathName GetFullPathNameA
-#define GetCurrentDirectory GetCurrentDirectoryA
 #define SetCurrentDirectory SetCurrentDirectoryA
 
 #ifdef __cplusplus

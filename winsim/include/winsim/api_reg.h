@@ -51,7 +51,6 @@ extern "C" {
 #define REG_OPENED_EXISTING_KEY 0x00000002
 
 LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult);
-LONG WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult);
 LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
                             REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
                             LPDWORD lpdwDisposition);
@@ -76,10 +75,8 @@ LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWO
                              LPDWORD lpcbMaxSubKeyLen, LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
                              LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen, LPDWORD lpcbSecurityDescriptor,
                              PFILETIME lpftLastWriteTime);
-LONG WINAPI RegFlushKey(HKEY hKey);
 
 #define RegOpenKeyEx RegOpenKeyExA
-#define RegOpenKey RegOpenKeyA
 #define RegCreateKeyEx RegCreateKeyExA
 #define RegCreateKey RegCreateKeyA
 #define RegQueryValueEx RegQueryValueExA

@@ -36,14 +36,12 @@ extern "C" {
 // NULL with ERROR_MOD_NOT_FOUND; a file that is no module: ERROR_BAD_EXE_FORMAT. Every success adds a
 // reference that FreeLibrary takes away.
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
-HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName);
 // Flags 0 or LOAD_LIBRARY_AS_DATAFILE (resources only; a module already loaded is shared instead).
 HMODULE WINAPI LoadLibraryExA(LPCSTR lpLibFileName, HANDLE hFile, DWORD dwFlags);
 // The module stays loaded until its reference count reaches 0; an unknown handle: FALSE, ERROR_MOD_NOT_FOUND.
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 // NULL: the program's module. A loaded module by base name (".dll" implied) or path; adds no reference.
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
-HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName);
 // Returns the length copied without NUL. Too small a buffer returns nSize: Windows XP copies nSize
 // characters without NUL and leaves the last error alone; Vista and later copy nSize-1 characters and a
 // NUL and set ERROR_INSUFFICIENT_BUFFER (Wine: nSize characters without NUL, ERROR_INSUFFICIENT_BUFFER).
@@ -57,11 +55,9 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 // Errors: ERROR_RESOURCE_TYPE_NOT_FOUND, ERROR_RESOURCE_NAME_NOT_FOUND, ERROR_RESOURCE_LANG_NOT_FOUND, and
 // ERROR_RESOURCE_DATA_NOT_FOUND for a module without resources or a handle that is no module.
 HRSRC WINAPI FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType);
-HRSRC WINAPI FindResourceExA(HMODULE hModule, LPCSTR lpType, LPCSTR lpName, WORD wLanguage);
 HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
 LPVOID WINAPI LockResource(HGLOBAL hResData);
 DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
-BOOL WINAPI FreeResource(HGLOBAL hResData);
 
 // Copies at most cchBufferMax-1 bytes of the string in the ANSI code page, never half of a double-byte
 // character, plus a NUL, and returns the bytes copied. A missing string gives 0 and an empty buffer;
@@ -105,7 +101,6 @@ HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
 // Shared icons stay valid: TRUE and nothing happens; an unknown handle: FALSE.
 BOOL WINAPI DestroyIcon(HICON hIcon);
-BOOL WINAPI DestroyCursor(HCURSOR hCursor);
 // Returns the previous cursor (NULL when none was set yet).
 HCURSOR WINAPI SetCursor(HCURSOR hCursor);
 HCURSOR WINAPI GetCursor(void);
@@ -116,7 +111,6 @@ BOOL WINAPI DrawIcon(HDC hDC, int X, int Y, HICON hIcon);
 #define GetModuleHandle GetModuleHandleA
 #define GetModuleFileName GetModuleFileNameA
 #define FindResource FindResourceA
-#define FindResourceEx FindResourceExA
 #define LoadString LoadStringA
 #define LoadIcon LoadIconA
 #define LoadCursor LoadCursorA

@@ -284,19 +284,6 @@
 #define STM_GETIMAGE 0x0173
 #define STN_CLICKED 0
 
-// Edit styles (the edit class is kept minimal: text, font, enabled state).
-#define ES_LEFT 0x0000
-#define ES_CENTER 0x0001
-#define ES_RIGHT 0x0002
-#define ES_MULTILINE 0x0004
-#define ES_AUTOVSCROLL 0x0040
-#define ES_AUTOHSCROLL 0x0080
-#define ES_READONLY 0x0800
-#define EM_SETSEL 0x00B1
-#define EN_SETFOCUS 0x0100
-#define EN_KILLFOCUS 0x0200
-#define EN_CHANGE 0x0300
-
 // List box styles, messages, notifications and return codes.
 #define LBS_NOTIFY 0x0001
 #define LBS_SORT 0x0002
@@ -374,6 +361,7 @@
 #define DLGC_WANTALLKEYS 0x0004
 #define DLGC_WANTMESSAGE 0x0004
 #define DLGC_HASSETSEL 0x0008
+#define EM_SETSEL 0x00B1
 #define DLGC_DEFPUSHBUTTON 0x0010
 #define DLGC_UNDEFPUSHBUTTON 0x0020
 #define DLGC_RADIOBUTTON 0x0040
@@ -620,8 +608,6 @@ INT_PTR WINAPI DialogBoxIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA hDia
                                        DLGPROC lpDialogFunc, LPARAM dwInitParam);
 HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
                                LPARAM dwInitParam);
-HWND WINAPI CreateDialogIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA lpTemplate, HWND hWndParent,
-                                       DLGPROC lpDialogFunc, LPARAM dwInitParam);
 #define DialogBoxA(i, t, p, f) DialogBoxParamA(i, t, p, f, 0)
 #define DialogBox DialogBoxA
 #define DialogBoxParam DialogBoxParamA
@@ -636,30 +622,16 @@ BOOL WINAPI SetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpString);
 UINT WINAPI GetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPSTR lpString, int cchMax);
 BOOL WINAPI SetDlgItemInt(HWND hDlg, int nIDDlgItem, UINT uValue, BOOL bSigned);
 UINT WINAPI GetDlgItemInt(HWND hDlg, int nIDDlgItem, BOOL* lpTranslated, BOOL bSigned);
-BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck);
-UINT WINAPI IsDlgButtonChecked(HWND hDlg, int nIDButton);
 BOOL WINAPI IsDialogMessageA(HWND hDlg, LPMSG lpMsg);
-LRESULT WINAPI DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI MapDialogRect(HWND hDlg, LPRECT lpRect);
-LONG WINAPI GetDialogBaseUnits(void);
-HWND WINAPI GetNextDlgTabItem(HWND hDlg, HWND hCtl, BOOL bPrevious);
-HWND WINAPI GetNextDlgGroupItem(HWND hDlg, HWND hCtl, BOOL bPrevious);
 #define IsDialogMessage IsDialogMessageA
-#define DefDlgProc DefDlgProcA
 #define SendDlgItemMessage SendDlgItemMessageA
 #define SetDlgItemText SetDlgItemTextA
 #define GetDlgItemText GetDlgItemTextA
 
 // Windows.
-ATOM WINAPI RegisterClassA(const WNDCLASSA* lpWndClass);
-BOOL WINAPI UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance);
-HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
-                            int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance,
-                            LPVOID lpParam);
-#define CreateWindowA(c, n, s, x, y, w, h, p, m, i, l) CreateWindowExA(0, c, n, s, x, y, w, h, p, m, i, l)
 BOOL WINAPI DestroyWindow(HWND hWnd);
 BOOL WINAPI IsWindow(HWND hWnd);
-BOOL WINAPI IsChild(HWND hWndParent, HWND hWnd);
 BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
 int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount);
 int WINAPI GetWindowTextLengthA(HWND hWnd);
@@ -671,43 +643,26 @@ BOOL WINAPI IsWindowEnabled(HWND hWnd);
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
 BOOL WINAPI IsWindowVisible(HWND hWnd);
 BOOL WINAPI IsIconic(HWND hWnd);
-BOOL WINAPI IsZoomed(HWND hWnd);
 BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags);
-BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint);
-BOOL WINAPI BringWindowToTop(HWND hWnd);
 BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect);
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect);
 BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint);
 BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint);
 BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase);
 BOOL WINAPI ValidateRect(HWND hWnd, const RECT* lpRect);
-BOOL WINAPI UpdateWindow(HWND hWnd);
-HWND WINAPI SetFocus(HWND hWnd);
 HWND WINAPI GetFocus(void);
 HWND WINAPI GetActiveWindow(void);
-HWND WINAPI SetActiveWindow(HWND hWnd);
-BOOL WINAPI SetForegroundWindow(HWND hWnd);
-HWND WINAPI GetForegroundWindow(void);
-HWND WINAPI SetCapture(HWND hWnd);
-BOOL WINAPI ReleaseCapture(void);
-HWND WINAPI GetCapture(void);
 HWND WINAPI GetParent(HWND hWnd);
 HWND WINAPI GetWindow(HWND hWnd, UINT uCmd);
-HWND WINAPI GetDesktopWindow(void);
 BOOL WINAPI EnumChildWindows(HWND hWndParent, WNDENUMPROC lpEnumFunc, LPARAM lParam);
 LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex);
 LONG_PTR WINAPI SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex);
-LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong);
 #define GetWindowLongPtr GetWindowLongPtrA
 #define SetWindowLongPtr SetWindowLongPtrA
 #define GetWindowLong GetWindowLongA
-#define SetWindowLong SetWindowLongA
 int WINAPI GetClassNameA(HWND hWnd, LPSTR lpClassName, int nMaxCount);
 #define GetClassName GetClassNameA
-HWND WINAPI FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName);
-#define FindWindow FindWindowA
-DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
 
 // Messages.
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
@@ -715,21 +670,13 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 VOID WINAPI PostQuitMessage(int nExitCode);
 BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
-BOOL WINAPI WaitMessage(void);
 BOOL WINAPI TranslateMessage(const MSG* lpMsg);
 LRESULT WINAPI DispatchMessageA(const MSG* lpMsg);
-LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
-LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
-LONG WINAPI GetMessageTime(void);
-SHORT WINAPI GetKeyState(int nVirtKey);
-SHORT WINAPI GetAsyncKeyState(int vKey);
 #define SendMessage SendMessageA
 #define PostMessage PostMessageA
 #define GetMessage GetMessageA
 #define PeekMessage PeekMessageA
 #define DispatchMessage DispatchMessageA
-#define DefWindowProc DefWindowProcA
-#define CallWindowProc CallWindowProcA
 
 // Timers.
 UINT_PTR WINAPI SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc);
@@ -738,39 +685,20 @@ BOOL WINAPI KillTimer(HWND hWnd, UINT_PTR uIDEvent);
 // Message boxes and beeps.
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 #define MessageBox MessageBoxA
-BOOL WINAPI MessageBeep(UINT uType);
 
 // The system menu of a window.
 HMENU WINAPI GetSystemMenu(HWND hWnd, BOOL bRevert);
 BOOL WINAPI EnableMenuItem(HMENU hMenu, UINT uIDEnableItem, UINT uEnable);
-BOOL WINAPI DeleteMenu(HMENU hMenu, UINT uPosition, UINT uFlags);
-BOOL WINAPI RemoveMenu(HMENU hMenu, UINT uPosition, UINT uFlags);
-BOOL WINAPI AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lpNewItem);
-BOOL WINAPI DrawMenuBar(HWND hWnd);
 
 // Rectangles.
 BOOL WINAPI SetRect(LPRECT lprc, int xLeft, int yTop, int xRight, int yBottom);
-BOOL WINAPI SetRectEmpty(LPRECT lprc);
-BOOL WINAPI CopyRect(LPRECT lprcDst, const RECT* lprcSrc);
 BOOL WINAPI OffsetRect(LPRECT lprc, int dx, int dy);
-BOOL WINAPI InflateRect(LPRECT lprc, int dx, int dy);
-BOOL WINAPI PtInRect(const RECT* lprc, POINT pt);
-BOOL WINAPI IsRectEmpty(const RECT* lprc);
-BOOL WINAPI EqualRect(const RECT* lprc1, const RECT* lprc2);
 
 // Strings the way user32 handles them (ANSI code page of the machine).
 int WINAPIV wsprintfA(LPSTR lpOut, LPCSTR lpFmt, ...);
 int WINAPI wvsprintfA(LPSTR lpOut, LPCSTR lpFmt, va_list arglist);
-LPSTR WINAPI CharNextA(LPCSTR lpsz);
-LPSTR WINAPI CharPrevA(LPCSTR lpszStart, LPCSTR lpszCurrent);
-LPSTR WINAPI CharUpperA(LPSTR lpsz);
-LPSTR WINAPI CharLowerA(LPSTR lpsz);
 #define wsprintf wsprintfA
 #define wvsprintf wvsprintfA
-#define CharNext CharNextA
-#define CharPrev CharPrevA
-#define CharUpper CharUpperA
-#define CharLower CharLowerA
 
 #ifdef __cplusplus
 }

@@ -37,14 +37,6 @@ struct DrawnIcon {
     HICON icon;
 };
 
-struct DrawnText {
-    HDC dc;
-    HWND window;
-    int x, y;
-    std::string text;
-    HFONT font;
-};
-
 class Gdi {
 public:
     Gdi();
@@ -75,7 +67,6 @@ public:
         bool fromPaint = false;  // BeginPaint's, released by EndPaint
         int bkMode = 2;          // OPAQUE
         COLORREF textColor = 0;
-        COLORREF bkColor = 0xFFFFFF;
     };
     // A DC not yet released, or null.
     const DeviceContext* DcOf(HDC dc) const;
@@ -96,7 +87,6 @@ public:
     // "IDI_APPLICATION" for the system icons; "<module base name>#<id>" for a module's icons.
     std::string IconName(HICON icon) const;
     std::vector<DrawnIcon> drawnIcons;
-    std::vector<DrawnText> drawnTexts;
 
     // ---- for the Win32 layer ----
     enum class Kind { Font, Brush, Pen, Palette };
@@ -111,7 +101,6 @@ public:
     Object* ObjectOf(HGDIOBJ handle);
     const Object* ObjectOf(HGDIOBJ handle) const;
     HGDIOBJ Stock(int index) const;
-    HBRUSH SysColorBrush(int index);
     HGDIOBJ AddObject(const Object& object);
     // Deletes now, or once deselected when a DC still holds it; false for unknown or stock handles.
     bool Delete(HGDIOBJ handle);
@@ -139,7 +128,6 @@ private:
     std::map<uintptr_t, IconObject> m_icons;
     std::map<std::string, uintptr_t> m_sharedIcons;
     std::map<int, uintptr_t> m_stock;
-    std::map<int, uintptr_t> m_sysBrushes;
     std::map<HWND, int> m_paints;
     int m_fontsCreated = 0;
     uintptr_t m_next = 0x00010000;

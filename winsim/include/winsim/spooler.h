@@ -184,7 +184,4 @@ private:
     bool m_running = true;
 };
 
-// Case-insensitive comparison of names as the spooler does it: NamesEqual of winsim/codepage.h.
-bool SpoolerNameEquals(const std::string& a, const std::string& b);
-
 }  // namespace winsim
