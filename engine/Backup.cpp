@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/MbText.h"
+#include "engine/OsFamily.h"
 #include "engine/RunLog.h"
 
 const char kPrintersKeyPath[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
@@ -166,8 +167,7 @@ BOOL ToUtf16(LPCSTR text, int size, std::vector<WCHAR>& out) {
 // The registry files' form for this system: Windows 9x's and NT 4's regedit read only REGEDIT4 in the ANSI
 // code page; from Windows 2000 on regedit writes, and reg import reads, the UTF-16 form.
 BOOL UnicodeRegistryFiles() {
-    DWORD version = GetVersion();
-    return !(version & 0x80000000) && LOBYTE(LOWORD(version)) >= 5;
+    return RunsOnNtAtLeast(5);
 }
 
 #if !defined(_WIN64)

@@ -8,6 +8,7 @@
 
 #include "afx/afxhandles.h"
 #include "afx/afxstr.h"
+#include "engine/Fences.h"
 #include "engine/KeySet.h"
 
 enum ChangeKind {
@@ -127,18 +128,6 @@ public:
     // Files that existed and were left for deletion at the next restart since the last reset.
     int DeferredFiles() const { return m_nDeferred; }
     void ResetDeferredFiles() { m_nDeferred = 0; }
-
-    // ---- fences, also for steps that must skip related work.
-    // Whether a key tree may be deleted: at least three levels below the root, no empty part (one
-    // trailing separator aside), no root-key name, and not a key that holds every printer's, driver's
-    // or user's data (nor one above such a key).
-    static BOOL IsOwnKeyPath(HKEY root, LPCSTR path);
-    // Whether `path` lies strictly inside the absolute folder `dir` once "." and ".." are folded
-    // (letter case ignored, repeated separators collapsed, no drive inside the name).
-    static BOOL IsInsideDirectory(LPCSTR path, LPCSTR dir);
-    // Whether `path` is `dir`, a backslash and a relative name that stays inside `dir`: no empty part
-    // (a leading or doubled separator), no drive, no climb above it.
-    static BOOL IsJoinedName(LPCSTR path, LPCSTR dir);
 
 private:
     CMachineChanges() {}

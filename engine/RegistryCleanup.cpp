@@ -247,7 +247,7 @@ void CPrinterEntry::DeleteAllRegistryEntries(int bDriverShared, int bOnlyBrontal
             DeleteKeyTree(HKEY_LOCAL_MACHINE, CString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Network\\LanMan\\") + D);
         return;
     }
-    if (m_nOsFamily != OS_FAMILY_NT && m_nOsFamily != OS_FAMILY_NT5)
+    if (!IsNtFamily(m_nOsFamily))
         return;
 
     if (IsPrinterConnection()) {
