@@ -8,21 +8,16 @@
 
 #include <vector>
 
+#include "engine/ChangeEffects.h"
 #include "engine/MbText.h"
 #include "engine/OsFamily.h"
 #include "engine/RunLog.h"
-
-const char kPrintersKeyPath[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers";
 
 namespace {
 
 const char kListFile[] = "restore.lst";
 const char kRestoreScript[] = "restore.cmd";
 const char kRecordFolder[] = "registry";
-const char kDevicesKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices";
-const char kPrinterPortsKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\PrinterPorts";
-const char kSessionManagerKey[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-const char kPendingRenames[] = "PendingFileRenameOperations";
 // Deeper trees are not the printer's own; the bound also keeps a hostile tree from exhausting the stack.
 const int kMaxDepth = 64;
 
@@ -478,32 +473,24 @@ DWORD CRemovalBackup::BeforeChange(const ChangeEvent& event) {
     DWORD rc = ERROR_SUCCESS;
     CString record;
     CKeySet covered = m_saved;
-    switch (event.kind) {
-    case CHANGE_DELETE_KEY: rc = SaveKeyTree(event.root, event.target, record, covered); break;
-    case CHANGE_DELETE_VALUE: rc = SaveValue(event.root, event.target, event.name, record, covered); break;
-    case CHANGE_SET_PRINTER:
-    case CHANGE_DELETE_PRINTER:
-    case CHANGE_DRIVER_DELETE_PRINTER:
-        // The spooler keeps a printer in its key and lists it in the user's device lists.
-        rc = SaveKeyTree(HKEY_LOCAL_MACHINE, CString(kPrintersKeyPath) + "\\" + event.target, record, covered);
-        if (rc == ERROR_SUCCESS && event.kind != CHANGE_SET_PRINTER)
-            rc = SaveValue(HKEY_CURRENT_USER, kDevicesKey, event.target, record, covered);
-        if (rc == ERROR_SUCCESS && event.kind != CHANGE_SET_PRINTER)
-            rc = SaveValue(HKEY_CURRENT_USER, kPrinterPortsKey, event.target, record, covered);
-        break;
-    case CHANGE_DELETE_AT_RESTART:
-        // A file restored must not go at the next restart: the list of deletions goes back as it was.
-        rc = SaveValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kPendingRenames, record, covered, TRUE);
-        break;
-    default: break;
+    const std::vector<ChangeEffect> effects = EffectsOf(event);
+    // The registry first, as one file; then the files, each flushed before the change.
+    for (const ChangeEffect& effect : effects) {
+        if (rc != ERROR_SUCCESS)
+            break;
+        if (effect.kind == EFFECT_KEY_TREE)
+            rc = SaveKeyTree(effect.root, effect.path, record, covered);
+        else if (effect.kind == EFFECT_VALUE)
+            rc = SaveValue(effect.root, effect.path, effect.name, record, covered, effect.addedIfMissing);
     }
     if (rc == ERROR_SUCCESS && !record.IsEmpty())
         rc = CommitRecord(record);
     if (rc == ERROR_SUCCESS)
         m_saved = covered;
-    if (rc == ERROR_SUCCESS && (event.kind == CHANGE_DELETE_AT_RESTART || event.kind == CHANGE_DELETE_FILE ||
-                                event.kind == CHANGE_COPY_FILE || event.kind == CHANGE_SET_FILE_TIMES))
-        rc = SaveFile(event.target);
+    for (const ChangeEffect& effect : effects) {
+        if (rc == ERROR_SUCCESS && effect.kind == EFFECT_FILE)
+            rc = SaveFile(effect.path);
+    }
     if (rc != ERROR_SUCCESS)
         m_bFailed = TRUE;
     return rc;

@@ -10,9 +10,6 @@
 #include "engine/Changes.h"
 #include "engine/KeySet.h"
 
-// The printers' keys, where a printer deleted through the spooler or its driver is kept.
-extern const char kPrintersKeyPath[];
-
 // Layout of the folder, safe to be cut off at any moment by a killed run or a power loss:
 //   restore.cmd         written (whole, then renamed into place) before the first change; reads restore.lst
 //   restore.lst         one line per saved item, each appended and flushed after the item and before the

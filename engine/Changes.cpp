@@ -3,15 +3,10 @@
 
 #include <winspool.h>
 
+#include "engine/ChangeEffects.h"
 #include "engine/Fences.h"
 #include "engine/MbText.h"
 #include "engine/OsFamily.h"
-
-namespace {
-
-const char kPrintersKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
-
-}  // namespace
 
 void CMachineChanges::ForgetDryRun() {
     m_dryRegistry.Clear();
@@ -23,10 +18,9 @@ void CMachineChanges::ForgetDryRun() {
 BOOL CMachineChanges::DryRunDeletedPrinter(const CString& printerName) const {
     if (!m_bDryRun)
         return FALSE;
-    // Its key deleted, the spooler forgets the printer when it starts again (a backslash in a name is a ','
-    // in its key).
+    // Its key deleted, the spooler forgets the printer when it starts again.
     return m_dryPrinters.count(UpperName(printerName)) != 0 ||
-           m_dryRegistry.CoversKey(HKEY_LOCAL_MACHINE, kPrintersKey + MbReplace(printerName, '\\', ','));
+           m_dryRegistry.CoversKey(HKEY_LOCAL_MACHINE, PrinterKeyPath(printerName));
 }
 
 LONG CMachineChanges::OpenKey(CRegKey& key, HKEY root, const CString& path, REGSAM access) {
@@ -56,18 +50,20 @@ BOOL CMachineChanges::Skip(BOOL allowed, ChangeKind kind, const CString& target,
         return TRUE;
     }
     if (m_bDryRun) {
-        switch (kind) {
-        case CHANGE_DELETE_KEY: m_dryRegistry.AddKey(root, target); break;
-        case CHANGE_DELETE_VALUE: m_dryRegistry.AddValue(root, target, name); break;
-        case CHANGE_DELETE_FILE: m_dryFiles.insert(UpperName(target)); break;
-        case CHANGE_DELETE_PRINTER:
-        case CHANGE_DRIVER_DELETE_PRINTER:
-            // The spooler takes the printer's key with it.
-            m_dryPrinters.insert(UpperName(target));
-            m_dryRegistry.AddKey(HKEY_LOCAL_MACHINE, kPrintersKey + target);
-            break;
-        default: break;
+        // Later steps find gone what the change removes.
+        ChangeEvent event = {kind, CHANGE_WOULD, root, target, name, ERROR_SUCCESS};
+        for (const ChangeEffect& effect : EffectsOf(event)) {
+            if (!effect.gone)
+                continue;
+            if (effect.kind == EFFECT_KEY_TREE)
+                m_dryRegistry.AddKey(effect.root, effect.path);
+            else if (effect.kind == EFFECT_VALUE)
+                m_dryRegistry.AddValue(effect.root, effect.path, effect.name);
+            else
+                m_dryFiles.insert(UpperName(effect.path));
         }
+        if (kind == CHANGE_DELETE_PRINTER || kind == CHANGE_DRIVER_DELETE_PRINTER)
+            m_dryPrinters.insert(UpperName(target));
         Report(kind, CHANGE_WOULD, ERROR_SUCCESS, target, name, root);
         return TRUE;
     }
