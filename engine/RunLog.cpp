@@ -117,16 +117,6 @@ LPCSTR ChangeKindName(ChangeKind kind) {
     return "unknown";
 }
 
-LPCSTR RootKeyName(HKEY root) {
-    if (root == HKEY_LOCAL_MACHINE)
-        return "HKEY_LOCAL_MACHINE";
-    if (root == HKEY_CURRENT_USER)
-        return "HKEY_CURRENT_USER";
-    if (root == HKEY_USERS)
-        return "HKEY_USERS";
-    return "";
-}
-
 LPCSTR ServiceStateName(DWORD state) {
     switch (state) {
     case SERVICE_STOPPED: return "stopped";

@@ -73,5 +73,4 @@ inline CRunLog& RunLog() {
 
 // Names used in the log for a change's kind, a registry root and a service state.
 LPCSTR ChangeKindName(ChangeKind kind);
-LPCSTR RootKeyName(HKEY root);
 LPCSTR ServiceStateName(DWORD state);
