@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "afx/afxstr.h"
-#include "engine/Changes.h"
+#include "engine/ChangeEvent.h"
 
 // The printer's key among the spooler's printers (a backslash in a printer's name is a ',' in its key's).
 CString PrinterKeyPath(const CString& printerName);

@@ -3,112 +3,127 @@
 
 #include <winspool.h>
 
-#include "engine/ChangeEffects.h"
+#include "engine/ChangeMachine.h"
+#include "engine/DryRun.h"
 #include "engine/Fences.h"
 #include "engine/MbText.h"
-#include "engine/OsFamily.h"
 
-void CMachineChanges::ForgetDryRun() {
-    m_dryRegistry.Clear();
-    m_dryFiles.clear();
-    m_dryPrinters.clear();
-    m_dryStarted.clear();
+namespace {
+
+// Windows itself: every change is made.
+class CWindowsMachine : public IChangeMachine {
+public:
+    DWORD Blocker(const ChangeEvent&, HKEY, SC_HANDLE) override { return ERROR_SUCCESS; }
+    void Make(ChangeEvent& change, const ChangeCall& call) override { call.Make(change); }
+    LONG OpenKey(CRegKey& key, HKEY root, const CString& path, REGSAM access) override {
+        return key.Open(root, path, access);
+    }
+    BOOL DeletedPrinter(const CString&) const override { return FALSE; }
+};
+
+CWindowsMachine& Windows() {
+    static CWindowsMachine machine;
+    return machine;
 }
 
-BOOL CMachineChanges::DryRunDeletedPrinter(const CString& printerName) const {
-    if (!m_bDryRun)
-        return FALSE;
-    // Its key deleted, the spooler forgets the printer when it starts again.
-    return m_dryPrinters.count(UpperName(printerName)) != 0 ||
-           m_dryRegistry.CoversKey(HKEY_LOCAL_MACHINE, PrinterKeyPath(printerName));
+CDryRunMachine& DryRun() {
+    static CDryRunMachine machine;
+    return machine;
 }
 
-LONG CMachineChanges::OpenKey(CRegKey& key, HKEY root, const CString& path, REGSAM access) {
-    if (m_bDryRun && m_dryRegistry.CoversKey(root, path))
-        return ERROR_FILE_NOT_FOUND;
-    return key.Open(root, path, access);
+// A change's call written in place at the change.
+template <class Call>
+class CCallInPlace : public ChangeCall {
+public:
+    explicit CCallInPlace(const Call& call) : m_call(call) {}
+    void Make(ChangeEvent& change) const override { m_call(change); }
+
+private:
+    const Call& m_call;
+};
+
+// Sets the event as a call that ended with `result` reports it.
+void Ended(ChangeEvent& event, DWORD result) {
+    event.outcome = result == ERROR_SUCCESS ? CHANGE_DONE : CHANGE_FAILED;
+    event.result = result;
 }
+
+}  // namespace
+
+CMachineChanges::CMachineChanges() : m_pMachine(&Windows()) {}
 
 CMachineChanges& CMachineChanges::Get() {
     static CMachineChanges layer;
     return layer;
 }
 
-void CMachineChanges::Report(ChangeKind kind, ChangeOutcome outcome, DWORD result, const CString& target,
-                             const CString& name, HKEY root) {
-    if (!m_pObserver)
-        return;
-    ChangeEvent event = {kind, outcome, root, target, name, result};
-    m_pObserver->OnChange(event);
+void CMachineChanges::SetDryRun(BOOL dryRun) {
+    m_bDryRun = dryRun;
+    DryRun().Forget();
+    m_pMachine = dryRun ? static_cast<IChangeMachine*>(&DryRun()) : &Windows();
 }
 
-BOOL CMachineChanges::Skip(BOOL allowed, ChangeKind kind, const CString& target, const CString& name, HKEY root) {
-    m_dwSkipCode = ERROR_SUCCESS;
-    if (!allowed) {
-        m_dwSkipCode = ERROR_ACCESS_DENIED;
-        Report(kind, CHANGE_REFUSED, ERROR_ACCESS_DENIED, target, name, root);
-        return TRUE;
-    }
-    if (m_bDryRun) {
-        // Later steps find gone what the change removes.
-        ChangeEvent event = {kind, CHANGE_WOULD, root, target, name, ERROR_SUCCESS};
-        for (const ChangeEffect& effect : EffectsOf(event)) {
-            if (!effect.gone)
-                continue;
-            if (effect.kind == EFFECT_KEY_TREE)
-                m_dryRegistry.AddKey(effect.root, effect.path);
-            else if (effect.kind == EFFECT_VALUE)
-                m_dryRegistry.AddValue(effect.root, effect.path, effect.name);
-            else
-                m_dryFiles.insert(UpperName(effect.path));
-        }
-        if (kind == CHANGE_DELETE_PRINTER || kind == CHANGE_DRIVER_DELETE_PRINTER)
-            m_dryPrinters.insert(UpperName(target));
-        Report(kind, CHANGE_WOULD, ERROR_SUCCESS, target, name, root);
-        return TRUE;
-    }
-    if (m_pGuard) {
-        ChangeEvent event = {kind, CHANGE_DONE, root, target, name, ERROR_SUCCESS};
-        DWORD veto = m_pGuard->BeforeChange(event);
-        if (veto != ERROR_SUCCESS) {
-            m_dwSkipCode = veto;
-            Report(kind, CHANGE_REFUSED, veto, target, name, root);
-            return TRUE;
-        }
-    }
-    return FALSE;
+BOOL CMachineChanges::DryRunDeletedPrinter(const CString& printerName) const {
+    return m_pMachine->DeletedPrinter(printerName);
 }
 
-DWORD CMachineChanges::DryRunFileBlocker(ChangeKind kind, const CString& path) {
-    DWORD attributes = GetFileAttributesA(path);
-    DWORD blocker = ERROR_SUCCESS;
-    if (m_dryFiles.count(UpperName(path))) {
-        blocker = ERROR_FILE_NOT_FOUND;
-    } else if (attributes == INVALID_FILE_ATTRIBUTES) {
-        blocker = ResultOf(FALSE);
-    } else if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
-        blocker = ERROR_ACCESS_DENIED;
-    } else {
-        // Opening for deletion changes nothing and meets the same holders the deletion would.
-        CKernelHandle probe(CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
-        if (!probe.IsValid())
-            blocker = ResultOf(FALSE);
-    }
-    if (blocker != ERROR_SUCCESS)
-        ReportResult(kind, blocker, path);
-    return blocker;
+LONG CMachineChanges::OpenKey(CRegKey& key, HKEY root, const CString& path, REGSAM access) {
+    return m_pMachine->OpenKey(key, root, path, access);
 }
 
-void CMachineChanges::ReportResult(ChangeKind kind, DWORD result, const CString& target, const CString& name,
-                                   HKEY root) {
-    Report(kind, result == ERROR_SUCCESS ? CHANGE_DONE : CHANGE_FAILED, result, target, name, root);
+void CMachineChanges::Report(const ChangeEvent& event) {
+    if (m_pObserver)
+        m_pObserver->OnChange(event);
+}
+
+BOOL CMachineChanges::Refused(ChangeEvent& event, BOOL allowed) {
+    if (allowed)
+        return FALSE;
+    event.outcome = CHANGE_REFUSED;
+    event.result = ERROR_ACCESS_DENIED;
+    Report(event);
+    return TRUE;
+}
+
+BOOL CMachineChanges::Blocked(ChangeEvent& event, HKEY key, SC_HANDLE service) {
+    DWORD blocker = m_pMachine->Blocker(event, key, service);
+    if (blocker == ERROR_SUCCESS)
+        return FALSE;
+    event.outcome = CHANGE_FAILED;
+    event.result = blocker;
+    Report(event);
+    return TRUE;
+}
+
+BOOL CMachineChanges::Vetoed(ChangeEvent& event) {
+    // The dry run has no guard: nothing it reports is changed.
+    if (!m_pGuard || m_pMachine != &Windows())
+        return FALSE;
+    DWORD veto = m_pGuard->BeforeChange(event);
+    if (veto == ERROR_SUCCESS)
+        return FALSE;
+    event.outcome = CHANGE_REFUSED;
+    event.result = veto;
+    Report(event);
+    return TRUE;
+}
+
+template <class Call>
+ChangeEvent CMachineChanges::Pass(ChangeKind kind, BOOL allowed, const CString& target, const CString& name, HKEY root,
+                                  Call call, HKEY key, SC_HANDLE service) {
+    ChangeEvent event = {kind, CHANGE_DONE, root, target, name, ERROR_SUCCESS};
+    if (Refused(event, allowed) || Blocked(event, key, service) || Vetoed(event))
+        return event;
+    m_pMachine->Make(event, CCallInPlace<Call>(call));
+    Report(event);
+    return event;
 }
 
 BOOL CMachineChanges::MayDeleteKeyTree(HKEY root, const CString& path) {
     if (IsOwnKeyPath(root, path))
         return TRUE;
-    Report(CHANGE_DELETE_KEY, CHANGE_REFUSED, ERROR_ACCESS_DENIED, path, CString(), root);
+    ChangeEvent event = {CHANGE_DELETE_KEY, CHANGE_DONE, root, path, CString(), ERROR_SUCCESS};
+    Refused(event, FALSE);
     return FALSE;
 }
 
@@ -118,212 +133,142 @@ LONG CMachineChanges::DeleteKey(HKEY root, const CString& tree, const CString& p
     const BOOL trailing = length > 0 && MbFindLastSeparator(tree, FALSE) == length - 1;
     const BOOL inside = path == tree || (path.GetLength() > length && path.Left(length) == tree &&
                                          (trailing || path.GetAt(length) == '\\'));
-    BOOL allowed = inside && IsOwnKeyPath(root, tree);
-    if (Skip(allowed, CHANGE_DELETE_KEY, path, CString(), root))
-        return m_dwSkipCode;
-    LONG rc = RegDeleteKeyA(parent, subKey);
-    ReportResult(CHANGE_DELETE_KEY, (DWORD)rc, path, CString(), root);
-    return rc;
+    return (LONG)Pass(CHANGE_DELETE_KEY, inside && IsOwnKeyPath(root, tree), path, CString(), root,
+                      [&](ChangeEvent& e) { Ended(e, (DWORD)RegDeleteKeyA(parent, subKey)); })
+        .result;
 }
 
 LONG CMachineChanges::DeleteValue(HKEY root, const CString& keyPath, HKEY key, LPCSTR valueName) {
-    BOOL allowed = valueName && *valueName;
-    CString name = valueName ? valueName : "";
-    if (allowed && m_bDryRun) {
-        LONG missing = m_dryRegistry.CoversValue(root, keyPath, name)
-                           ? ERROR_FILE_NOT_FOUND
-                           : RegQueryValueExA(key, valueName, NULL, NULL, NULL, NULL);
-        if (missing != ERROR_SUCCESS) {
-            ReportResult(CHANGE_DELETE_VALUE, (DWORD)missing, keyPath, name, root);
-            return missing;
-        }
-    }
-    if (Skip(allowed, CHANGE_DELETE_VALUE, keyPath, name, root))
-        return m_dwSkipCode;
-    LONG rc = RegDeleteValueA(key, valueName);
-    ReportResult(CHANGE_DELETE_VALUE, (DWORD)rc, keyPath, name, root);
-    return rc;
+    return (LONG)Pass(CHANGE_DELETE_VALUE, valueName && *valueName, keyPath, valueName ? valueName : "", root,
+                      [&](ChangeEvent& e) { Ended(e, (DWORD)RegDeleteValueA(key, valueName)); }, key)
+        .result;
 }
 
 BOOL CMachineChanges::RemoveFile(const CString& path, const CString& dir) {
-    BOOL allowed = IsInsideDirectory(path, dir);
-    if (allowed && m_bDryRun && DryRunFileBlocker(CHANGE_DELETE_FILE, path) != ERROR_SUCCESS)
-        return FALSE;
-    if (Skip(allowed, CHANGE_DELETE_FILE, path))
-        return FALSE;
-    DWORD rc = ResultOf(DeleteFileA(path));
-    ReportResult(CHANGE_DELETE_FILE, rc, path);
-    if (rc != ERROR_SUCCESS)
-        SetLastError(rc);
-    return rc == ERROR_SUCCESS;
+    ChangeEvent done = Pass(CHANGE_DELETE_FILE, IsInsideDirectory(path, dir), path, CString(), NULL,
+                            [&](ChangeEvent& e) { Ended(e, ResultOf(DeleteFileA(path))); });
+    if (done.outcome == CHANGE_FAILED)
+        SetLastError(done.result);
+    return done.outcome == CHANGE_DONE;
 }
 
 BOOL CMachineChanges::RemoveFileAtRestart(const CString& path, const CString& dir) {
-    BOOL allowed = IsInsideDirectory(path, dir);
-    if (allowed && m_bDryRun && RunsOnWindows9x()) {
-        ReportResult(CHANGE_DELETE_AT_RESTART, ERROR_CALL_NOT_IMPLEMENTED, path);
-        return FALSE;
-    }
-    if (Skip(allowed, CHANGE_DELETE_AT_RESTART, path))
-        return FALSE;
-    DWORD rc = ResultOf(MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
-    ReportResult(CHANGE_DELETE_AT_RESTART, rc, path);
-    return rc == ERROR_SUCCESS;
+    return Pass(CHANGE_DELETE_AT_RESTART, IsInsideDirectory(path, dir), path, CString(), NULL,
+                [&](ChangeEvent& e) { Ended(e, ResultOf(MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT))); })
+               .outcome == CHANGE_DONE;
 }
 
 BOOL CMachineChanges::RemoveFileNowOrAtRestart(const CString& path, const CString& dir) {
-    BOOL allowed = IsInsideDirectory(path, dir);
-    if (allowed && m_bDryRun) {
-        // The real run would fail to delete it now and hand it to the restart.
-        DWORD blocker = DryRunFileBlocker(CHANGE_DELETE_FILE, path);
-        if (blocker != ERROR_SUCCESS) {
-            // Windows 9x has no deletion at the restart through MoveFileEx.
-            if (RunsOnWindows9x()) {
-                ReportResult(CHANGE_DELETE_AT_RESTART, ERROR_CALL_NOT_IMPLEMENTED, path);
-                return FALSE;
-            }
-            Skip(TRUE, CHANGE_DELETE_AT_RESTART, path);
-            if (blocker != ERROR_FILE_NOT_FOUND && blocker != ERROR_PATH_NOT_FOUND)
-                m_nDeferred++;
-            return FALSE;
-        }
-    }
-    if (Skip(allowed, CHANGE_DELETE_FILE, path))
-        return FALSE;
-    DWORD rc = ResultOf(DeleteFileA(path));
-    ReportResult(CHANGE_DELETE_FILE, rc, path);
-    if (rc == ERROR_SUCCESS)
-        return TRUE;
-    if (Skip(TRUE, CHANGE_DELETE_AT_RESTART, path))
-        return FALSE;
-    DWORD deferred = ResultOf(MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
-    ReportResult(CHANGE_DELETE_AT_RESTART, deferred, path);
+    ChangeEvent now = Pass(CHANGE_DELETE_FILE, IsInsideDirectory(path, dir), path, CString(), NULL,
+                           [&](ChangeEvent& e) { Ended(e, ResultOf(DeleteFileA(path))); });
+    if (now.outcome != CHANGE_FAILED)
+        return now.outcome == CHANGE_DONE;
+    // It stays for now: the session manager deletes it at the next restart.
+    ChangeEvent later = Pass(CHANGE_DELETE_AT_RESTART, TRUE, path, CString(), NULL, [&](ChangeEvent& e) {
+        Ended(e, ResultOf(MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT)));
+    });
     // A candidate where no file lies is scheduled all the same, but needs no restart.
-    if (deferred == ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND && rc != ERROR_PATH_NOT_FOUND)
+    if ((later.outcome == CHANGE_DONE || later.outcome == CHANGE_WOULD) && now.result != ERROR_FILE_NOT_FOUND &&
+        now.result != ERROR_PATH_NOT_FOUND)
         m_nDeferred++;
     return FALSE;
 }
 
 BOOL CMachineChanges::UpdatePrinter(HANDLE printer, const CString& printerName, DWORD level, BYTE* info) {
-    // A printer the dry run deleted cannot be opened by the real run: its handle is none.
-    if (m_bDryRun && m_dryPrinters.count(UpperName(printerName))) {
-        ReportResult(CHANGE_SET_PRINTER, ERROR_INVALID_HANDLE, printerName);
-        return FALSE;
-    }
-    if (Skip(TRUE, CHANGE_SET_PRINTER, printerName))
-        return FALSE;
-    DWORD rc = ResultOf(SetPrinterA(printer, level, info, 0));
-    ReportResult(CHANGE_SET_PRINTER, rc, printerName);
-    return rc == ERROR_SUCCESS;
+    return Pass(CHANGE_SET_PRINTER, TRUE, printerName, CString(), NULL,
+                [&](ChangeEvent& e) { Ended(e, ResultOf(SetPrinterA(printer, level, info, 0))); })
+               .outcome == CHANGE_DONE;
 }
 
 BOOL CMachineChanges::DeletePrinter(HANDLE printer, const CString& printerName) {
-    // A printer the dry run deleted cannot be opened by the real run: its handle is none.
-    if (m_bDryRun && m_dryPrinters.count(UpperName(printerName))) {
-        ReportResult(CHANGE_DELETE_PRINTER, ERROR_INVALID_HANDLE, printerName);
-        return FALSE;
-    }
-    if (Skip(TRUE, CHANGE_DELETE_PRINTER, printerName))
-        return FALSE;
-    DWORD rc = ResultOf(::DeletePrinter(printer));
-    ReportResult(CHANGE_DELETE_PRINTER, rc, printerName);
-    return rc == ERROR_SUCCESS;
+    return Pass(CHANGE_DELETE_PRINTER, TRUE, printerName, CString(), NULL,
+                [&](ChangeEvent& e) { Ended(e, ResultOf(::DeletePrinter(printer))); })
+               .outcome == CHANGE_DONE;
 }
 
 int CMachineChanges::DriverDeletePrinter(const CString& libraryPath, CPrinterHandle& printer,
                                          const CString& printerName) {
-    // Loading the driver's library already runs its code: a dry run does not load it.
-    if (Skip(TRUE, CHANGE_DRIVER_DELETE_PRINTER, printerName, libraryPath))
-        return 0;
+    int result = 0;
+    // Unloaded once the change is reported.
     CLibrary library;
-    if (!library.Load(libraryPath)) {
-        ReportResult(CHANGE_DRIVER_DELETE_PRINTER, ResultOf(FALSE), printerName, libraryPath);
-        return 0;
-    }
-    typedef BOOL(WINAPI * DeletePrinterFn)(HANDLE);
-    DeletePrinterFn deletePrinter =
-        reinterpret_cast<DeletePrinterFn>(reinterpret_cast<void (*)(void)>(library.GetProc("DeletePrinter")));
-    if (!deletePrinter) {
-        ReportResult(CHANGE_DRIVER_DELETE_PRINTER, ResultOf(FALSE), printerName, libraryPath);
-        return 0;
-    }
-    int result = deletePrinter(printer);
-    // The driver's code may still be needed to close its printer handle: close before unloading.
-    printer.Close();
-    ReportResult(CHANGE_DRIVER_DELETE_PRINTER, result ? ERROR_SUCCESS : ResultOf(FALSE), printerName,
-                 libraryPath);
+    Pass(CHANGE_DRIVER_DELETE_PRINTER, TRUE, printerName, libraryPath, NULL, [&](ChangeEvent& e) {
+        if (!library.Load(libraryPath)) {
+            Ended(e, ResultOf(FALSE));
+            return;
+        }
+        typedef BOOL(WINAPI * DeletePrinterFn)(HANDLE);
+        DeletePrinterFn deletePrinter =
+            reinterpret_cast<DeletePrinterFn>(reinterpret_cast<void (*)(void)>(library.GetProc("DeletePrinter")));
+        if (!deletePrinter) {
+            Ended(e, ResultOf(FALSE));
+            return;
+        }
+        result = deletePrinter(printer);
+        // The driver's code may still be needed to close its printer handle: close before unloading.
+        printer.Close();
+        Ended(e, result ? ERROR_SUCCESS : ResultOf(FALSE));
+    });
     return result;
 }
 
 int CMachineChanges::CallCompanion(const CString& libraryPath, LPCSTR exportName, BOOL* called) {
+    int result = 1;
     *called = FALSE;
-    if (Skip(TRUE, CHANGE_CALL_COMPANION, libraryPath, exportName)) {
-        // A dry run goes on as after a call that succeeded, so the steps after it are reported too.
-        *called = m_bDryRun && m_dwSkipCode == ERROR_SUCCESS;
-        return 1;
-    }
-    CLibrary library;
-    if (!library.Load(libraryPath)) {
-        ReportResult(CHANGE_CALL_COMPANION, ResultOf(FALSE), libraryPath, exportName);
-        return 1;
-    }
-    typedef int (*CompanionFn)(void);
-    CompanionFn entry = reinterpret_cast<CompanionFn>(reinterpret_cast<void (*)(void)>(library.GetProc(exportName)));
-    if (!entry) {
-        ReportResult(CHANGE_CALL_COMPANION, ResultOf(FALSE), libraryPath, exportName);
-        return 1;
-    }
-    int result = entry();
-    *called = TRUE;
-    library.Free();
-    Report(CHANGE_CALL_COMPANION, CHANGE_DONE, (DWORD)result, libraryPath, exportName);
+    ChangeEvent done = Pass(CHANGE_CALL_COMPANION, TRUE, libraryPath, exportName, NULL, [&](ChangeEvent& e) {
+        CLibrary library;
+        if (!library.Load(libraryPath)) {
+            Ended(e, ResultOf(FALSE));
+            return;
+        }
+        typedef int (*CompanionFn)(void);
+        CompanionFn entry =
+            reinterpret_cast<CompanionFn>(reinterpret_cast<void (*)(void)>(library.GetProc(exportName)));
+        if (!entry) {
+            Ended(e, ResultOf(FALSE));
+            return;
+        }
+        result = entry();
+        *called = TRUE;
+        library.Free();
+        e.outcome = CHANGE_DONE;
+        e.result = (DWORD)result;
+    });
+    // A dry run goes on as after a call that succeeded, so the steps after it are reported too.
+    if (done.outcome == CHANGE_WOULD)
+        *called = TRUE;
     return result;
 }
 
 BOOL CMachineChanges::CopyFileOver(const CString& source, const CString& target, const CString& dir) {
-    BOOL allowed = IsInsideDirectory(target, dir);
-    if (Skip(allowed, CHANGE_COPY_FILE, target, source))
-        return m_bDryRun && allowed && m_dwSkipCode == ERROR_SUCCESS;
-    DWORD rc = ResultOf(CopyFileA(source, target, FALSE));
-    ReportResult(CHANGE_COPY_FILE, rc, target, source);
-    return rc == ERROR_SUCCESS;
+    ChangeEvent done = Pass(CHANGE_COPY_FILE, IsInsideDirectory(target, dir), target, source, NULL,
+                            [&](ChangeEvent& e) { Ended(e, ResultOf(CopyFileA(source, target, FALSE))); });
+    return done.outcome == CHANGE_DONE || done.outcome == CHANGE_WOULD;
 }
 
 BOOL CMachineChanges::SetFileTimes(const CString& path, const CString& dir, const FILETIME& time) {
-    BOOL allowed = IsInsideDirectory(path, dir);
-    if (Skip(allowed, CHANGE_SET_FILE_TIMES, path))
-        return m_bDryRun && allowed && m_dwSkipCode == ERROR_SUCCESS;
-    CKernelHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, NULL));
-    DWORD rc = file.IsValid() ? ResultOf(SetFileTime(file, &time, &time, &time)) : ResultOf(FALSE);
-    ReportResult(CHANGE_SET_FILE_TIMES, rc, path);
-    return rc == ERROR_SUCCESS;
+    ChangeEvent done = Pass(CHANGE_SET_FILE_TIMES, IsInsideDirectory(path, dir), path, CString(), NULL,
+                            [&](ChangeEvent& e) {
+                                CKernelHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                               NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+                                Ended(e, file.IsValid() ? ResultOf(SetFileTime(file, &time, &time, &time))
+                                                        : ResultOf(FALSE));
+                            });
+    return done.outcome == CHANGE_DONE || done.outcome == CHANGE_WOULD;
 }
 
 BOOL CMachineChanges::RequestServiceStop(SC_HANDLE service, LPCSTR name) {
-    // A service that is stopped refuses the stop (ERROR_SERVICE_NOT_ACTIVE), unless the real run would
-    // have started it by then.
-    SERVICE_STATUS current;
-    if (m_bDryRun && !m_dryStarted.count(UpperName(name)) && QueryServiceStatus(service, &current) &&
-        current.dwCurrentState == SERVICE_STOPPED) {
-        ReportResult(CHANGE_STOP_SERVICE, ERROR_SERVICE_NOT_ACTIVE, name);
-        return FALSE;
-    }
-    if (Skip(TRUE, CHANGE_STOP_SERVICE, name))
-        return FALSE;
-    SERVICE_STATUS status;
-    DWORD rc = ResultOf(ControlService(service, SERVICE_CONTROL_STOP, &status));
-    ReportResult(CHANGE_STOP_SERVICE, rc, name);
-    return rc == ERROR_SUCCESS;
+    return Pass(
+               CHANGE_STOP_SERVICE, TRUE, name, CString(), NULL,
+               [&](ChangeEvent& e) {
+                   SERVICE_STATUS status;
+                   Ended(e, ResultOf(ControlService(service, SERVICE_CONTROL_STOP, &status)));
+               },
+               NULL, service)
+               .outcome == CHANGE_DONE;
 }
 
 BOOL CMachineChanges::RequestServiceStart(SC_HANDLE service, LPCSTR name) {
-    if (Skip(TRUE, CHANGE_START_SERVICE, name)) {
-        if (m_bDryRun)
-            m_dryStarted.insert(UpperName(name));
-        return FALSE;
-    }
-    DWORD rc = ResultOf(StartServiceA(service, 0, NULL));
-    ReportResult(CHANGE_START_SERVICE, rc, name);
-    return rc == ERROR_SUCCESS;
+    return Pass(CHANGE_START_SERVICE, TRUE, name, CString(), NULL,
+                [&](ChangeEvent& e) { Ended(e, ResultOf(StartServiceA(service, 0, NULL))); })
+               .outcome == CHANGE_DONE;
 }

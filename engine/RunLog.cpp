@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "engine/KeySet.h"
 #include "engine/Removal.h"
 
 namespace {
