@@ -71,9 +71,26 @@ LONG CMachineChanges::OpenKey(CRegKey& key, HKEY root, const CString& path, REGS
     return m_pMachine->OpenKey(key, root, path, access);
 }
 
+void CMachineChanges::AddObserver(IChangeObserver* observer) {
+    // Added twice, it is still told each change once.
+    RemoveObserver(observer);
+    m_observers.push_back(observer);
+}
+
+void CMachineChanges::RemoveObserver(IChangeObserver* observer) {
+    for (size_t i = m_observers.size(); i-- > 0;) {
+        if (m_observers[i] == observer) {
+            m_observers.erase(m_observers.begin() + i);
+            return;
+        }
+    }
+}
+
 void CMachineChanges::Report(const ChangeEvent& event) {
-    if (m_pObserver)
-        m_pObserver->OnChange(event);
+    // A copy: an observer may end its watch while it is told.
+    const std::vector<IChangeObserver*> observers = m_observers;
+    for (size_t i = observers.size(); i-- > 0;)
+        observers[i]->OnChange(event);
 }
 
 BOOL CMachineChanges::Refused(ChangeEvent& event, BOOL allowed) {

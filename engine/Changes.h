@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "afx/afxhandles.h"
 #include "afx/afxstr.h"
 #include "engine/ChangeEvent.h"
@@ -16,9 +18,10 @@ public:
     // The process's one layer.
     static CMachineChanges& Get();
 
-    // The observer sees every change, refusal and dry-run step; NULL for none. Not owned.
-    void SetObserver(IChangeObserver* observer) { m_pObserver = observer; }
-    IChangeObserver* Observer() const { return m_pObserver; }
+    // Observers see every change, refusal and dry-run step, the one added last first. Not owned.
+    // Only the application wires them up.
+    void AddObserver(IChangeObserver* observer);
+    void RemoveObserver(IChangeObserver* observer);
     // The guard asked before every change; NULL for none. Not owned.
     void SetGuard(IChangeGuard* guard) { m_pGuard = guard; }
     // Chooses the machine the changes of the run that follows are made on: Windows itself, or the dry run
@@ -101,7 +104,7 @@ private:
                      HKEY key = NULL, SC_HANDLE service = NULL);
 
     IChangeMachine* m_pMachine;
-    IChangeObserver* m_pObserver = NULL;
+    std::vector<IChangeObserver*> m_observers;
     IChangeGuard* m_pGuard = NULL;
     BOOL m_bDryRun = FALSE;
     int m_nDeferred = 0;

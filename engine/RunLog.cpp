@@ -143,17 +143,12 @@ DWORD CRunLog::Open(const CString& path) {
                                     FILE_ATTRIBUTE_NORMAL, NULL);
     if (!m_file.IsValid())
         return ResultOf(FALSE);
-    m_pNext = Changes().Observer();
-    Changes().SetObserver(this);
     return ERROR_SUCCESS;
 }
 
 void CRunLog::Close() {
     if (!m_file.IsValid())
         return;
-    if (Changes().Observer() == this)
-        Changes().SetObserver(m_pNext);
-    m_pNext = NULL;
     m_bCycle = FALSE;
     m_file.Close();
 }
@@ -204,8 +199,6 @@ void CRunLog::OnChange(const ChangeEvent& event) {
             line.Number("result", (long long)event.result);
         Write(line);
     }
-    if (m_pNext)
-        m_pNext->OnChange(event);
 }
 
 void CRunLog::Decisions(CObList& list, CPrinterEntry& target, int shared, int onlyBrontal) {

@@ -60,7 +60,6 @@ public:
 private:
     CRunLog() {}
     CKernelHandle m_file;
-    IChangeObserver* m_pNext = NULL;
     BOOL m_bCycle = FALSE;
     CString m_strPhase;
     std::vector<CString> m_states;
