@@ -1,5 +1,6 @@
 // The one narrow layer every change to the machine goes through: fences that refuse what is plainly not a
-// printer's or its driver's own data, a report of each change to an observer, and a dry run that only reports.
+// printer's or its driver's own data, the guard, a report of each change to the observers, and the machine the
+// change is made on, chosen once per run: Windows itself or the dry run, which only reports.
 #pragma once
 
 #include <windows.h>
