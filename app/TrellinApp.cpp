@@ -207,6 +207,7 @@ BOOL CUninstallApp::InitInstance() {
             m_nExitCode = options.error != ERROR_SUCCESS ? options.error : EXIT_LOG_UNUSABLE;
             return FALSE;
         }
+        Changes().AddObserver(&RunLog());
     }
     std::vector<CString> names;
     if (options.error == ERROR_SUCCESS)
@@ -265,6 +266,7 @@ BOOL CUninstallApp::InitInstance() {
         }
     }
     LogOutcome(m_nExitCode);
+    Changes().RemoveObserver(&RunLog());
     RunLog().Close();
     return FALSE;
 }

@@ -10,9 +10,6 @@
 #include "engine/Changes.h"
 #include "engine/KeySet.h"
 
-// The printers' keys, where a printer deleted through the spooler or its driver is kept.
-extern const char kPrintersKeyPath[];
-
 // Layout of the folder, safe to be cut off at any moment by a killed run or a power loss:
 //   restore.cmd         written (whole, then renamed into place) before the first change; reads restore.lst
 //   restore.lst         one line per saved item, each appended and flushed after the item and before the
@@ -30,16 +27,6 @@ public:
     // Whether a save failed (its change was then not made).
     BOOL Failed() const { return m_bFailed; }
 
-    // The text of one value in a registry file: `"name"=...` with the value's type and bytes kept exactly.
-    // `unicode`: for the UTF-16 form, where the bytes of string types (hex(1), hex(2), hex(7)) are UTF-16.
-    static CString RegValueLine(const CString& name, DWORD type, const BYTE* data, DWORD size, BOOL unicode);
-    // `text` in a registry file's quotes: '\' and '"' escaped character by character, a double-byte
-    // character's trail byte never taken for either.
-    static CString RegQuoted(const CString& text);
-    // The command restore.cmd imports a registry file with, for the view this build writes to: "regedit /s"
-    // on a system with one view, "reg import ... /reg:32" for the 32-bit build on 64-bit Windows, and
-    // "reg import ... /reg:64" for the 64-bit build, whatever program starts restore.cmd.
-    static CString ImportCommand(LPCSTR file);
 
 private:
     // Each adds the registry text of what it saves to `record`, and what it covers to `covered`.

@@ -3,291 +3,144 @@
 
 #include <winspool.h>
 
+#include "engine/ChangeMachine.h"
+#include "engine/DryRun.h"
+#include "engine/Fences.h"
 #include "engine/MbText.h"
-#include "engine/PrinterList.h"
 
 namespace {
 
-// Keys that hold every printer's, driver's, user's or service's data; "*" stands for any one part.
-// Neither they nor a key above them is ever deleted as a whole.
-const char* const kMachineContainers[] = {
-    "SYSTEM\\*\\Control\\Print\\Printers",
-    "SYSTEM\\*\\Control\\Print\\Environments\\*\\Drivers\\Version-0",
-    "SYSTEM\\*\\Control\\Print\\Environments\\*\\Drivers\\Version-1",
-    "SYSTEM\\*\\Control\\Print\\Environments\\*\\Drivers\\Version-2",
-    "SYSTEM\\*\\Control\\Print\\Environments\\*\\Drivers\\Version-3",
-    "SYSTEM\\*\\Control\\Print\\Environments\\*\\Drivers\\Version-4",
-    "SYSTEM\\*\\Control\\Print\\Monitors",
-    "SYSTEM\\*\\Control\\Print\\Providers",
-    "SYSTEM\\*\\Control\\Session Manager",
-    "SYSTEM\\*\\Control\\InstalledFiles",
-    "SYSTEM\\*\\Control\\SessionManager\\Known16DLLs",
-    "SYSTEM\\*\\Services\\*",
-    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Providers\\LanMan Print Services\\Servers\\*\\Printers",
-    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon",
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Network\\LanMan",
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
-    "SOFTWARE\\Classes\\CLSID",
-    "SOFTWARE\\PPML\\Postscript",
-};
-
-// The same for one user's hive (HKEY_CURRENT_USER, and every user under HKEY_USERS).
-const char* const kUserContainers[] = {
-    "Printers\\Connections",
-    "Printers\\Settings\\Drivers",
-    "Printers\\Settings\\Printers",
-    "Printers\\DevModes2",
-    "Printers\\DevModePerUser",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Devices",
-    "Software\\Microsoft\\Windows NT\\CurrentVersion\\PrinterPorts",
-    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows",
-    "Software\\Classes\\CLSID",
-};
-
-const char* const kRootNames[] = {
-    "HKEY_LOCAL_MACHINE", "HKLM", "HKEY_CURRENT_USER", "HKCU", "HKEY_USERS", "HKU", "HKEY_CLASSES_ROOT",
-    "HKCR", "HKEY_CURRENT_CONFIG", "HKCC", "HKEY_PERFORMANCE_DATA", "HKEY_DYN_DATA",
-};
-
-// Whether the key `parts` is `pattern` or lies above it.
-BOOL CoversPattern(const std::vector<CString>& parts, LPCSTR pattern, BOOL anyUserFirst) {
-    std::vector<CString> want = MbSplit(pattern, FALSE);
-    if (anyUserFirst)
-        want.insert(want.begin(), CString("*"));
-    if (parts.size() > want.size())
-        return FALSE;
-    for (size_t i = 0; i < parts.size(); ++i) {
-        if (want[i] == "*")
-            continue;
-        if (!MbEqualNoCase(parts[i], want[i]))
-            return FALSE;
+// Windows itself: every change is made.
+class CWindowsMachine : public IChangeMachine {
+public:
+    DWORD Blocker(const ChangeEvent&, HKEY, SC_HANDLE) override { return ERROR_SUCCESS; }
+    void Make(ChangeEvent& change, const ChangeCall& call) override { call.Make(change); }
+    LONG OpenKey(CRegKey& key, HKEY root, const CString& path, REGSAM access) override {
+        return key.Open(root, path, access);
     }
-    return TRUE;
+    BOOL DeletedPrinter(const CString&) const override { return FALSE; }
+};
+
+CWindowsMachine& Windows() {
+    static CWindowsMachine machine;
+    return machine;
 }
 
-BOOL OnlyDotsAndBlanks(const CString& part) {
-    for (int i = 0; i < part.GetLength(); ++i) {
-        if (part.GetAt(i) != '.' && part.GetAt(i) != ' ')
-            return FALSE;
-    }
-    return TRUE;
+CDryRunMachine& DryRun() {
+    static CDryRunMachine machine;
+    return machine;
 }
 
-// `path` made absolute-canonical for comparison: upper case, its root ("C:" or "\\SERVER\SHARE")
-// kept, repeated separators collapsed, "." and ".." folded. FALSE when it is not absolute, climbs
-// above its root, names a drive inside or has a part of dots and blanks only.
-BOOL CanonicalPath(LPCSTR path, std::vector<CString>& out) {
-    out.clear();
-    CString upper = path;
-    upper.MakeUpper();
-    std::vector<CString> parts = MbSplit(upper, TRUE);
-    size_t first;
-    if (parts.size() >= 2 && parts[0].GetLength() == 2 && parts[0].GetAt(1) == ':' &&
-        parts[0].GetAt(0) >= 'A' && parts[0].GetAt(0) <= 'Z') {
-        out.push_back(parts[0]);
-        first = 1;
-    } else if (parts.size() >= 4 && parts[0].IsEmpty() && parts[1].IsEmpty() && !parts[2].IsEmpty() &&
-               !parts[3].IsEmpty()) {
-        out.push_back("\\\\" + parts[2] + "\\" + parts[3]);
-        first = 4;
-    } else {
-        return FALSE;
-    }
-    const size_t rootSize = out.size();
-    for (size_t i = first; i < parts.size(); ++i) {
-        const CString& part = parts[i];
-        if (part.IsEmpty() || part == ".")
-            continue;
-        if (part == "..") {
-            if (out.size() == rootSize)
-                return FALSE;
-            out.pop_back();
-            continue;
-        }
-        if (MbContains(part, ':') || OnlyDotsAndBlanks(part))
-            return FALSE;
-        out.push_back(part);
-    }
-    return TRUE;
+// A change's call written in place at the change.
+template <class Call>
+class CCallInPlace : public ChangeCall {
+public:
+    explicit CCallInPlace(const Call& call) : m_call(call) {}
+    void Make(ChangeEvent& change) const override { m_call(change); }
+
+private:
+    const Call& m_call;
+};
+
+// Sets the event as a call that ended with `result` reports it.
+void Ended(ChangeEvent& event, DWORD result) {
+    event.outcome = result == ERROR_SUCCESS ? CHANGE_DONE : CHANGE_FAILED;
+    event.result = result;
 }
 
 }  // namespace
 
-namespace {
-
-const char kPrintersKey[] = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
-
-BOOL IsWindows9x() {
-    return DetectOsFamily(NULL) == OS_FAMILY_9X;
-}
-
-}  // namespace
-
-void CMachineChanges::ForgetDryRun() {
-    m_dryRegistry.Clear();
-    m_dryFiles.clear();
-    m_dryPrinters.clear();
-    m_dryStarted.clear();
-}
-
-BOOL CMachineChanges::DryRunDeletedPrinter(const CString& printerName) const {
-    if (!m_bDryRun)
-        return FALSE;
-    // Its key deleted, the spooler forgets the printer when it starts again (a backslash in a name is a ','
-    // in its key).
-    return m_dryPrinters.count(UpperName(printerName)) != 0 ||
-           m_dryRegistry.CoversKey(HKEY_LOCAL_MACHINE, kPrintersKey + MbReplace(printerName, '\\', ','));
-}
-
-LONG CMachineChanges::OpenKey(CRegKey& key, HKEY root, const CString& path, REGSAM access) {
-    if (m_bDryRun && m_dryRegistry.CoversKey(root, path))
-        return ERROR_FILE_NOT_FOUND;
-    return key.Open(root, path, access);
-}
+CMachineChanges::CMachineChanges() : m_pMachine(&Windows()) {}
 
 CMachineChanges& CMachineChanges::Get() {
     static CMachineChanges layer;
     return layer;
 }
 
-void CMachineChanges::Report(ChangeKind kind, ChangeOutcome outcome, DWORD result, const CString& target,
-                             const CString& name, HKEY root) {
-    if (!m_pObserver)
-        return;
-    ChangeEvent event = {kind, outcome, root, target, name, result};
-    m_pObserver->OnChange(event);
+void CMachineChanges::SetDryRun(BOOL dryRun) {
+    m_bDryRun = dryRun;
+    DryRun().Forget();
+    m_pMachine = dryRun ? static_cast<IChangeMachine*>(&DryRun()) : &Windows();
 }
 
-BOOL CMachineChanges::Skip(BOOL allowed, ChangeKind kind, const CString& target, const CString& name, HKEY root) {
-    m_dwSkipCode = ERROR_SUCCESS;
-    if (!allowed) {
-        m_dwSkipCode = ERROR_ACCESS_DENIED;
-        Report(kind, CHANGE_REFUSED, ERROR_ACCESS_DENIED, target, name, root);
-        return TRUE;
-    }
-    if (m_bDryRun) {
-        switch (kind) {
-        case CHANGE_DELETE_KEY: m_dryRegistry.AddKey(root, target); break;
-        case CHANGE_DELETE_VALUE: m_dryRegistry.AddValue(root, target, name); break;
-        case CHANGE_DELETE_FILE: m_dryFiles.insert(UpperName(target)); break;
-        case CHANGE_DELETE_PRINTER:
-        case CHANGE_DRIVER_DELETE_PRINTER:
-            // The spooler takes the printer's key with it.
-            m_dryPrinters.insert(UpperName(target));
-            m_dryRegistry.AddKey(HKEY_LOCAL_MACHINE, kPrintersKey + target);
-            break;
-        default: break;
-        }
-        Report(kind, CHANGE_WOULD, ERROR_SUCCESS, target, name, root);
-        return TRUE;
-    }
-    if (m_pGuard) {
-        ChangeEvent event = {kind, CHANGE_DONE, root, target, name, ERROR_SUCCESS};
-        DWORD veto = m_pGuard->BeforeChange(event);
-        if (veto != ERROR_SUCCESS) {
-            m_dwSkipCode = veto;
-            Report(kind, CHANGE_REFUSED, veto, target, name, root);
-            return TRUE;
+BOOL CMachineChanges::DryRunDeletedPrinter(const CString& printerName) const {
+    return m_pMachine->DeletedPrinter(printerName);
+}
+
+LONG CMachineChanges::OpenKey(CRegKey& key, HKEY root, const CString& path, REGSAM access) {
+    return m_pMachine->OpenKey(key, root, path, access);
+}
+
+void CMachineChanges::AddObserver(IChangeObserver* observer) {
+    // Added twice, it is still told each change once.
+    RemoveObserver(observer);
+    m_observers.push_back(observer);
+}
+
+void CMachineChanges::RemoveObserver(IChangeObserver* observer) {
+    for (size_t i = m_observers.size(); i-- > 0;) {
+        if (m_observers[i] == observer) {
+            m_observers.erase(m_observers.begin() + i);
+            return;
         }
     }
-    return FALSE;
 }
 
-DWORD CMachineChanges::DryRunFileBlocker(ChangeKind kind, const CString& path) {
-    DWORD attributes = GetFileAttributesA(path);
-    DWORD blocker = ERROR_SUCCESS;
-    if (m_dryFiles.count(UpperName(path))) {
-        blocker = ERROR_FILE_NOT_FOUND;
-    } else if (attributes == INVALID_FILE_ATTRIBUTES) {
-        blocker = ResultOf(FALSE);
-    } else if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
-        blocker = ERROR_ACCESS_DENIED;
-    } else {
-        // Opening for deletion changes nothing and meets the same holders the deletion would.
-        CKernelHandle probe(CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
-        if (!probe.IsValid())
-            blocker = ResultOf(FALSE);
-    }
-    if (blocker != ERROR_SUCCESS)
-        ReportResult(kind, blocker, path);
-    return blocker;
+void CMachineChanges::Report(const ChangeEvent& event) {
+    // A copy: an observer may end its watch while it is told.
+    const std::vector<IChangeObserver*> observers = m_observers;
+    for (size_t i = observers.size(); i-- > 0;)
+        observers[i]->OnChange(event);
 }
 
-void CMachineChanges::ReportResult(ChangeKind kind, DWORD result, const CString& target, const CString& name,
-                                   HKEY root) {
-    Report(kind, result == ERROR_SUCCESS ? CHANGE_DONE : CHANGE_FAILED, result, target, name, root);
-}
-
-BOOL CMachineChanges::IsOwnKeyPath(HKEY root, LPCSTR path) {
-    if (!path || !*path)
+BOOL CMachineChanges::Refused(ChangeEvent& event, BOOL allowed) {
+    if (allowed)
         return FALSE;
-    std::vector<CString> parts = MbSplit(CString(path), FALSE);
-    // "A\B\C\" names A\B\C: the spooler's own paths are written with a trailing separator.
-    if (parts.size() > 1 && parts.back().IsEmpty())
-        parts.pop_back();
-    for (const CString& part : parts) {
-        if (part.IsEmpty() || OnlyDotsAndBlanks(part))
-            return FALSE;
-        for (LPCSTR rootName : kRootNames) {
-            if (MbEqualNoCase(part, rootName))
-                return FALSE;
-        }
-    }
-    if (parts.size() < 3)
-        return FALSE;
-    if (root == HKEY_LOCAL_MACHINE) {
-        for (LPCSTR pattern : kMachineContainers) {
-            if (CoversPattern(parts, pattern, FALSE))
-                return FALSE;
-        }
-        return TRUE;
-    }
-    if (root == HKEY_CURRENT_USER || root == HKEY_USERS) {
-        for (LPCSTR pattern : kUserContainers) {
-            if (CoversPattern(parts, pattern, root == HKEY_USERS))
-                return FALSE;
-        }
-        return TRUE;
-    }
-    return FALSE;
-}
-
-BOOL CMachineChanges::IsInsideDirectory(LPCSTR path, LPCSTR dir) {
-    std::vector<CString> file, folder;
-    if (!path || !dir || !CanonicalPath(path, file) || !CanonicalPath(dir, folder))
-        return FALSE;
-    if (file.size() <= folder.size())
-        return FALSE;
-    for (size_t i = 0; i < folder.size(); ++i) {
-        if (file[i] != folder[i])
-            return FALSE;
-    }
+    event.outcome = CHANGE_REFUSED;
+    event.result = ERROR_ACCESS_DENIED;
+    Report(event);
     return TRUE;
 }
 
-BOOL CMachineChanges::IsJoinedName(LPCSTR path, LPCSTR dir) {
-    if (!path || !dir)
+BOOL CMachineChanges::Blocked(ChangeEvent& event, HKEY key, SC_HANDLE service) {
+    DWORD blocker = m_pMachine->Blocker(event, key, service);
+    if (blocker == ERROR_SUCCESS)
         return FALSE;
-    const CString prefix = CString(dir) + "\\";
-    const CString full = path;
-    if (full.GetLength() <= prefix.GetLength() || full.Left(prefix.GetLength()) != prefix)
+    event.outcome = CHANGE_FAILED;
+    event.result = blocker;
+    Report(event);
+    return TRUE;
+}
+
+BOOL CMachineChanges::Vetoed(ChangeEvent& event) {
+    // The dry run has no guard: nothing it reports is changed.
+    if (!m_pGuard || m_pMachine != &Windows())
         return FALSE;
-    const CString name = full.Mid(prefix.GetLength());
-    if (MbContains(name, ':'))
+    DWORD veto = m_pGuard->BeforeChange(event);
+    if (veto == ERROR_SUCCESS)
         return FALSE;
-    for (const CString& part : MbSplit(name, TRUE)) {
-        if (part.IsEmpty())
-            return FALSE;
-    }
-    return IsInsideDirectory(path, dir);
+    event.outcome = CHANGE_REFUSED;
+    event.result = veto;
+    Report(event);
+    return TRUE;
+}
+
+template <class Call>
+ChangeEvent CMachineChanges::Pass(ChangeKind kind, BOOL allowed, const CString& target, const CString& name, HKEY root,
+                                  Call call, HKEY key, SC_HANDLE service) {
+    ChangeEvent event = {kind, CHANGE_DONE, root, target, name, ERROR_SUCCESS};
+    if (Refused(event, allowed) || Blocked(event, key, service) || Vetoed(event))
+        return event;
+    m_pMachine->Make(event, CCallInPlace<Call>(call));
+    Report(event);
+    return event;
 }
 
 BOOL CMachineChanges::MayDeleteKeyTree(HKEY root, const CString& path) {
     if (IsOwnKeyPath(root, path))
         return TRUE;
-    Report(CHANGE_DELETE_KEY, CHANGE_REFUSED, ERROR_ACCESS_DENIED, path, CString(), root);
+    ChangeEvent event = {CHANGE_DELETE_KEY, CHANGE_DONE, root, path, CString(), ERROR_SUCCESS};
+    Refused(event, FALSE);
     return FALSE;
 }
 
@@ -297,212 +150,142 @@ LONG CMachineChanges::DeleteKey(HKEY root, const CString& tree, const CString& p
     const BOOL trailing = length > 0 && MbFindLastSeparator(tree, FALSE) == length - 1;
     const BOOL inside = path == tree || (path.GetLength() > length && path.Left(length) == tree &&
                                          (trailing || path.GetAt(length) == '\\'));
-    BOOL allowed = inside && IsOwnKeyPath(root, tree);
-    if (Skip(allowed, CHANGE_DELETE_KEY, path, CString(), root))
-        return m_dwSkipCode;
-    LONG rc = RegDeleteKeyA(parent, subKey);
-    ReportResult(CHANGE_DELETE_KEY, (DWORD)rc, path, CString(), root);
-    return rc;
+    return (LONG)Pass(CHANGE_DELETE_KEY, inside && IsOwnKeyPath(root, tree), path, CString(), root,
+                      [&](ChangeEvent& e) { Ended(e, (DWORD)RegDeleteKeyA(parent, subKey)); })
+        .result;
 }
 
 LONG CMachineChanges::DeleteValue(HKEY root, const CString& keyPath, HKEY key, LPCSTR valueName) {
-    BOOL allowed = valueName && *valueName;
-    CString name = valueName ? valueName : "";
-    if (allowed && m_bDryRun) {
-        LONG missing = m_dryRegistry.CoversValue(root, keyPath, name)
-                           ? ERROR_FILE_NOT_FOUND
-                           : RegQueryValueExA(key, valueName, NULL, NULL, NULL, NULL);
-        if (missing != ERROR_SUCCESS) {
-            ReportResult(CHANGE_DELETE_VALUE, (DWORD)missing, keyPath, name, root);
-            return missing;
-        }
-    }
-    if (Skip(allowed, CHANGE_DELETE_VALUE, keyPath, name, root))
-        return m_dwSkipCode;
-    LONG rc = RegDeleteValueA(key, valueName);
-    ReportResult(CHANGE_DELETE_VALUE, (DWORD)rc, keyPath, name, root);
-    return rc;
+    return (LONG)Pass(CHANGE_DELETE_VALUE, valueName && *valueName, keyPath, valueName ? valueName : "", root,
+                      [&](ChangeEvent& e) { Ended(e, (DWORD)RegDeleteValueA(key, valueName)); }, key)
+        .result;
 }
 
 BOOL CMachineChanges::RemoveFile(const CString& path, const CString& dir) {
-    BOOL allowed = IsInsideDirectory(path, dir);
-    if (allowed && m_bDryRun && DryRunFileBlocker(CHANGE_DELETE_FILE, path) != ERROR_SUCCESS)
-        return FALSE;
-    if (Skip(allowed, CHANGE_DELETE_FILE, path))
-        return FALSE;
-    DWORD rc = ResultOf(DeleteFileA(path));
-    ReportResult(CHANGE_DELETE_FILE, rc, path);
-    if (rc != ERROR_SUCCESS)
-        SetLastError(rc);
-    return rc == ERROR_SUCCESS;
+    ChangeEvent done = Pass(CHANGE_DELETE_FILE, IsInsideDirectory(path, dir), path, CString(), NULL,
+                            [&](ChangeEvent& e) { Ended(e, ResultOf(DeleteFileA(path))); });
+    if (done.outcome == CHANGE_FAILED)
+        SetLastError(done.result);
+    return done.outcome == CHANGE_DONE;
 }
 
 BOOL CMachineChanges::RemoveFileAtRestart(const CString& path, const CString& dir) {
-    BOOL allowed = IsInsideDirectory(path, dir);
-    if (allowed && m_bDryRun && IsWindows9x()) {
-        ReportResult(CHANGE_DELETE_AT_RESTART, ERROR_CALL_NOT_IMPLEMENTED, path);
-        return FALSE;
-    }
-    if (Skip(allowed, CHANGE_DELETE_AT_RESTART, path))
-        return FALSE;
-    DWORD rc = ResultOf(MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
-    ReportResult(CHANGE_DELETE_AT_RESTART, rc, path);
-    return rc == ERROR_SUCCESS;
+    return Pass(CHANGE_DELETE_AT_RESTART, IsInsideDirectory(path, dir), path, CString(), NULL,
+                [&](ChangeEvent& e) { Ended(e, ResultOf(MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT))); })
+               .outcome == CHANGE_DONE;
 }
 
 BOOL CMachineChanges::RemoveFileNowOrAtRestart(const CString& path, const CString& dir) {
-    BOOL allowed = IsInsideDirectory(path, dir);
-    if (allowed && m_bDryRun) {
-        // The real run would fail to delete it now and hand it to the restart.
-        DWORD blocker = DryRunFileBlocker(CHANGE_DELETE_FILE, path);
-        if (blocker != ERROR_SUCCESS) {
-            // Windows 9x has no deletion at the restart through MoveFileEx.
-            if (IsWindows9x()) {
-                ReportResult(CHANGE_DELETE_AT_RESTART, ERROR_CALL_NOT_IMPLEMENTED, path);
-                return FALSE;
-            }
-            Skip(TRUE, CHANGE_DELETE_AT_RESTART, path);
-            if (blocker != ERROR_FILE_NOT_FOUND && blocker != ERROR_PATH_NOT_FOUND)
-                m_nDeferred++;
-            return FALSE;
-        }
-    }
-    if (Skip(allowed, CHANGE_DELETE_FILE, path))
-        return FALSE;
-    DWORD rc = ResultOf(DeleteFileA(path));
-    ReportResult(CHANGE_DELETE_FILE, rc, path);
-    if (rc == ERROR_SUCCESS)
-        return TRUE;
-    if (Skip(TRUE, CHANGE_DELETE_AT_RESTART, path))
-        return FALSE;
-    DWORD deferred = ResultOf(MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
-    ReportResult(CHANGE_DELETE_AT_RESTART, deferred, path);
+    ChangeEvent now = Pass(CHANGE_DELETE_FILE, IsInsideDirectory(path, dir), path, CString(), NULL,
+                           [&](ChangeEvent& e) { Ended(e, ResultOf(DeleteFileA(path))); });
+    if (now.outcome != CHANGE_FAILED)
+        return now.outcome == CHANGE_DONE;
+    // It stays for now: the session manager deletes it at the next restart.
+    ChangeEvent later = Pass(CHANGE_DELETE_AT_RESTART, TRUE, path, CString(), NULL, [&](ChangeEvent& e) {
+        Ended(e, ResultOf(MoveFileExA(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT)));
+    });
     // A candidate where no file lies is scheduled all the same, but needs no restart.
-    if (deferred == ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND && rc != ERROR_PATH_NOT_FOUND)
+    if ((later.outcome == CHANGE_DONE || later.outcome == CHANGE_WOULD) && now.result != ERROR_FILE_NOT_FOUND &&
+        now.result != ERROR_PATH_NOT_FOUND)
         m_nDeferred++;
     return FALSE;
 }
 
 BOOL CMachineChanges::UpdatePrinter(HANDLE printer, const CString& printerName, DWORD level, BYTE* info) {
-    // A printer the dry run deleted cannot be opened by the real run: its handle is none.
-    if (m_bDryRun && m_dryPrinters.count(UpperName(printerName))) {
-        ReportResult(CHANGE_SET_PRINTER, ERROR_INVALID_HANDLE, printerName);
-        return FALSE;
-    }
-    if (Skip(TRUE, CHANGE_SET_PRINTER, printerName))
-        return FALSE;
-    DWORD rc = ResultOf(SetPrinterA(printer, level, info, 0));
-    ReportResult(CHANGE_SET_PRINTER, rc, printerName);
-    return rc == ERROR_SUCCESS;
+    return Pass(CHANGE_SET_PRINTER, TRUE, printerName, CString(), NULL,
+                [&](ChangeEvent& e) { Ended(e, ResultOf(SetPrinterA(printer, level, info, 0))); })
+               .outcome == CHANGE_DONE;
 }
 
 BOOL CMachineChanges::DeletePrinter(HANDLE printer, const CString& printerName) {
-    // A printer the dry run deleted cannot be opened by the real run: its handle is none.
-    if (m_bDryRun && m_dryPrinters.count(UpperName(printerName))) {
-        ReportResult(CHANGE_DELETE_PRINTER, ERROR_INVALID_HANDLE, printerName);
-        return FALSE;
-    }
-    if (Skip(TRUE, CHANGE_DELETE_PRINTER, printerName))
-        return FALSE;
-    DWORD rc = ResultOf(::DeletePrinter(printer));
-    ReportResult(CHANGE_DELETE_PRINTER, rc, printerName);
-    return rc == ERROR_SUCCESS;
+    return Pass(CHANGE_DELETE_PRINTER, TRUE, printerName, CString(), NULL,
+                [&](ChangeEvent& e) { Ended(e, ResultOf(::DeletePrinter(printer))); })
+               .outcome == CHANGE_DONE;
 }
 
 int CMachineChanges::DriverDeletePrinter(const CString& libraryPath, CPrinterHandle& printer,
                                          const CString& printerName) {
-    // Loading the driver's library already runs its code: a dry run does not load it.
-    if (Skip(TRUE, CHANGE_DRIVER_DELETE_PRINTER, printerName, libraryPath))
-        return 0;
+    int result = 0;
+    // Unloaded once the change is reported.
     CLibrary library;
-    if (!library.Load(libraryPath)) {
-        ReportResult(CHANGE_DRIVER_DELETE_PRINTER, ResultOf(FALSE), printerName, libraryPath);
-        return 0;
-    }
-    typedef BOOL(WINAPI * DeletePrinterFn)(HANDLE);
-    DeletePrinterFn deletePrinter =
-        reinterpret_cast<DeletePrinterFn>(reinterpret_cast<void (*)(void)>(library.GetProc("DeletePrinter")));
-    if (!deletePrinter) {
-        ReportResult(CHANGE_DRIVER_DELETE_PRINTER, ResultOf(FALSE), printerName, libraryPath);
-        return 0;
-    }
-    int result = deletePrinter(printer);
-    // The driver's code may still be needed to close its printer handle: close before unloading.
-    printer.Close();
-    ReportResult(CHANGE_DRIVER_DELETE_PRINTER, result ? ERROR_SUCCESS : ResultOf(FALSE), printerName,
-                 libraryPath);
+    Pass(CHANGE_DRIVER_DELETE_PRINTER, TRUE, printerName, libraryPath, NULL, [&](ChangeEvent& e) {
+        if (!library.Load(libraryPath)) {
+            Ended(e, ResultOf(FALSE));
+            return;
+        }
+        typedef BOOL(WINAPI * DeletePrinterFn)(HANDLE);
+        DeletePrinterFn deletePrinter =
+            reinterpret_cast<DeletePrinterFn>(reinterpret_cast<void (*)(void)>(library.GetProc("DeletePrinter")));
+        if (!deletePrinter) {
+            Ended(e, ResultOf(FALSE));
+            return;
+        }
+        result = deletePrinter(printer);
+        // The driver's code may still be needed to close its printer handle: close before unloading.
+        printer.Close();
+        Ended(e, result ? ERROR_SUCCESS : ResultOf(FALSE));
+    });
     return result;
 }
 
 int CMachineChanges::CallCompanion(const CString& libraryPath, LPCSTR exportName, BOOL* called) {
+    int result = 1;
     *called = FALSE;
-    if (Skip(TRUE, CHANGE_CALL_COMPANION, libraryPath, exportName)) {
-        // A dry run goes on as after a call that succeeded, so the steps after it are reported too.
-        *called = m_bDryRun && m_dwSkipCode == ERROR_SUCCESS;
-        return 1;
-    }
-    CLibrary library;
-    if (!library.Load(libraryPath)) {
-        ReportResult(CHANGE_CALL_COMPANION, ResultOf(FALSE), libraryPath, exportName);
-        return 1;
-    }
-    typedef int (*CompanionFn)(void);
-    CompanionFn entry = reinterpret_cast<CompanionFn>(reinterpret_cast<void (*)(void)>(library.GetProc(exportName)));
-    if (!entry) {
-        ReportResult(CHANGE_CALL_COMPANION, ResultOf(FALSE), libraryPath, exportName);
-        return 1;
-    }
-    int result = entry();
-    *called = TRUE;
-    library.Free();
-    Report(CHANGE_CALL_COMPANION, CHANGE_DONE, (DWORD)result, libraryPath, exportName);
+    ChangeEvent done = Pass(CHANGE_CALL_COMPANION, TRUE, libraryPath, exportName, NULL, [&](ChangeEvent& e) {
+        CLibrary library;
+        if (!library.Load(libraryPath)) {
+            Ended(e, ResultOf(FALSE));
+            return;
+        }
+        typedef int (*CompanionFn)(void);
+        CompanionFn entry =
+            reinterpret_cast<CompanionFn>(reinterpret_cast<void (*)(void)>(library.GetProc(exportName)));
+        if (!entry) {
+            Ended(e, ResultOf(FALSE));
+            return;
+        }
+        result = entry();
+        *called = TRUE;
+        library.Free();
+        e.outcome = CHANGE_DONE;
+        e.result = (DWORD)result;
+    });
+    // A dry run goes on as after a call that succeeded, so the steps after it are reported too.
+    if (done.outcome == CHANGE_WOULD)
+        *called = TRUE;
     return result;
 }
 
 BOOL CMachineChanges::CopyFileOver(const CString& source, const CString& target, const CString& dir) {
-    BOOL allowed = IsInsideDirectory(target, dir);
-    if (Skip(allowed, CHANGE_COPY_FILE, target, source))
-        return m_bDryRun && allowed && m_dwSkipCode == ERROR_SUCCESS;
-    DWORD rc = ResultOf(CopyFileA(source, target, FALSE));
-    ReportResult(CHANGE_COPY_FILE, rc, target, source);
-    return rc == ERROR_SUCCESS;
+    ChangeEvent done = Pass(CHANGE_COPY_FILE, IsInsideDirectory(target, dir), target, source, NULL,
+                            [&](ChangeEvent& e) { Ended(e, ResultOf(CopyFileA(source, target, FALSE))); });
+    return done.outcome == CHANGE_DONE || done.outcome == CHANGE_WOULD;
 }
 
 BOOL CMachineChanges::SetFileTimes(const CString& path, const CString& dir, const FILETIME& time) {
-    BOOL allowed = IsInsideDirectory(path, dir);
-    if (Skip(allowed, CHANGE_SET_FILE_TIMES, path))
-        return m_bDryRun && allowed && m_dwSkipCode == ERROR_SUCCESS;
-    CKernelHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, NULL));
-    DWORD rc = file.IsValid() ? ResultOf(SetFileTime(file, &time, &time, &time)) : ResultOf(FALSE);
-    ReportResult(CHANGE_SET_FILE_TIMES, rc, path);
-    return rc == ERROR_SUCCESS;
+    ChangeEvent done = Pass(CHANGE_SET_FILE_TIMES, IsInsideDirectory(path, dir), path, CString(), NULL,
+                            [&](ChangeEvent& e) {
+                                CKernelHandle file(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                               NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+                                Ended(e, file.IsValid() ? ResultOf(SetFileTime(file, &time, &time, &time))
+                                                        : ResultOf(FALSE));
+                            });
+    return done.outcome == CHANGE_DONE || done.outcome == CHANGE_WOULD;
 }
 
 BOOL CMachineChanges::RequestServiceStop(SC_HANDLE service, LPCSTR name) {
-    // A service that is stopped refuses the stop (ERROR_SERVICE_NOT_ACTIVE), unless the real run would
-    // have started it by then.
-    SERVICE_STATUS current;
-    if (m_bDryRun && !m_dryStarted.count(UpperName(name)) && QueryServiceStatus(service, &current) &&
-        current.dwCurrentState == SERVICE_STOPPED) {
-        ReportResult(CHANGE_STOP_SERVICE, ERROR_SERVICE_NOT_ACTIVE, name);
-        return FALSE;
-    }
-    if (Skip(TRUE, CHANGE_STOP_SERVICE, name))
-        return FALSE;
-    SERVICE_STATUS status;
-    DWORD rc = ResultOf(ControlService(service, SERVICE_CONTROL_STOP, &status));
-    ReportResult(CHANGE_STOP_SERVICE, rc, name);
-    return rc == ERROR_SUCCESS;
+    return Pass(
+               CHANGE_STOP_SERVICE, TRUE, name, CString(), NULL,
+               [&](ChangeEvent& e) {
+                   SERVICE_STATUS status;
+                   Ended(e, ResultOf(ControlService(service, SERVICE_CONTROL_STOP, &status)));
+               },
+               NULL, service)
+               .outcome == CHANGE_DONE;
 }
 
 BOOL CMachineChanges::RequestServiceStart(SC_HANDLE service, LPCSTR name) {
-    if (Skip(TRUE, CHANGE_START_SERVICE, name)) {
-        if (m_bDryRun)
-            m_dryStarted.insert(UpperName(name));
-        return FALSE;
-    }
-    DWORD rc = ResultOf(StartServiceA(service, 0, NULL));
-    ReportResult(CHANGE_START_SERVICE, rc, name);
-    return rc == ERROR_SUCCESS;
+    return Pass(CHANGE_START_SERVICE, TRUE, name, CString(), NULL,
+                [&](ChangeEvent& e) { Ended(e, ResultOf(StartServiceA(service, 0, NULL))); })
+               .outcome == CHANGE_DONE;
 }

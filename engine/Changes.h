@@ -1,75 +1,34 @@
 // The one narrow layer every change to the machine goes through: fences that refuse what is plainly not a
-// printer's or its driver's own data, a report of each change to an observer, and a dry run that only reports.
+// printer's or its driver's own data, the guard, a report of each change to the observers, and the machine the
+// change is made on, chosen once per run: Windows itself or the dry run, which only reports.
 #pragma once
 
 #include <windows.h>
 
-#include <set>
+#include <vector>
 
 #include "afx/afxhandles.h"
 #include "afx/afxstr.h"
-#include "engine/KeySet.h"
+#include "engine/ChangeEvent.h"
+#include "engine/Fences.h"
 
-enum ChangeKind {
-    CHANGE_DELETE_KEY,             // root, target: key path (one key, no sub-keys)
-    CHANGE_DELETE_VALUE,           // root, target: key path, name: value name
-    CHANGE_DELETE_FILE,            // target: file path
-    CHANGE_DELETE_AT_RESTART,      // target: file path, handed to the session manager
-    CHANGE_SET_PRINTER,            // target: printer name (level 2 written back)
-    CHANGE_DELETE_PRINTER,         // target: printer name, through the spooler
-    CHANGE_DRIVER_DELETE_PRINTER,  // target: printer name, name: the driver library's path
-    CHANGE_COPY_FILE,              // target: destination, name: source
-    CHANGE_SET_FILE_TIMES,         // target: file path
-    CHANGE_STOP_SERVICE,           // target: service name
-    CHANGE_START_SERVICE,          // target: service name
-    CHANGE_CALL_COMPANION,         // target: library path, name: export
-};
-
-enum ChangeOutcome {
-    CHANGE_DONE,     // made; result 0 (or the companion's value for CHANGE_CALL_COMPANION)
-    CHANGE_FAILED,   // attempted; result is the Win32 error
-    CHANGE_REFUSED,  // a fence refused it: nothing was attempted; result ERROR_ACCESS_DENIED
-    CHANGE_WOULD,    // dry run: nothing was attempted
-};
-
-struct ChangeEvent {
-    ChangeKind kind;
-    ChangeOutcome outcome;
-    HKEY root;  // registry changes only
-    CString target;
-    CString name;
-    DWORD result;
-};
-
-class IChangeObserver {
-public:
-    virtual ~IChangeObserver() {}
-    virtual void OnChange(const ChangeEvent& event) = 0;
-};
-
-// Sees each change before it is made (never a refused one, never in a dry run); a nonzero code stops the
-// change, which is then reported as refused with that code.
-class IChangeGuard {
-public:
-    virtual ~IChangeGuard() {}
-    virtual DWORD BeforeChange(const ChangeEvent& event) = 0;
-};
+class IChangeMachine;
 
 class CMachineChanges {
 public:
     // The process's one layer.
     static CMachineChanges& Get();
 
-    // The observer sees every change, refusal and dry-run step; NULL for none. Not owned.
-    void SetObserver(IChangeObserver* observer) { m_pObserver = observer; }
-    IChangeObserver* Observer() const { return m_pObserver; }
+    // Observers see every change, refusal and dry-run step, the one added last first. Not owned.
+    // Only the application wires them up.
+    void AddObserver(IChangeObserver* observer);
+    void RemoveObserver(IChangeObserver* observer);
     // The guard asked before every change; NULL for none. Not owned.
     void SetGuard(IChangeGuard* guard) { m_pGuard = guard; }
-    // Starting or ending a dry run forgets what an earlier one would have deleted.
-    void SetDryRun(BOOL dryRun) {
-        m_bDryRun = dryRun;
-        ForgetDryRun();
-    }
+    // Chooses the machine the changes of the run that follows are made on: Windows itself, or the dry run
+    // that changes nothing and reports what the real run would do. Starting or ending a dry run forgets what
+    // an earlier one would have deleted.
+    void SetDryRun(BOOL dryRun);
     BOOL IsDryRun() const { return m_bDryRun; }
 
     // ---- registry. `root` and `path` name the key for the fences and the report; the change
@@ -128,43 +87,26 @@ public:
     int DeferredFiles() const { return m_nDeferred; }
     void ResetDeferredFiles() { m_nDeferred = 0; }
 
-    // ---- fences, also for steps that must skip related work.
-    // Whether a key tree may be deleted: at least three levels below the root, no empty part (one
-    // trailing separator aside), no root-key name, and not a key that holds every printer's, driver's
-    // or user's data (nor one above such a key).
-    static BOOL IsOwnKeyPath(HKEY root, LPCSTR path);
-    // Whether `path` lies strictly inside the absolute folder `dir` once "." and ".." are folded
-    // (letter case ignored, repeated separators collapsed, no drive inside the name).
-    static BOOL IsInsideDirectory(LPCSTR path, LPCSTR dir);
-    // Whether `path` is `dir`, a backslash and a relative name that stays inside `dir`: no empty part
-    // (a leading or doubled separator), no drive, no climb above it.
-    static BOOL IsJoinedName(LPCSTR path, LPCSTR dir);
-
 private:
-    CMachineChanges() {}
-    void Report(ChangeKind kind, ChangeOutcome outcome, DWORD result, const CString& target,
-                const CString& name = CString(), HKEY root = NULL);
-    // Reports a refusal, a dry-run step or the guard's veto; TRUE when the change must not be made, with
-    // the code to return in m_dwSkipCode (0 for a dry-run step).
-    BOOL Skip(BOOL allowed, ChangeKind kind, const CString& target, const CString& name = CString(),
-              HKEY root = NULL);
-    void ReportResult(ChangeKind kind, DWORD result, const CString& target, const CString& name = CString(),
-                      HKEY root = NULL);
+    CMachineChanges();
+    void Report(const ChangeEvent& event);
+    // The three decisions before a change, in order; each TRUE when it stops the change, with the event's
+    // outcome and result set and reported. A fence refused it:
+    BOOL Refused(ChangeEvent& event, BOOL allowed);
+    // The machine answers what the change would meet (the dry run: a missing value or file, a file in use,
+    // a printer it deleted, a stopped service):
+    BOOL Blocked(ChangeEvent& event, HKEY key = NULL, SC_HANDLE service = NULL);
+    // The guard stopped it:
+    BOOL Vetoed(ChangeEvent& event);
+    // The decisions, then the change made on the run's machine through `call` (which sets the event's
+    // outcome and result) and reported; the event as reported.
+    template <class Call>
+    ChangeEvent Pass(ChangeKind kind, BOOL allowed, const CString& target, const CString& name, HKEY root, Call call,
+                     HKEY key = NULL, SC_HANDLE service = NULL);
 
-    // In a dry run: the code a deletion of the file would fail with (it is missing, read-only or in
-    // use), reported as the real run would report it; 0 when it would go.
-    DWORD DryRunFileBlocker(ChangeKind kind, const CString& path);
-
-    // What a dry run has deleted so far: keys and values, upper-cased file paths and printer names;
-    // later steps of the dry run find them gone. Services it would have started are running for its
-    // later steps.
-    void ForgetDryRun();
-    CKeySet m_dryRegistry;
-    std::set<CString> m_dryFiles, m_dryPrinters, m_dryStarted;
-
-    IChangeObserver* m_pObserver = NULL;
+    IChangeMachine* m_pMachine;
+    std::vector<IChangeObserver*> m_observers;
     IChangeGuard* m_pGuard = NULL;
-    DWORD m_dwSkipCode = ERROR_SUCCESS;
     BOOL m_bDryRun = FALSE;
     int m_nDeferred = 0;
 };

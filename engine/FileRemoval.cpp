@@ -37,7 +37,7 @@ void CPrinterEntry::DeleteDriverFiles() {
             continue;
         // A name from the registry that climbs out of its folder ("..\..\WIN.INI", "\WIN.INI") names
         // someone else's file: neither it nor the lists that name it are touched.
-        if (!CMachineChanges::IsJoinedName(file->m_strPath, file->m_strBaseDir))
+        if (!IsJoinedName(file->m_strPath, file->m_strBaseDir))
             continue;
         const int last = MbFindLastSeparator(file->m_strPath, TRUE);
         const CString name = last < 0 ? file->m_strPath : file->m_strPath.Mid(last + 1);
@@ -51,7 +51,7 @@ void CPrinterEntry::DeleteDriverFiles() {
     const int length = m_strDataFileName.GetLength();
     const CString base = length < 4 ? CString() : m_strDataFileName.Left(length - 4);
     // On Windows 9x the field still names the temporary folder itself: nothing to delete.
-    if (m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5) {
+    if (IsNtFamily(m_nOsFamily)) {
         char temp[261] = "";
         DWORD got = GetTempPathA(260, temp);
         if (got > 0 && got < 260)
@@ -63,7 +63,7 @@ void CPrinterEntry::DeleteDriverFiles() {
 }
 
 void CPrinterEntry::DeleteOemInf() {
-    if (m_nOsFamily != OS_FAMILY_NT && m_nOsFamily != OS_FAMILY_NT5)
+    if (!IsNtFamily(m_nOsFamily))
         return;
     CString windows;
     if (!WindowsDirectory(255, windows))

@@ -14,6 +14,16 @@ CString WithoutTrailingSeparators(CString path) {
 
 }  // namespace
 
+LPCSTR RootKeyName(HKEY root) {
+    if (root == HKEY_LOCAL_MACHINE)
+        return "HKEY_LOCAL_MACHINE";
+    if (root == HKEY_CURRENT_USER)
+        return "HKEY_CURRENT_USER";
+    if (root == HKEY_USERS)
+        return "HKEY_USERS";
+    return "";
+}
+
 CString UpperName(const CString& text) {
     CString upper = text;
     upper.MakeUpper();

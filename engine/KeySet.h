@@ -8,6 +8,9 @@
 
 #include "afx/afxstr.h"
 
+// The root key's full name, as registry files and the log write it ("HKEY_LOCAL_MACHINE"); empty for
+// another root.
+LPCSTR RootKeyName(HKEY root);
 // `text` upper-cased code-page-aware: the form names are compared in.
 CString UpperName(const CString& text);
 

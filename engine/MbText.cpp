@@ -1,6 +1,8 @@
 // Character-wise walks over ANSI code page strings.
 #include "engine/MbText.h"
 
+#include <string.h>
+
 int MbCharLength(LPCSTR text, int i) {
     if (IsDBCSLeadByte((BYTE)text[i]) && text[i + 1] != '\0')
         return 2;
@@ -94,4 +96,47 @@ BOOL MbEqualNoCase(LPCSTR a, LPCSTR b) {
             return FALSE;
         ++i;
     }
+}
+
+CString MbEscape(const CString& text, LPCSTR chars, char escape) {
+    CString out;
+    LPCSTR s = text;
+    for (int i = 0; s[i];) {
+        int n = MbCharLength(s, i);
+        if (n == 1 && strchr(chars, s[i]))
+            out += escape;
+        out += CString(s + i, n);
+        i += n;
+    }
+    return out;
+}
+
+BOOL MbContainsAny(const CString& text, LPCSTR chars) {
+    LPCSTR s = text;
+    for (int i = 0; s[i];) {
+        int n = MbCharLength(s, i);
+        if (n == 1 && strchr(chars, s[i]))
+            return TRUE;
+        i += n;
+    }
+    return FALSE;
+}
+
+BOOL MbHasControl(LPCSTR text, int size) {
+    for (int i = 0; i < size; ++i) {
+        if ((unsigned char)text[i] < 0x20)
+            return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL MbToUtf16(LPCSTR text, int size, std::vector<WCHAR>& out) {
+    out.clear();
+    if (size == 0)
+        return TRUE;
+    int count = MultiByteToWideChar(CP_ACP, 0, text, size, NULL, 0);
+    if (count <= 0)
+        return FALSE;
+    out.resize(count);
+    return MultiByteToWideChar(CP_ACP, 0, text, size, out.data(), count) == count;
 }

@@ -22,3 +22,12 @@ BOOL MbContains(const CString& text, char c);
 std::vector<CString> MbSplit(const CString& text, BOOL slashToo);
 // Equal when they differ at most in the case of ASCII letters outside double-byte characters.
 BOOL MbEqualNoCase(LPCSTR a, LPCSTR b);
+// `text` with `escape` put before every single-byte character that is one of `chars`.
+CString MbEscape(const CString& text, LPCSTR chars, char escape);
+// Whether `text` holds a single-byte character that is one of `chars`.
+BOOL MbContainsAny(const CString& text, LPCSTR chars);
+// Whether any of the `size` bytes is a control character: one ends or breaks a line whatever character
+// it seems to be part of, so every byte is looked at.
+BOOL MbHasControl(LPCSTR text, int size);
+// `size` bytes of the ANSI code page as UTF-16; FALSE when they cannot be converted.
+BOOL MbToUtf16(LPCSTR text, int size, std::vector<WCHAR>& out);

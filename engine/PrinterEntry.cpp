@@ -87,7 +87,7 @@ int CPrinterEntry::GetDriverInfo() {
         return 0;
     m_strDriverName = info->pName;
     m_strDataFile = info->pDataFile;
-    if (m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5)
+    if (IsNtFamily(m_nOsFamily))
         m_nDriverVersion = info->cVersion;
     return 1;
 }
@@ -98,7 +98,7 @@ int CPrinterEntry::BuildDriverKey() {
                          m_strDriverName;
         return 0;
     }
-    if (m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5) {
+    if (IsNtFamily(m_nOsFamily)) {
         CString version;
         version.Format("%d", (int)m_nDriverVersion);
         m_strDriverKey = CString("SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\" DRIVER_ENVIRONMENT
@@ -162,7 +162,7 @@ BOOL ReadWholeValue(HKEY key, LPCSTR name, DWORD minSize, CGlobalBlock& block, D
 }  // namespace
 
 void CPrinterEntry::CollectDriverFiles() {
-    const BOOL versioned = m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5;
+    const BOOL versioned = IsNtFamily(m_nOsFamily);
     CString versionDir;
     versionDir.Format("%d\\", (int)m_nDriverVersion);
     const CString dir = m_strDriverDir;

@@ -5,13 +5,8 @@
 
 #include "afx/afxcoll.h"
 #include "afx/afxstr.h"
+#include "engine/OsFamily.h"
 
-// Operating-system family as every family-dependent step tests it.
-enum {
-    OS_FAMILY_9X = 0,    // Windows 95, 98, Me
-    OS_FAMILY_NT = 1,    // NT with a major version other than 5
-    OS_FAMILY_NT5 = 2,   // 2000, XP, Server 2003
-};
 
 // What the disk says about who made a printer's driver. Only a data file that was read and shows no
 // Brontal sign is evidence of another maker; a damaged installation shows nothing either way.

@@ -11,23 +11,6 @@
 #include "engine/Changes.h"
 #include "engine/MbText.h"
 
-int DetectOsFamily(int* xpMark) {
-    int family;
-    DWORD version = GetVersion();
-    if (version & 0x80000000)
-        family = OS_FAMILY_9X;
-    else
-        family = LOBYTE(LOWORD(version)) == 5 ? OS_FAMILY_NT5 : OS_FAMILY_NT;
-
-    OSVERSIONINFOA info;
-    memset(&info, 0, sizeof(info));
-    info.dwOSVersionInfoSize = sizeof(info);
-    GetVersionExA(&info);
-    if (xpMark)
-        *xpMark = (info.dwMajorVersion == 5 && info.dwMinorVersion == 1) ? 3 : -1;
-    return family;
-}
-
 CString QueryDriverDirectory(const CString& current) {
     CGlobalBlock block;
     DWORD needed = 0;

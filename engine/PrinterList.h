@@ -8,8 +8,6 @@
 #include "afx/afxstr.h"
 #include "engine/PrinterEntry.h"
 
-// The OS family (OS_FAMILY_*) from the packed version; `xpMark` becomes 3 on version 5.1, else -1.
-int DetectOsFamily(int* xpMark);
 // The local printer-driver directory as the spooler reports it; `current` when it reports no size.
 CString QueryDriverDirectory(const CString& current);
 // Appends one prepared entry (name, driver description, key, candidate files) per printer the spooler

@@ -7,6 +7,7 @@
 
 #include "afx/afxhandles.h"
 #include "afx/textfile.h"
+#include "engine/ChangeEffects.h"
 #include "engine/Changes.h"
 #include "engine/MbText.h"
 
@@ -215,8 +216,8 @@ BOOL ComputerPrinterName(const CString& printerKey, CString& name) {
 }
 
 // Opens a local printer's driver data into `data` and reads its data location.
-BOOL ReadLocalDataLocation(const CString& printerKey, CRegKey& data, CString& location) {
-    return Changes().OpenKey(data, HKEY_LOCAL_MACHINE, CString(kPrinterSets[0]) + printerKey + "\\PrinterDriverData",
+BOOL ReadLocalDataLocation(const CString& printerName, CRegKey& data, CString& location) {
+    return Changes().OpenKey(data, HKEY_LOCAL_MACHINE, PrinterKeyPath(printerName) + "\\PrinterDriverData",
                              KEY_ALL_ACCESS) == ERROR_SUCCESS &&
            ReadText(data, kLocationValue, 200, location);
 }
@@ -230,7 +231,7 @@ void CPrinterEntry::KeepDataLocation() {
         return;
     CRegKey data;
     CString location;
-    if (ReadLocalDataLocation(P, data, location))
+    if (ReadLocalDataLocation(m_strPrinterName, data, location))
         m_strKeptLocation = location;
 }
 
@@ -242,12 +243,12 @@ void CPrinterEntry::DeleteAllRegistryEntries(int bDriverShared, int bOnlyBrontal
 
     if (m_nOsFamily == OS_FAMILY_9X) {
         if (printerNamed)
-            DeleteKeyTree(HKEY_LOCAL_MACHINE, CString(kPrinterSets[0]) + P);
+            DeleteKeyTree(HKEY_LOCAL_MACHINE, PrinterKeyPath(m_strPrinterName));
         if (driverNamed)
             DeleteKeyTree(HKEY_LOCAL_MACHINE, CString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Network\\LanMan\\") + D);
         return;
     }
-    if (m_nOsFamily != OS_FAMILY_NT && m_nOsFamily != OS_FAMILY_NT5)
+    if (!IsNtFamily(m_nOsFamily))
         return;
 
     if (IsPrinterConnection()) {
@@ -287,7 +288,7 @@ void CPrinterEntry::DeleteAllRegistryEntries(int bDriverShared, int bOnlyBrontal
             CString location;
             // Once the driver has deleted the printer, its key is gone: the location read before still
             // names the vendor's data.
-            BOOL read = ReadLocalDataLocation(P, data, location);
+            BOOL read = ReadLocalDataLocation(m_strPrinterName, data, location);
             if (!read && !m_strKeptLocation.IsEmpty()) {
                 location = m_strKeptLocation;
                 read = TRUE;

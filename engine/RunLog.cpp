@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "engine/KeySet.h"
 #include "engine/Removal.h"
 
 namespace {
@@ -117,16 +118,6 @@ LPCSTR ChangeKindName(ChangeKind kind) {
     return "unknown";
 }
 
-LPCSTR RootKeyName(HKEY root) {
-    if (root == HKEY_LOCAL_MACHINE)
-        return "HKEY_LOCAL_MACHINE";
-    if (root == HKEY_CURRENT_USER)
-        return "HKEY_CURRENT_USER";
-    if (root == HKEY_USERS)
-        return "HKEY_USERS";
-    return "";
-}
-
 LPCSTR ServiceStateName(DWORD state) {
     switch (state) {
     case SERVICE_STOPPED: return "stopped";
@@ -152,17 +143,12 @@ DWORD CRunLog::Open(const CString& path) {
                                     FILE_ATTRIBUTE_NORMAL, NULL);
     if (!m_file.IsValid())
         return ResultOf(FALSE);
-    m_pNext = Changes().Observer();
-    Changes().SetObserver(this);
     return ERROR_SUCCESS;
 }
 
 void CRunLog::Close() {
     if (!m_file.IsValid())
         return;
-    if (Changes().Observer() == this)
-        Changes().SetObserver(m_pNext);
-    m_pNext = NULL;
     m_bCycle = FALSE;
     m_file.Close();
 }
@@ -213,8 +199,6 @@ void CRunLog::OnChange(const ChangeEvent& event) {
             line.Number("result", (long long)event.result);
         Write(line);
     }
-    if (m_pNext)
-        m_pNext->OnChange(event);
 }
 
 void CRunLog::Decisions(CObList& list, CPrinterEntry& target, int shared, int onlyBrontal) {

@@ -60,7 +60,6 @@ public:
 private:
     CRunLog() {}
     CKernelHandle m_file;
-    IChangeObserver* m_pNext = NULL;
     BOOL m_bCycle = FALSE;
     CString m_strPhase;
     std::vector<CString> m_states;
@@ -73,5 +72,4 @@ inline CRunLog& RunLog() {
 
 // Names used in the log for a change's kind, a registry root and a service state.
 LPCSTR ChangeKindName(ChangeKind kind);
-LPCSTR RootKeyName(HKEY root);
 LPCSTR ServiceStateName(DWORD state);

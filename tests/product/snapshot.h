@@ -18,8 +18,8 @@ std::vector<std::string> SnapshotDiff(const std::map<std::string, std::string>& 
 // Records what the change layer reports while it lives.
 class ChangeRecorder : public IChangeObserver {
 public:
-    ChangeRecorder() { Changes().SetObserver(this); }
-    ~ChangeRecorder() override { Changes().SetObserver(nullptr); }
+    ChangeRecorder() { Changes().AddObserver(this); }
+    ~ChangeRecorder() override { Changes().RemoveObserver(this); }
     void OnChange(const ChangeEvent& event) override;
 
     std::vector<ChangeEvent> events;

@@ -34,8 +34,8 @@ void ArrangeOffice(RemovalStation& st) {
 // Ends the run as the change layer reports its Nth change (made, failed or refused).
 class KillAfterChange : public IChangeObserver {
 public:
-    explicit KillAfterChange(int n) : m_left(n) { Changes().SetObserver(this); }
-    ~KillAfterChange() override { Changes().SetObserver(nullptr); }
+    explicit KillAfterChange(int n) : m_left(n) { Changes().AddObserver(this); }
+    ~KillAfterChange() override { Changes().RemoveObserver(this); }
     void OnChange(const ChangeEvent&) override {
         if (--m_left == 0)
             throw winsim::SimAbort("killed after a change");
