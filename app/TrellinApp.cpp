@@ -16,8 +16,6 @@
 #include "ui/resource.h"
 
 CUninstallApp theApp;
-CString g_strLangLib;
-CFont g_uiFont;
 
 int CountCommandLineNames(LPCSTR commandLine) {
     CString rest = commandLine;
@@ -278,7 +276,7 @@ void CUninstallApp::RunRemovals(const CString& commandLine) {
 
     for (const CString& name : TrimmedNames(commandLine)) {
         CUninstallDlg dlg(NULL, 1, name);
-        const DWORD outcome = dlg.DoModal() == -1 ? (DWORD)ERROR_CAN_NOT_COMPLETE : dlg.m_nExitCode;
+        const DWORD outcome = dlg.DoModal() == -1 ? (DWORD)ERROR_CAN_NOT_COMPLETE : dlg.m_run.m_nExitCode;
         m_nExitCode = CombineExitCodes(m_nExitCode, outcome);
         RunLog().Write(
             CJsonLine().Text("event", "printer_outcome").Text("name", name).Number("exit_code", (long long)outcome));
