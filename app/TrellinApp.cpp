@@ -10,6 +10,7 @@
 #include "engine/Changes.h"
 #include "engine/PrinterList.h"
 #include "engine/RunLog.h"
+#include "engine/RunObserver.h"
 #include "ui/Language.h"
 #include "ui/UninstallDlg.h"
 #include "ui/UsageBox.h"
@@ -91,15 +92,6 @@ DWORD UsageError(CommandLineOptions& options, const CString& text) {
     return options.error;
 }
 
-LPCSTR OsFamilyName(int family) {
-    switch (family) {
-    case OS_FAMILY_9X: return "9x";
-    case OS_FAMILY_NT: return "nt";
-    case OS_FAMILY_NT5: return "nt5";
-    }
-    return "unknown";
-}
-
 // The program's version, string 1 of its own resources, without the blanks around it.
 CString ProgramVersion() {
     char text[64] = "";
@@ -123,8 +115,20 @@ std::vector<CString> TrimmedNames(const CString& commandLine) {
     return names;
 }
 
-void LogOutcome(DWORD exitCode) {
-    RunLog().Write(CJsonLine().Text("event", "outcome").Number("exit_code", (long long)exitCode));
+// The log sees every change and every event of the run; the change layer's observer from before still
+// sees every change, after the log.
+void AttachLog() {
+    RunLog().SetNextChangeObserver(Changes().Observer());
+    Changes().SetObserver(&RunLog());
+    SetRunObserver(&RunLog());
+}
+
+void DetachLog() {
+    SetRunObserver(NULL);
+    if (Changes().Observer() == &RunLog())
+        Changes().SetObserver(RunLog().NextChangeObserver());
+    RunLog().SetNextChangeObserver(NULL);
+    RunLog().Close();
 }
 
 }  // namespace
@@ -205,6 +209,7 @@ BOOL CUninstallApp::InitInstance() {
             m_nExitCode = options.error != ERROR_SUCCESS ? options.error : EXIT_LOG_UNUSABLE;
             return FALSE;
         }
+        AttachLog();
     }
     std::vector<CString> names;
     if (options.error == ERROR_SUCCESS)
@@ -223,17 +228,11 @@ BOOL CUninstallApp::InitInstance() {
     char stamp[64];
     sprintf(stamp, "%04u-%02u-%02uT%02u:%02u:%02uZ", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
             now.wSecond);
-    RunLog().Write(CJsonLine()
-                       .Text("event", "run")
-                       .Text("time", stamp)
-                       .Text("version", ProgramVersion())
-                       .Text("os", OsFamilyName(DetectOsFamily(NULL)))
-                       .Text("mode", options.usage ? "usage" : options.whatIf ? "whatif" : "remove")
-                       .Texts("names", names)
-                       .Texts("options", given));
+    RunLog().RunBegins(stamp, ProgramVersion(), DetectOsFamily(NULL),
+                       options.usage ? "usage" : options.whatIf ? "whatif" : "remove", names, given);
 
     if (options.error != ERROR_SUCCESS) {
-        RunLog().Write(CJsonLine().Text("event", "usage_error").Text("reason", options.errorText));
+        RunLog().UsageError(options.errorText);
         m_nExitCode = options.error;
     } else if (options.usage) {
         ShowUsageBox();
@@ -243,10 +242,7 @@ BOOL CUninstallApp::InitInstance() {
         DWORD ready = ERROR_SUCCESS;
         if (options.backup && !options.whatIf) {
             ready = backup.Begin(options.backupFolder);
-            RunLog().Write(CJsonLine()
-                               .Text("event", "backup")
-                               .Text("folder", options.backupFolder)
-                               .Number("result", (long long)ready));
+            RunLog().BackupBegins(options.backupFolder, ready);
             if (ready == ERROR_SUCCESS)
                 Changes().SetGuard(&backup);
         }
@@ -262,8 +258,8 @@ BOOL CUninstallApp::InitInstance() {
                 m_nExitCode = EXIT_BACKUP_UNUSABLE;
         }
     }
-    LogOutcome(m_nExitCode);
-    RunLog().Close();
+    RunLog().Outcome(m_nExitCode);
+    DetachLog();
     return FALSE;
 }
 
@@ -278,8 +274,7 @@ void CUninstallApp::RunRemovals(const CString& commandLine) {
         CUninstallDlg dlg(NULL, 1, name);
         const DWORD outcome = dlg.DoModal() == -1 ? (DWORD)ERROR_CAN_NOT_COMPLETE : dlg.m_run.m_nExitCode;
         m_nExitCode = CombineExitCodes(m_nExitCode, outcome);
-        RunLog().Write(
-            CJsonLine().Text("event", "printer_outcome").Text("name", name).Number("exit_code", (long long)outcome));
+        RunLog().PrinterOutcome(name, outcome);
     }
     // Names past the fifth are not removed: the caller must hear of it.
     if (CountCommandLineNames(commandLine) > MAX_CMDLINE_PRINTERS)

@@ -7,7 +7,7 @@
 #include "afx/afxhandles.h"
 #include "engine/Changes.h"
 #include "engine/PrinterList.h"
-#include "engine/RunLog.h"
+#include "engine/RunObserver.h"
 
 CRemovalRun::CRemovalRun()
     : m_printerList(10), m_nOsFamily(0), m_nXpMark(-1), m_bListArrived(FALSE), m_nExitCode(ERROR_SUCCESS) {}
@@ -49,22 +49,26 @@ RemovalOutcome CRemovalRun::RemoveSelected(CPrinterEntry& target, const CString&
 
 int CRemovalRun::RemoveNamed(const CString& name) {
     Changes().ResetDeferredFiles();
-    if (m_printerList.IsEmpty()) {
+    PrinterLookup lookup;
+    lookup.name = name;
+    lookup.listEmpty = m_printerList.IsEmpty();
+    lookup.listArrived = m_bListArrived;
+    lookup.found = FALSE;
+    lookup.evidence = DRIVER_NOT_DESCRIBED;
+    if (lookup.listEmpty) {
         m_nExitCode = m_bListArrived ? ERROR_INVALID_PRINTER_NAME : ERROR_SERVICE_REQUEST_TIMEOUT;
-        RunLog().Write(
-            CJsonLine().Text("event", "printer").Text("name", name).Bool("found", FALSE).Bool("list_arrived", m_bListArrived));
+        RunObserver().OnPrinterLookup(lookup);
         return 0;
     }
     CPrinterEntry* target = FindPrinterEntry(name);
-    // The driver's signs are read from the disk once, for the log and the decision.
+    // The driver's signs are read from the disk once, for the observer and the decision.
     const DriverEvidence evidence = target ? target->WeighDriverEvidence() : DRIVER_NOT_DESCRIBED;
-    CJsonLine found;
-    found.Text("event", "printer").Text("name", name).Bool("found", target != NULL);
-    if (target)
-        found.Text("driver", target->m_strDriverName)
-            .Bool("brontal", evidence == DRIVER_UIM_BESIDE_DATA_FILE || evidence == DRIVER_MARKER_IN_DATA_FILE)
-            .Text("evidence", DriverEvidenceName(evidence));
-    RunLog().Write(found);
+    lookup.found = target != NULL;
+    if (target) {
+        lookup.driver = target->m_strDriverName;
+        lookup.evidence = evidence;
+    }
+    RunObserver().OnPrinterLookup(lookup);
     if (!target) {
         OutputDebugStringA("remove is 0 returning \n");
         m_nExitCode = ERROR_INVALID_PRINTER_NAME;

@@ -1,4 +1,5 @@
-// The run log: one JSON object per line (JSON Lines, UTF-8) for every event of a command-line run.
+// The run log: one JSON object per line (JSON Lines, UTF-8) for every event of a command-line run. It owns
+// every field name of the log; it receives events and calls nothing back.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +11,7 @@
 #include "afx/afxstr.h"
 #include "engine/Changes.h"
 #include "engine/PrinterEntry.h"
+#include "engine/RunObserver.h"
 
 // `text` (ANSI code page) as a JSON string literal in UTF-8, quotes included: quotes, backslashes and
 // control characters escaped.
@@ -31,7 +33,7 @@ private:
     CString m_strBody;
 };
 
-class CRunLog : public IChangeObserver {
+class CRunLog : public IChangeObserver, public IRunObserver {
 public:
     // The process's one log; it writes nothing until Open succeeds.
     static CRunLog& Get();
@@ -39,26 +41,35 @@ public:
     // Opens `path` for appending (created if missing, shared for reading and writing); the API's code.
     DWORD Open(const CString& path);
     BOOL IsOpen() const { return m_file.IsValid(); }
-    // Ends the log's part in the run: the change layer's observer goes back to the one before.
+    // Closes the file; a spooler cycle under way is forgotten.
     void Close();
 
-    // Appends one line; the time is not added.
-    void Write(const CJsonLine& line);
+    // The change layer's observer that was there before the log: it still sees every change, after the log.
+    void SetNextChangeObserver(IChangeObserver* next) { m_pNext = next; }
+    IChangeObserver* NextChangeObserver() const { return m_pNext; }
 
-    // Sees every change before handing it to the observer that was there before Open.
+    // The run's start: its time stamp, the program's version, the OS family (OS_FAMILY_*), the mode, the
+    // names and the options as given.
+    void RunBegins(const CString& time, const CString& version, int family, LPCSTR mode,
+                   const std::vector<CString>& names, const std::vector<CString>& options);
+    void UsageError(const CString& reason);
+    // The backup folder and the code its preparation ended with.
+    void BackupBegins(const CString& folder, DWORD result);
+    // One named printer's exit code, and the run's.
+    void PrinterOutcome(const CString& name, DWORD exitCode);
+    void Outcome(DWORD exitCode);
+
     void OnChange(const ChangeEvent& event) override;
-
-    // The decisions a removal took for `target` on `list`: the driver's other users, each file kept or
-    // deleted and who still lists it (or the copy that replaced it), whether it is the only Brontal printer.
-    void Decisions(CObList& list, CPrinterEntry& target, int shared, int onlyBrontal);
-
-    // The spooler cycle: begun when its stop is asked for, each state seen, its end.
-    void SpoolerCycleBegins(LPCSTR phase);
-    void SpoolerStateSeen(DWORD state);
-    void SpoolerCycleEnds(LPCSTR outcome);
+    void OnPrinterLookup(const PrinterLookup& lookup) override;
+    void OnDecisions(const RemovalDecision& decision) override;
+    void OnSpoolerCycleBegins(LPCSTR phase) override;
+    void OnSpoolerStateSeen(DWORD state) override;
+    void OnSpoolerCycleEnds(LPCSTR outcome) override;
 
 private:
     CRunLog() {}
+    // Appends one line; the time is not added.
+    void Write(const CJsonLine& line);
     CKernelHandle m_file;
     IChangeObserver* m_pNext = NULL;
     BOOL m_bCycle = FALSE;
@@ -75,3 +86,5 @@ inline CRunLog& RunLog() {
 LPCSTR ChangeKindName(ChangeKind kind);
 LPCSTR RootKeyName(HKEY root);
 LPCSTR ServiceStateName(DWORD state);
+// The log's name of an OS family (OS_FAMILY_*).
+LPCSTR OsFamilyName(int family);

@@ -1,14 +1,14 @@
 // The spooler cycle's states and their outcomes.
 #include "engine/SpoolerCycle.h"
 
-#include "engine/RunLog.h"
+#include "engine/RunObserver.h"
 #include "engine/SpoolerService.h"
 
 BOOL CSpoolerCycle::Begin(UINT eventId) {
     m_bStopIssued = FALSE;
-    RunLog().SpoolerCycleBegins(eventId == SPOOLER_EVENT_REMOVAL ? "after_removal" : "before_enumeration");
+    RunObserver().OnSpoolerCycleBegins(eventId == SPOOLER_EVENT_REMOVAL ? "after_removal" : "before_enumeration");
     if (!RequestSpoolerStop()) {
-        RunLog().SpoolerCycleEnds("not_stopped");
+        RunObserver().OnSpoolerCycleEnds("not_stopped");
         return FALSE;
     }
     m_bStopIssued = TRUE;
@@ -28,7 +28,7 @@ SpoolerCycleTick CSpoolerCycle::Tick(UINT eventId) {
         m_bStopIssued = TRUE;
         m_nPendingEvent = 0;
         m_bAbandoned = TRUE;
-        RunLog().SpoolerCycleEnds("start_refused");
+        RunObserver().OnSpoolerCycleEnds("start_refused");
         return CYCLE_ABANDONED;
     case SPOOLER_RUNNING:
         if (m_bStopIssued)
@@ -39,7 +39,7 @@ SpoolerCycleTick CSpoolerCycle::Tick(UINT eventId) {
     }
     if (m_nPendingEvent == eventId)
         m_nPendingEvent = 0;
-    RunLog().SpoolerCycleEnds("running");
+    RunObserver().OnSpoolerCycleEnds("running");
     return CYCLE_COMPLETED;
 }
 
@@ -54,12 +54,12 @@ void CSpoolerCycle::Finish() {
         }
         Sleep(250);
     }
-    RunLog().SpoolerCycleEnds(outcome);
+    RunObserver().OnSpoolerCycleEnds(outcome);
     m_nPendingEvent = 0;
 }
 
 void CSpoolerCycle::Abandon() {
     m_nPendingEvent = 0;
     m_bAbandoned = TRUE;
-    RunLog().SpoolerCycleEnds("timeout");
+    RunObserver().OnSpoolerCycleEnds("timeout");
 }
