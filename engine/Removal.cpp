@@ -119,9 +119,10 @@ RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CStri
     Log(detailedLog, "Before calling Driver name match  \n");
     const int shared = DriverNameMatch(list, printerName);
     Log(detailedLog, "After calling driver name match \n ");
+    RemovalDecision decision;
     if (shared == 1) {
         // Each entry's driver test reads its files: asked once for the record and the cleanup.
-        const RemovalDecision decision = DecideRemoval(list, target, shared, IsOnlyBrontalPrinter(list));
+        decision = DecideRemoval(list, target, shared, IsOnlyBrontalPrinter(list));
         RunObserver().OnDecisions(decision);
         Log(detailedLog, "Before calling DeleteAllRegistryEntries \n ");
         target.DeleteAllRegistryEntries(1, decision.onlyBrontalPrinter ? 1 : 0);
@@ -135,8 +136,8 @@ RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CStri
         target.KeepDataLocation();
         target.DeletePrinterViaDriver();
         // Asked only now: the driver's own deletion may have taken what the driver test reads. The
-        // decisions are final here, the companion's replacement included, and are logged as they stand.
-        const RemovalDecision decision = DecideRemoval(list, target, shared, IsOnlyBrontalPrinter(list));
+        // decisions are final here, the companion's replacement included, and are reported as they stand.
+        decision = DecideRemoval(list, target, shared, IsOnlyBrontalPrinter(list));
         RunObserver().OnDecisions(decision);
         target.DeleteAllRegistryEntries(0, decision.onlyBrontalPrinter ? 1 : 0);
         target.DeleteDriverKey();
@@ -145,7 +146,8 @@ RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CStri
         CPrinterHandle printer(target.OpenPrinterHandle());
         Changes().DeletePrinter(printer, target.m_strPrinterName);
     }
-    if (shared != 1)
+    // A shared driver keeps its files.
+    if (!decision.driverShared)
         target.DeleteDriverFiles();
     target.DeleteOemInf();
     target.m_bRemoved = 1;

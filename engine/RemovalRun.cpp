@@ -53,8 +53,6 @@ int CRemovalRun::RemoveNamed(const CString& name) {
     lookup.name = name;
     lookup.listEmpty = m_printerList.IsEmpty();
     lookup.listArrived = m_bListArrived;
-    lookup.found = FALSE;
-    lookup.evidence = DRIVER_NOT_DESCRIBED;
     if (lookup.listEmpty) {
         m_nExitCode = m_bListArrived ? ERROR_INVALID_PRINTER_NAME : ERROR_SERVICE_REQUEST_TIMEOUT;
         RunObserver().OnPrinterLookup(lookup);

@@ -12,19 +12,19 @@
 // What a named removal found for its name.
 struct PrinterLookup {
     CString name;
-    BOOL listEmpty;    // the run had no printers at all to look in
-    BOOL listArrived;  // with listEmpty: the enumeration had run (else its spooler cycle never ended)
-    BOOL found;
+    BOOL listEmpty = FALSE;    // the run had no printers at all to look in
+    BOOL listArrived = FALSE;  // with listEmpty: the enumeration had run (else its spooler cycle never ended)
+    BOOL found = FALSE;
     CString driver;           // found: the printer's driver
-    DriverEvidence evidence;  // found: the driver's signs, read once from the disk
+    DriverEvidence evidence = DRIVER_NOT_DESCRIBED;  // found: the driver's signs, read once from the disk
 };
 
 // One file of the removed printer's driver, as the removal decided it.
 struct FileDecision {
     CString path;
-    BOOL deleted;        // the removal deletes it
+    BOOL deleted = FALSE;        // the removal deletes it
     CString replacedBy;  // the companion hand-off put this copy in its place, and that copy stays
-    BOOL kept;           // neither deleted nor replaced
+    BOOL kept = FALSE;           // neither deleted nor replaced
     CString listedBy;    // kept: the first other printer not yet removed whose driver lists it; empty for none
 };
 
@@ -33,10 +33,10 @@ struct FileDecision {
 struct RemovalDecision {
     CString printer;
     CString driver;
-    BOOL driverShared;                    // another printer not yet removed uses the driver
+    BOOL driverShared = FALSE;              // another printer not yet removed uses the driver
     std::vector<CString> driverSharedWith;  // those printers
     std::vector<FileDecision> files;
-    BOOL onlyBrontalPrinter;  // exactly one printer of the list, removed ones included, has a Brontal driver
+    BOOL onlyBrontalPrinter = FALSE;  // exactly one printer of the list, removed ones included, has a Brontal driver
 };
 
 class IRunObserver {
