@@ -38,6 +38,17 @@ BOOL CRemovalRun::IsOffered(CPrinterEntry& entry) {
     return entry.m_bRemoved != 1 && entry.IsBrontalDriver();
 }
 
+std::vector<CString> CRemovalRun::OfferedPrinters() const {
+    std::vector<CString> names;
+    POSITION pos = m_printerList.GetHeadPosition();
+    while (pos) {
+        CPrinterEntry* entry = static_cast<CPrinterEntry*>(const_cast<CObList&>(m_printerList).GetNext(pos));
+        if (IsOffered(*entry))
+            names.push_back(entry->m_strPrinterName);
+    }
+    return names;
+}
+
 CPrinterEntry* CRemovalRun::FindPrinterEntry(LPCSTR name) const {
     return ::FindPrinterEntry(m_printerList, name);
 }

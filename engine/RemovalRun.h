@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "afx/afxcoll.h"
 #include "afx/afxstr.h"
 #include "engine/PrinterEntry.h"
@@ -39,6 +41,8 @@ public:
     // sign, and only the command line can clean it.
     static BOOL IsOffered(CPrinterEntry& entry);
     static BOOL IsOffered(DriverEvidence evidence) { return evidence != DRIVER_NO_BRONTAL_SIGN; }
+    // The names of the printers the list offers, in enumeration order.
+    std::vector<CString> OfferedPrinters() const;
 
     // First entry whose printer name equals `name` byte for byte; removed entries included.
     CPrinterEntry* FindPrinterEntry(LPCSTR name) const;

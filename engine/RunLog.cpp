@@ -32,6 +32,24 @@ std::vector<char> ToUtf8(const CString& text) {
 
 }  // namespace
 
+// One JSON object built field by field; the values are ANSI text converted to UTF-8.
+class CJsonLine {
+public:
+    CJsonLine& Text(LPCSTR field, const CString& value);
+    CJsonLine& Number(LPCSTR field, long long value);
+    CJsonLine& Bool(LPCSTR field, BOOL value);
+    CJsonLine& Texts(LPCSTR field, const std::vector<CString>& values);
+    // `json` is already a JSON value (an object or an array).
+    CJsonLine& Raw(LPCSTR field, const CString& json);
+    CString Close() const { return "{" + m_strBody + "}"; }
+
+private:
+    void Field(LPCSTR field);
+    CString m_strBody;
+};
+
+// `text` (ANSI code page) as a JSON string literal in UTF-8, quotes included: quotes, backslashes and
+// control characters escaped.
 CString JsonString(const CString& text) {
     std::vector<char> utf8 = ToUtf8(text);
     CString out = "\"";

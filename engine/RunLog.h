@@ -13,25 +13,8 @@
 #include "engine/PrinterEntry.h"
 #include "engine/RunObserver.h"
 
-// `text` (ANSI code page) as a JSON string literal in UTF-8, quotes included: quotes, backslashes and
-// control characters escaped.
-CString JsonString(const CString& text);
-
-// One JSON object built field by field; the values are ANSI text converted to UTF-8.
-class CJsonLine {
-public:
-    CJsonLine& Text(LPCSTR field, const CString& value);
-    CJsonLine& Number(LPCSTR field, long long value);
-    CJsonLine& Bool(LPCSTR field, BOOL value);
-    CJsonLine& Texts(LPCSTR field, const std::vector<CString>& values);
-    // `json` is already a JSON value (an object or an array).
-    CJsonLine& Raw(LPCSTR field, const CString& json);
-    CString Close() const { return "{" + m_strBody + "}"; }
-
-private:
-    void Field(LPCSTR field);
-    CString m_strBody;
-};
+// One line of the log, built field by field; known only to the log, which owns every field name.
+class CJsonLine;
 
 class CRunLog : public IChangeObserver, public IRunObserver {
 public:

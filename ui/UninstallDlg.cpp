@@ -127,16 +127,10 @@ void CUninstallDlg::OnSetFont(CFont* font) {
 void CUninstallDlg::FillPrinterList() {
     HWND list = GetDlgItem(IDC_PRINTER_LIST);
     ::SendMessageA(list, LB_RESETCONTENT, 0, 0);
-    int added = 0;
-    POSITION pos = m_run.m_printerList.GetHeadPosition();
-    while (pos) {
-        CPrinterEntry* entry = static_cast<CPrinterEntry*>(m_run.m_printerList.GetNext(pos));
-        if (CRemovalRun::IsOffered(*entry)) {
-            ::SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)(LPCSTR)entry->m_strPrinterName);
-            added++;
-        }
-    }
-    if (added > 0) {
+    const std::vector<CString> offered = m_run.OfferedPrinters();
+    for (const CString& name : offered)
+        ::SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)(LPCSTR)name);
+    if (!offered.empty()) {
         ::SendMessageA(list, LB_SETCURSEL, 0, 0);
         return;
     }
