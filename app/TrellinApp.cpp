@@ -10,14 +10,13 @@
 #include "engine/Changes.h"
 #include "engine/PrinterList.h"
 #include "engine/RunLog.h"
+#include "engine/RunObserver.h"
 #include "ui/Language.h"
 #include "ui/UninstallDlg.h"
 #include "ui/UsageBox.h"
 #include "ui/resource.h"
 
 CUninstallApp theApp;
-CString g_strLangLib;
-CFont g_uiFont;
 
 int CountCommandLineNames(LPCSTR commandLine) {
     CString rest = commandLine;
@@ -93,15 +92,6 @@ DWORD UsageError(CommandLineOptions& options, const CString& text) {
     return options.error;
 }
 
-LPCSTR OsFamilyName(int family) {
-    switch (family) {
-    case OS_FAMILY_9X: return "9x";
-    case OS_FAMILY_NT: return "nt";
-    case OS_FAMILY_NT5: return "nt5";
-    }
-    return "unknown";
-}
-
 // The program's version, string 1 of its own resources, without the blanks around it.
 CString ProgramVersion() {
     char text[64] = "";
@@ -125,8 +115,16 @@ std::vector<CString> TrimmedNames(const CString& commandLine) {
     return names;
 }
 
-void LogOutcome(DWORD exitCode) {
-    RunLog().Write(CJsonLine().Text("event", "outcome").Number("exit_code", (long long)exitCode));
+// The log sees every change and every event of the run, beside the change layer's other observers.
+void AttachLog() {
+    Changes().AddObserver(&RunLog());
+    SetRunObserver(&RunLog());
+}
+
+void DetachLog() {
+    SetRunObserver(NULL);
+    Changes().RemoveObserver(&RunLog());
+    RunLog().Close();
 }
 
 }  // namespace
@@ -207,7 +205,7 @@ BOOL CUninstallApp::InitInstance() {
             m_nExitCode = options.error != ERROR_SUCCESS ? options.error : EXIT_LOG_UNUSABLE;
             return FALSE;
         }
-        Changes().AddObserver(&RunLog());
+        AttachLog();
     }
     std::vector<CString> names;
     if (options.error == ERROR_SUCCESS)
@@ -226,17 +224,11 @@ BOOL CUninstallApp::InitInstance() {
     char stamp[64];
     sprintf(stamp, "%04u-%02u-%02uT%02u:%02u:%02uZ", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
             now.wSecond);
-    RunLog().Write(CJsonLine()
-                       .Text("event", "run")
-                       .Text("time", stamp)
-                       .Text("version", ProgramVersion())
-                       .Text("os", OsFamilyName(DetectOsFamily(NULL)))
-                       .Text("mode", options.usage ? "usage" : options.whatIf ? "whatif" : "remove")
-                       .Texts("names", names)
-                       .Texts("options", given));
+    RunLog().RunBegins(stamp, ProgramVersion(), DetectOsFamily(NULL),
+                       options.usage ? "usage" : options.whatIf ? "whatif" : "remove", names, given);
 
     if (options.error != ERROR_SUCCESS) {
-        RunLog().Write(CJsonLine().Text("event", "usage_error").Text("reason", options.errorText));
+        RunLog().UsageError(options.errorText);
         m_nExitCode = options.error;
     } else if (options.usage) {
         ShowUsageBox();
@@ -246,10 +238,7 @@ BOOL CUninstallApp::InitInstance() {
         DWORD ready = ERROR_SUCCESS;
         if (options.backup && !options.whatIf) {
             ready = backup.Begin(options.backupFolder);
-            RunLog().Write(CJsonLine()
-                               .Text("event", "backup")
-                               .Text("folder", options.backupFolder)
-                               .Number("result", (long long)ready));
+            RunLog().BackupBegins(options.backupFolder, ready);
             if (ready == ERROR_SUCCESS)
                 Changes().SetGuard(&backup);
         }
@@ -265,9 +254,8 @@ BOOL CUninstallApp::InitInstance() {
                 m_nExitCode = EXIT_BACKUP_UNUSABLE;
         }
     }
-    LogOutcome(m_nExitCode);
-    Changes().RemoveObserver(&RunLog());
-    RunLog().Close();
+    RunLog().Outcome(m_nExitCode);
+    DetachLog();
     return FALSE;
 }
 
@@ -280,10 +268,9 @@ void CUninstallApp::RunRemovals(const CString& commandLine) {
 
     for (const CString& name : TrimmedNames(commandLine)) {
         CUninstallDlg dlg(NULL, 1, name);
-        const DWORD outcome = dlg.DoModal() == -1 ? (DWORD)ERROR_CAN_NOT_COMPLETE : dlg.m_nExitCode;
+        const DWORD outcome = dlg.DoModal() == -1 ? (DWORD)ERROR_CAN_NOT_COMPLETE : dlg.m_run.m_nExitCode;
         m_nExitCode = CombineExitCodes(m_nExitCode, outcome);
-        RunLog().Write(
-            CJsonLine().Text("event", "printer_outcome").Text("name", name).Number("exit_code", (long long)outcome));
+        RunLog().PrinterOutcome(name, outcome);
     }
     // Names past the fifth are not removed: the caller must hear of it.
     if (CountCommandLineNames(commandLine) > MAX_CMDLINE_PRINTERS)

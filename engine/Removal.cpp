@@ -6,7 +6,6 @@
 
 #include "afx/afxhandles.h"
 #include "engine/Changes.h"
-#include "engine/RunLog.h"
 
 namespace {
 
@@ -82,9 +81,37 @@ int IsOnlyBrontalPrinter(const CObList& list) {
     return count == 1 ? 1 : 0;
 }
 
+RemovalDecision DecideRemoval(const CObList& list, CPrinterEntry& target, int shared, int onlyBrontal) {
+    RemovalDecision decision;
+    decision.printer = target.m_strPrinterName;
+    decision.driver = target.m_strDriverName;
+    decision.driverShared = shared == 1;
+    decision.onlyBrontalPrinter = onlyBrontal == 1;
+    POSITION pos = list.GetHeadPosition();
+    while (pos) {
+        CPrinterEntry* other = EntryAt(list, pos);
+        if (other != &target && other->m_bRemoved != 1 && other->m_strDriverName == target.m_strDriverName)
+            decision.driverSharedWith.push_back(other->m_strPrinterName);
+    }
+    pos = target.m_files.GetHeadPosition();
+    while (pos) {
+        CDriverFile* file = static_cast<CDriverFile*>(target.m_files.GetNext(pos));
+        FileDecision fate;
+        fate.path = file->m_strPath;
+        // A shared driver keeps every file: the files stay with the driver.
+        fate.deleted = shared != 1 && file->m_bDelete == 1;
+        fate.replacedBy = file->m_strReplacedBy;
+        fate.kept = fate.replacedBy.IsEmpty() && !fate.deleted;
+        if (fate.kept)
+            fate.listedBy = OtherPrinterListing(list, target.m_strPrinterName, file->m_strPath);
+        decision.files.push_back(fate);
+    }
+    return decision;
+}
+
 RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CString& printerName, int family,
                                BOOL detailedLog) {
-    const BOOL nt = family == OS_FAMILY_NT || family == OS_FAMILY_NT5;
+    const BOOL nt = IsNtFamily(family);
     if (nt) {
         OutputDebugStringA("remove is 1 Unsharing the driver \n");
         target.UnsharePrinter();
@@ -92,12 +119,13 @@ RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CStri
     Log(detailedLog, "Before calling Driver name match  \n");
     const int shared = DriverNameMatch(list, printerName);
     Log(detailedLog, "After calling driver name match \n ");
+    RemovalDecision decision;
     if (shared == 1) {
-        // Each entry's driver test reads its files: asked once for the log and the cleanup.
-        const int onlyBrontal = IsOnlyBrontalPrinter(list);
-        RunLog().Decisions(list, target, shared, onlyBrontal);
+        // Each entry's driver test reads its files: asked once for the record and the cleanup.
+        decision = DecideRemoval(list, target, shared, IsOnlyBrontalPrinter(list));
+        RunObserver().OnDecisions(decision);
         Log(detailedLog, "Before calling DeleteAllRegistryEntries \n ");
-        target.DeleteAllRegistryEntries(1, onlyBrontal);
+        target.DeleteAllRegistryEntries(1, decision.onlyBrontalPrinter ? 1 : 0);
         Log(detailedLog, "After calling DeleteAllRegistryEntries \n ");
     } else {
         Log(detailedLog, "Before calling Markfilestodelete \n ");
@@ -108,17 +136,18 @@ RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CStri
         target.KeepDataLocation();
         target.DeletePrinterViaDriver();
         // Asked only now: the driver's own deletion may have taken what the driver test reads. The
-        // decisions are final here, the companion's replacement included, and are logged as they stand.
-        const int onlyBrontal = IsOnlyBrontalPrinter(list);
-        RunLog().Decisions(list, target, shared, onlyBrontal);
-        target.DeleteAllRegistryEntries(0, onlyBrontal);
+        // decisions are final here, the companion's replacement included, and are reported as they stand.
+        decision = DecideRemoval(list, target, shared, IsOnlyBrontalPrinter(list));
+        RunObserver().OnDecisions(decision);
+        target.DeleteAllRegistryEntries(0, decision.onlyBrontalPrinter ? 1 : 0);
         target.DeleteDriverKey();
     }
     if (family == OS_FAMILY_9X) {
         CPrinterHandle printer(target.OpenPrinterHandle());
         Changes().DeletePrinter(printer, target.m_strPrinterName);
     }
-    if (shared != 1)
+    // A shared driver keeps its files.
+    if (!decision.driverShared)
         target.DeleteDriverFiles();
     target.DeleteOemInf();
     target.m_bRemoved = 1;

@@ -6,6 +6,7 @@
 #include "afx/afxcoll.h"
 #include "afx/afxstr.h"
 #include "engine/PrinterEntry.h"
+#include "engine/RunObserver.h"
 
 // 1 when the named printer's driver is used by at least one other printer not yet removed, else 0.
 int DriverNameMatch(const CObList& list, CString printerName);
@@ -17,6 +18,10 @@ void Markfilestodelete(CObList& list, CString printerName);
 // 1 when exactly one entry of the list (removed ones included) has a Brontal driver, else 0.
 int IsOnlyBrontalPrinter(const CObList& list);
 
+// The decisions of `target`'s removal as they stand once `shared` and `onlyBrontal` are known: the
+// driver's other users, and each file deleted, replaced, or kept and by which printer still listed.
+RemovalDecision DecideRemoval(const CObList& list, CPrinterEntry& target, int shared, int onlyBrontal);
+
 enum RemovalOutcome {
     REMOVAL_DONE,               // every step ran; the entry is marked removed
     REMOVAL_COMPANION_REFUSED,  // the monitoring application could not be ended: nothing was removed
@@ -24,6 +29,7 @@ enum RemovalOutcome {
 
 // Runs the removal steps of `target` (named `printerName` in the list) in their fixed order: unshare
 // (NT), the shared-driver or own-driver path, the spooler's deletion (Windows 9x), the driver files,
-// the OEM setup files, and marks it removed. `detailedLog` writes the interactive run's progress lines.
+// the OEM setup files, and marks it removed. The decisions go to the run's observer once final.
+// `detailedLog` writes the interactive run's progress lines.
 RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CString& printerName, int family,
                                BOOL detailedLog);

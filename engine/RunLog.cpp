@@ -1,4 +1,5 @@
-// The run log: JSON Lines appended to the file the command line names, fed by the change layer and the run.
+// The run log: JSON Lines appended to the file the command line names, fed by the change layer, the run
+// and the application.
 #include "engine/RunLog.h"
 
 #include <stdio.h>
@@ -6,7 +7,6 @@
 #include <vector>
 
 #include "engine/KeySet.h"
-#include "engine/Removal.h"
 
 namespace {
 
@@ -34,6 +34,24 @@ std::vector<char> ToUtf8(const CString& text) {
 
 }  // namespace
 
+// One JSON object built field by field; the values are ANSI text converted to UTF-8.
+class CJsonLine {
+public:
+    CJsonLine& Text(LPCSTR field, const CString& value);
+    CJsonLine& Number(LPCSTR field, long long value);
+    CJsonLine& Bool(LPCSTR field, BOOL value);
+    CJsonLine& Texts(LPCSTR field, const std::vector<CString>& values);
+    // `json` is already a JSON value (an object or an array).
+    CJsonLine& Raw(LPCSTR field, const CString& json);
+    CString Close() const { return "{" + m_strBody + "}"; }
+
+private:
+    void Field(LPCSTR field);
+    CString m_strBody;
+};
+
+// `text` (ANSI code page) as a JSON string literal in UTF-8, quotes included: quotes, backslashes and
+// control characters escaped.
 CString JsonString(const CString& text) {
     std::vector<char> utf8 = ToUtf8(text);
     CString out = "\"";
@@ -201,60 +219,91 @@ void CRunLog::OnChange(const ChangeEvent& event) {
     }
 }
 
-void CRunLog::Decisions(CObList& list, CPrinterEntry& target, int shared, int onlyBrontal) {
-    if (!m_file.IsValid())
-        return;
-    std::vector<CString> users;
-    POSITION pos = list.GetHeadPosition();
-    while (pos) {
-        CPrinterEntry* other = static_cast<CPrinterEntry*>(list.GetNext(pos));
-        if (other != &target && other->m_bRemoved != 1 && other->m_strDriverName == target.m_strDriverName)
-            users.push_back(other->m_strPrinterName);
+LPCSTR OsFamilyName(int family) {
+    switch (family) {
+    case OS_FAMILY_9X: return "9x";
+    case OS_FAMILY_NT: return "nt";
+    case OS_FAMILY_NT5: return "nt5";
     }
+    return "unknown";
+}
+
+void CRunLog::RunBegins(const CString& time, const CString& version, int family, LPCSTR mode,
+                        const std::vector<CString>& names, const std::vector<CString>& options) {
+    Write(CJsonLine()
+              .Text("event", "run")
+              .Text("time", time)
+              .Text("version", version)
+              .Text("os", OsFamilyName(family))
+              .Text("mode", mode)
+              .Texts("names", names)
+              .Texts("options", options));
+}
+
+void CRunLog::UsageError(const CString& reason) {
+    Write(CJsonLine().Text("event", "usage_error").Text("reason", reason));
+}
+
+void CRunLog::BackupBegins(const CString& folder, DWORD result) {
+    Write(CJsonLine().Text("event", "backup").Text("folder", folder).Number("result", (long long)result));
+}
+
+void CRunLog::PrinterOutcome(const CString& name, DWORD exitCode) {
+    Write(CJsonLine().Text("event", "printer_outcome").Text("name", name).Number("exit_code", (long long)exitCode));
+}
+
+void CRunLog::Outcome(DWORD exitCode) {
+    Write(CJsonLine().Text("event", "outcome").Number("exit_code", (long long)exitCode));
+}
+
+void CRunLog::OnPrinterLookup(const PrinterLookup& lookup) {
+    CJsonLine line;
+    line.Text("event", "printer").Text("name", lookup.name).Bool("found", lookup.found);
+    if (lookup.listEmpty)
+        line.Bool("list_arrived", lookup.listArrived);
+    else if (lookup.found)
+        line.Text("driver", lookup.driver)
+            .Bool("brontal", lookup.evidence == DRIVER_UIM_BESIDE_DATA_FILE ||
+                                 lookup.evidence == DRIVER_MARKER_IN_DATA_FILE)
+            .Text("evidence", DriverEvidenceName(lookup.evidence));
+    Write(line);
+}
+
+void CRunLog::OnDecisions(const RemovalDecision& decision) {
     CString files = "[";
-    pos = target.m_files.GetHeadPosition();
-    BOOL first = TRUE;
-    while (pos) {
-        CDriverFile* file = static_cast<CDriverFile*>(target.m_files.GetNext(pos));
+    for (size_t i = 0; i < decision.files.size(); ++i) {
+        const FileDecision& file = decision.files[i];
         CJsonLine entry;
-        entry.Text("file", file->m_strPath);
-        // A shared driver keeps every file: the files stay with the driver.
-        const BOOL deleted = shared != 1 && file->m_bDelete == 1;
-        entry.Bool("delete", deleted);
-        if (!file->m_strReplacedBy.IsEmpty()) {
-            // The companion hand-off put the program's own copy in its place, and that copy stays.
-            entry.Text("replaced_by", file->m_strReplacedBy);
-        } else if (!deleted) {
-            const CString holder = OtherPrinterListing(list, target.m_strPrinterName, file->m_strPath);
-            if (holder.IsEmpty())
-                entry.Raw("listed_by", "null");
-            else
-                entry.Text("listed_by", holder);
-        }
-        if (!first)
+        entry.Text("file", file.path).Bool("delete", file.deleted);
+        if (!file.replacedBy.IsEmpty())
+            entry.Text("replaced_by", file.replacedBy);
+        else if (file.kept && file.listedBy.IsEmpty())
+            entry.Raw("listed_by", "null");
+        else if (file.kept)
+            entry.Text("listed_by", file.listedBy);
+        if (i > 0)
             files += ",";
         files += entry.Close();
-        first = FALSE;
     }
     files += "]";
     Write(CJsonLine()
               .Text("event", "decisions")
-              .Text("printer", target.m_strPrinterName)
-              .Text("driver", target.m_strDriverName)
-              .Bool("driver_shared", shared == 1)
-              .Texts("driver_shared_with", users)
-              .Bool("only_brontal_printer", onlyBrontal == 1)
+              .Text("printer", decision.printer)
+              .Text("driver", decision.driver)
+              .Bool("driver_shared", decision.driverShared)
+              .Texts("driver_shared_with", decision.driverSharedWith)
+              .Bool("only_brontal_printer", decision.onlyBrontalPrinter)
               .Raw("files", files));
 }
 
-void CRunLog::SpoolerCycleBegins(LPCSTR phase) {
+void CRunLog::OnSpoolerCycleBegins(LPCSTR phase) {
     m_bCycle = TRUE;
     m_strPhase = phase;
     m_states.clear();
     m_dwCycleStart = GetTickCount();
 }
 
-void CRunLog::SpoolerStateSeen(DWORD state) {
+void CRunLog::OnSpoolerStateSeen(DWORD state) {
     if (!m_bCycle)
         return;
     const CString name = ServiceStateName(state);
@@ -262,7 +311,7 @@ void CRunLog::SpoolerStateSeen(DWORD state) {
         m_states.push_back(name);
 }
 
-void CRunLog::SpoolerCycleEnds(LPCSTR outcome) {
+void CRunLog::OnSpoolerCycleEnds(LPCSTR outcome) {
     if (!m_bCycle)
         return;
     m_bCycle = FALSE;

@@ -1,4 +1,5 @@
-// The run log: one JSON object per line (JSON Lines, UTF-8) for every event of a command-line run.
+// The run log: one JSON object per line (JSON Lines, UTF-8) for every event of a command-line run. It owns
+// every field name of the log; it receives events and calls nothing back.
 #pragma once
 
 #include <windows.h>
@@ -10,28 +11,12 @@
 #include "afx/afxstr.h"
 #include "engine/Changes.h"
 #include "engine/PrinterEntry.h"
+#include "engine/RunObserver.h"
 
-// `text` (ANSI code page) as a JSON string literal in UTF-8, quotes included: quotes, backslashes and
-// control characters escaped.
-CString JsonString(const CString& text);
+// One line of the log, built field by field; known only to the log, which owns every field name.
+class CJsonLine;
 
-// One JSON object built field by field; the values are ANSI text converted to UTF-8.
-class CJsonLine {
-public:
-    CJsonLine& Text(LPCSTR field, const CString& value);
-    CJsonLine& Number(LPCSTR field, long long value);
-    CJsonLine& Bool(LPCSTR field, BOOL value);
-    CJsonLine& Texts(LPCSTR field, const std::vector<CString>& values);
-    // `json` is already a JSON value (an object or an array).
-    CJsonLine& Raw(LPCSTR field, const CString& json);
-    CString Close() const { return "{" + m_strBody + "}"; }
-
-private:
-    void Field(LPCSTR field);
-    CString m_strBody;
-};
-
-class CRunLog : public IChangeObserver {
+class CRunLog : public IChangeObserver, public IRunObserver {
 public:
     // The process's one log; it writes nothing until Open succeeds.
     static CRunLog& Get();
@@ -39,26 +24,31 @@ public:
     // Opens `path` for appending (created if missing, shared for reading and writing); the API's code.
     DWORD Open(const CString& path);
     BOOL IsOpen() const { return m_file.IsValid(); }
-    // Ends the log's part in the run: the change layer's observer goes back to the one before.
+    // Closes the file; a spooler cycle under way is forgotten.
     void Close();
 
-    // Appends one line; the time is not added.
-    void Write(const CJsonLine& line);
+    // The run's start: its time stamp, the program's version, the OS family (OS_FAMILY_*), the mode, the
+    // names and the options as given.
+    void RunBegins(const CString& time, const CString& version, int family, LPCSTR mode,
+                   const std::vector<CString>& names, const std::vector<CString>& options);
+    void UsageError(const CString& reason);
+    // The backup folder and the code its preparation ended with.
+    void BackupBegins(const CString& folder, DWORD result);
+    // One named printer's exit code, and the run's.
+    void PrinterOutcome(const CString& name, DWORD exitCode);
+    void Outcome(DWORD exitCode);
 
-    // Sees every change before handing it to the observer that was there before Open.
     void OnChange(const ChangeEvent& event) override;
-
-    // The decisions a removal took for `target` on `list`: the driver's other users, each file kept or
-    // deleted and who still lists it (or the copy that replaced it), whether it is the only Brontal printer.
-    void Decisions(CObList& list, CPrinterEntry& target, int shared, int onlyBrontal);
-
-    // The spooler cycle: begun when its stop is asked for, each state seen, its end.
-    void SpoolerCycleBegins(LPCSTR phase);
-    void SpoolerStateSeen(DWORD state);
-    void SpoolerCycleEnds(LPCSTR outcome);
+    void OnPrinterLookup(const PrinterLookup& lookup) override;
+    void OnDecisions(const RemovalDecision& decision) override;
+    void OnSpoolerCycleBegins(LPCSTR phase) override;
+    void OnSpoolerStateSeen(DWORD state) override;
+    void OnSpoolerCycleEnds(LPCSTR outcome) override;
 
 private:
     CRunLog() {}
+    // Appends one line; the time is not added.
+    void Write(const CJsonLine& line);
     CKernelHandle m_file;
     BOOL m_bCycle = FALSE;
     CString m_strPhase;
@@ -73,3 +63,5 @@ inline CRunLog& RunLog() {
 // Names used in the log for a change's kind, a registry root and a service state.
 LPCSTR ChangeKindName(ChangeKind kind);
 LPCSTR ServiceStateName(DWORD state);
+// The log's name of an OS family (OS_FAMILY_*).
+LPCSTR OsFamilyName(int family);

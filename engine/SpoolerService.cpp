@@ -3,7 +3,7 @@
 
 #include "afx/afxhandles.h"
 #include "engine/Changes.h"
-#include "engine/RunLog.h"
+#include "engine/RunObserver.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ BOOL RequestSpoolerStop() {
     // cycle must bring it back, so a failed query does not count as no stop.
     SERVICE_STATUS status;
     if (QueryServiceStatus(service, &status))
-        RunLog().SpoolerStateSeen(status.dwCurrentState);
+        RunObserver().OnSpoolerStateSeen(status.dwCurrentState);
     return TRUE;
 }
 
@@ -41,7 +41,7 @@ SpoolerTick PollSpooler() {
     SERVICE_STATUS status;
     if (!OpenSpooler(manager, service) || !QueryServiceStatus(service, &status))
         return SPOOLER_UNKNOWN;
-    RunLog().SpoolerStateSeen(status.dwCurrentState);
+    RunObserver().OnSpoolerStateSeen(status.dwCurrentState);
     // A dry run stopped nothing and starts nothing (its stop reported the start the real run makes): its
     // cycle ends at the first look, whatever state the spooler is in.
     if (Changes().IsDryRun())

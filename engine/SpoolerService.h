@@ -4,7 +4,7 @@
 #include <windows.h>
 
 // Opens the service "spooler", asks it to stop (a refused stop is not an error: the next poll then
-// finds it running) and reads its state for the log. FALSE only when the service cannot be opened:
+// finds it running) and reads its state for the run's observer. FALSE only when the service cannot be opened:
 // once the stop is sent, a cycle must follow even when the state cannot be read.
 BOOL RequestSpoolerStop();
 
@@ -17,5 +17,5 @@ enum SpoolerTick {
 };
 
 // One poll of the spooler service: reads its state and, when it is stopped, asks it to start. The state
-// read goes to the run log's spooler cycle.
+// read goes to the run's observer.
 SpoolerTick PollSpooler();

@@ -33,6 +33,7 @@ step_ok "win64 build" $?
 
 bash scripts/check-binaries.sh; step_ok "binary formats" $?
 bash scripts/check-compat.sh build/win32; step_ok "compatibility gate (32-bit deliverables)" $?
+bash scripts/check-layers.sh; step_ok "layers (include and link directions, engine cycles)" $?
 
 ctest_log=build/native/ctest.log
 ctest --test-dir build/native --output-on-failure -j"$(nproc)" 2>&1 | tee "$ctest_log"

@@ -5,6 +5,10 @@
 
 #include "ui/UninstallDlg.h"
 
+// Defined with the functions that use them, so the dialogs link without the application object.
+CString g_strLangLib;
+CFont g_uiFont;
+
 CString LoadLibraryString(HINSTANCE lib, UINT id) {
     char text[200] = "";
     LoadStringA(lib, id, text, sizeof(text));

@@ -1,43 +1,19 @@
 // The main dialog: lists the Brontal printers and the selected one's driver files.
 #include "ui/UninstallDlg.h"
 
-#include <mbstring.h>
-#include <stdio.h>
-#include <string.h>
-
-#include "afx/afxhandles.h"
-#include "engine/Changes.h"
-#include "engine/PrinterList.h"
-#include "engine/Removal.h"
-#include "engine/RunLog.h"
-#include "engine/SpoolerService.h"
 #include "lang/langres.h"
 #include "ui/Language.h"
 #include "ui/AboutDlg.h"
-#include "ui/RebootDlg.h"
-#include "ui/WarningDlg.h"
+#include "ui/QuestionDlg.h"
 #include "ui/resource.h"
-
-namespace {
-// How long a command-line run waits at most for the spooler to run again after its removal.
-const DWORD kSpoolerCycleWaitMs = 120000;
-}  // namespace
 
 CUninstallDlg::CUninstallDlg(CWnd* parent, int cmdLine, CString printerName)
     : CDialog(IDD_TRELLIN_DIALOG, parent),
       m_hLangLib(NULL),
-      m_bSpoolerStopIssued(0),
       m_resetSpoolerDlg(NULL),
-      m_nOsFamily(0),
-      m_nXpMark(-1),
-      m_printerList(10),
       m_bWaitCursor(0),
       m_bCmdLine(cmdLine),
-      m_strCmdPrinter(printerName),
-      m_nExitCode(ERROR_SUCCESS),
-      m_nPendingEvent(0),
-      m_bCycleAbandoned(FALSE),
-      m_bListArrived(FALSE) {
+      m_strCmdPrinter(printerName) {
     m_hIcon = LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME));
     // An unattended run must never appear on the screen, not even for a moment.
     m_bCreateHidden = m_bCmdLine;
@@ -45,13 +21,13 @@ CUninstallDlg::CUninstallDlg(CWnd* parent, int cmdLine, CString printerName)
 
 CUninstallDlg::~CUninstallDlg() {
     // A dialog that ends while its spooler cycle is under way still brings the spooler back.
-    if (m_nPendingEvent != 0)
-        FinishSpoolerCycle();
+    if (m_run.m_cycle.Pending() != 0)
+        m_run.m_cycle.Finish();
     // The next main dialog of the same run creates the font again.
     g_uiFont.DeleteObject();
     if (m_hLangLib)
         FreeLibrary(m_hLangLib);
-    FreePrinterList();
+    m_run.FreePrinterList();
 }
 
 void CUninstallDlg::DoDataExchange(CDataExchange* pDX) {
@@ -103,14 +79,12 @@ BOOL CUninstallDlg::OnInitDialog() {
         SetTextFromLibrary(GetDlgItem(IDC_FILES_LABEL), m_hLangLib, IDS_PRINTER_FILES);
     }
 
-    m_bSpoolerStopIssued = 0;
-    DetectOsFamily();
+    m_run.DetectOsFamily();
 
     // On NT the spooler is stopped and started again before the printers are enumerated; the timer
     // enumerates them once it runs again. Where it cannot be stopped, and on Windows 9x, at once.
-    const BOOL nt = m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5;
-    if (!nt || !StopSpooler(SPOOLER_EVENT_STARTUP)) {
-        EnumerateNow();
+    if (!m_run.IsNt() || !StopSpooler(SPOOLER_EVENT_STARTUP)) {
+        m_run.EnumerateNow();
         if (!m_bCmdLine) {
             FillPrinterList();
             ShowPrinterFiles();
@@ -121,44 +95,16 @@ BOOL CUninstallDlg::OnInitDialog() {
     if (m_bCmdLine) {
         SetWindowPos(m_hWnd, NULL, 0, 0, 0, 0, SWP_HIDEWINDOW);
         int removed = OnDeleteCmdline();
-        // The dialog ends only once the spooler runs again: a silent run must not leave the
-        // workstation unable to print.
         WaitForSpoolerCycle();
-        if (removed && (m_nPendingEvent != 0 || m_bCycleAbandoned))
-            m_nExitCode = ERROR_SERVICE_NOT_ACTIVE;
-        // A printer the spooler still has after the removal was not removed, whatever the steps
-        // reported: its key may have been out of reach, and the caller must not hear success.
-        else if (removed && IsPrinterInstalled(m_strCmdPrinter, m_nOsFamily))
-            m_nExitCode = ERROR_PRINTER_ALREADY_EXISTS;
+        m_run.GiveVerdict(removed, m_strCmdPrinter);
         EndDialog(1);
     }
     return TRUE;
 }
 
-void CUninstallDlg::FinishSpoolerCycle() {
-    const DWORD start = GetTickCount();
-    const char* outcome = "timeout";
-    while (GetTickCount() - start < kSpoolerCycleWaitMs) {
-        SpoolerTick tick = PollSpooler();
-        if (tick == SPOOLER_RUNNING || tick == SPOOLER_START_REFUSED) {
-            outcome = tick == SPOOLER_RUNNING ? "running" : "start_refused";
-            break;
-        }
-        Sleep(250);
-    }
-    RunLog().SpoolerCycleEnds(outcome);
-    m_nPendingEvent = 0;
-}
-
-void CUninstallDlg::EnumerateNow() {
-    GetDriverDirectory();
-    EnumeratePrinters();
-    m_bListArrived = TRUE;
-}
-
 void CUninstallDlg::WaitForSpoolerCycle() {
     const DWORD start = GetTickCount();
-    while (m_nPendingEvent != 0 && GetTickCount() - start < kSpoolerCycleWaitMs) {
+    while (m_run.m_cycle.Pending() != 0 && GetTickCount() - start < SPOOLER_CYCLE_WAIT_MS) {
         // The cycle's timer ticks once a second, so this wait always wakes.
         MSG msg;
         if (GetMessageA(&msg, NULL, 0, 0) <= 0)
@@ -168,11 +114,9 @@ void CUninstallDlg::WaitForSpoolerCycle() {
     }
     // A spooler still not running when the bound has passed is given up on here: the dialog's end
     // must not wait for it a second time.
-    if (m_nPendingEvent != 0 && GetTickCount() - start >= kSpoolerCycleWaitMs) {
-        ::KillTimer(m_hWnd, m_nPendingEvent);
-        m_nPendingEvent = 0;
-        m_bCycleAbandoned = TRUE;
-        RunLog().SpoolerCycleEnds("timeout");
+    if (m_run.m_cycle.Pending() != 0 && GetTickCount() - start >= SPOOLER_CYCLE_WAIT_MS) {
+        ::KillTimer(m_hWnd, m_run.m_cycle.Pending());
+        m_run.m_cycle.Abandon();
     }
 }
 
@@ -183,18 +127,10 @@ void CUninstallDlg::OnSetFont(CFont* font) {
 void CUninstallDlg::FillPrinterList() {
     HWND list = GetDlgItem(IDC_PRINTER_LIST);
     ::SendMessageA(list, LB_RESETCONTENT, 0, 0);
-    int added = 0;
-    POSITION pos = m_printerList.GetHeadPosition();
-    while (pos) {
-        CPrinterEntry* entry = static_cast<CPrinterEntry*>(m_printerList.GetNext(pos));
-        if (entry->m_bRemoved == 1)
-            continue;
-        if (entry->IsBrontalDriver()) {
-            ::SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)(LPCSTR)entry->m_strPrinterName);
-            added++;
-        }
-    }
-    if (added > 0) {
+    const std::vector<CString> offered = m_run.OfferedPrinters();
+    for (const CString& name : offered)
+        ::SendMessageA(list, LB_ADDSTRING, 0, (LPARAM)(LPCSTR)name);
+    if (!offered.empty()) {
         ::SendMessageA(list, LB_SETCURSEL, 0, 0);
         return;
     }
@@ -232,7 +168,7 @@ void CUninstallDlg::ShowPrinterFiles() {
         ::EnableWindow(files, FALSE);
         return;
     }
-    CPrinterEntry* entry = FindPrinterEntry(selected);
+    CPrinterEntry* entry = m_run.FindPrinterEntry(selected);
     if (!entry) {
         // A selected name that matches no entry shows the same as no selection.
         ::SendMessageA(files, LB_ADDSTRING, 0, (LPARAM)(LPCSTR)LangString(IDS_NO_SELECTION));
@@ -253,22 +189,6 @@ void CUninstallDlg::ShowPrinterFiles() {
     ::EnableWindow(files, TRUE);
     ::SendMessageA(files, LB_SETHORIZONTALEXTENT, (WPARAM)widest, 0);
     ReleaseDC(files, dc);
-}
-
-CPrinterEntry* CUninstallDlg::FindPrinterEntry(LPCSTR name) {
-    return ::FindPrinterEntry(m_printerList, name);
-}
-
-void CUninstallDlg::DetectOsFamily() {
-    m_nOsFamily = ::DetectOsFamily(&m_nXpMark);
-}
-
-void CUninstallDlg::GetDriverDirectory() {
-    m_strDriverDir = QueryDriverDirectory(m_strDriverDir);
-}
-
-int CUninstallDlg::EnumeratePrinters() {
-    return ::EnumeratePrinters(m_printerList, m_nOsFamily, m_strDriverDir);
 }
 
 void CUninstallDlg::OnSelchangePrinterList() {
@@ -307,46 +227,22 @@ BOOL CUninstallDlg::OnSetCursor(CWnd* wnd, UINT hitTest, UINT message) {
 }
 
 int CUninstallDlg::StopSpooler(UINT eventId) {
-    RunLog().SpoolerCycleBegins(eventId == SPOOLER_EVENT_REMOVAL ? "after_removal" : "before_enumeration");
-    if (!RequestSpoolerStop()) {
-        RunLog().SpoolerCycleEnds("not_stopped");
+    if (!m_run.m_cycle.Begin(eventId))
         return 0;
-    }
-    m_bSpoolerStopIssued = 1;
-    if (eventId != 0) {
-        ::SetTimer(m_hWnd, eventId, 1000, NULL);
-        m_nPendingEvent = eventId;
-        m_bCycleAbandoned = FALSE;
-    }
+    ::SetTimer(m_hWnd, eventId, 1000, NULL);
     return 1;
 }
 
 void CUninstallDlg::OnTimer(UINT_PTR eventId) {
     if (m_bWaitCursor && !m_bCmdLine)
         SetCursor(LoadCursorA(NULL, IDC_APPSTARTING));
-    switch (PollSpooler()) {
-    case SPOOLER_START_REQUESTED:
-        m_bSpoolerStopIssued = 1;
+    const SpoolerCycleTick tick = m_run.m_cycle.Tick(eventId);
+    if (tick == CYCLE_WAITING)
         return;
-    case SPOOLER_START_REFUSED:
-        // The pending step never runs; nothing is shown.
-        ::KillTimer(m_hWnd, eventId);
-        m_bSpoolerStopIssued = 1;
-        m_nPendingEvent = 0;
-        m_bCycleAbandoned = TRUE;
-        RunLog().SpoolerCycleEnds("start_refused");
-        return;
-    case SPOOLER_RUNNING:
-        if (m_bSpoolerStopIssued == 1)
-            break;
-        return;
-    default:
-        return;
-    }
     ::KillTimer(m_hWnd, eventId);
-    if (m_nPendingEvent == eventId)
-        m_nPendingEvent = 0;
-    RunLog().SpoolerCycleEnds("running");
+    // An abandoned cycle's pending step never runs; nothing is shown.
+    if (tick == CYCLE_ABANDONED)
+        return;
     if (eventId == SPOOLER_EVENT_REMOVAL) {
         if (!m_bCmdLine) {
             FillPrinterList();
@@ -356,7 +252,7 @@ void CUninstallDlg::OnTimer(UINT_PTR eventId) {
         if (!m_bCmdLine)
             PromptRestart();
     } else if (eventId == SPOOLER_EVENT_STARTUP) {
-        EnumerateNow();
+        m_run.EnumerateNow();
         if (!m_bCmdLine) {
             FillPrinterList();
             ShowPrinterFiles();
@@ -370,7 +266,7 @@ void CUninstallDlg::OnDelete() {
     OutputDebugStringA("In OnDelete Starting\n ");
     // Owned by the main dialog, which is disabled while the warning is up: a second Delete cannot start
     // a second removal inside this one.
-    CWarningDlg warning(this);
+    CQuestionDlg warning(IDD_WARNING, this);
     HWND list = GetDlgItem(IDC_PRINTER_LIST);
     ::SendMessageA(list, LB_GETCOUNT, 0, 0);
     warning.m_strMessage = LangString(IDS_CONFIRM_BEFORE);
@@ -387,22 +283,18 @@ void CUninstallDlg::OnDelete() {
     OutputDebugStringA("Displayed reset dialog\n ");
     SetCursor(LoadCursorA(NULL, IDC_WAIT));
 
-    CPrinterEntry* target = FindPrinterEntry(selected);
+    CPrinterEntry* target = m_run.FindPrinterEntry(selected);
     if (!target) {
         OutputDebugStringA("remove is 0 returning \n");
         return;
     }
-    Changes().ResetDeferredFiles();
-    if (RunRemovalSteps(m_printerList, *target, selected, m_nOsFamily, TRUE) == REMOVAL_COMPANION_REFUSED) {
+    if (m_run.RemoveSelected(*target, selected) == REMOVAL_COMPANION_REFUSED) {
         OutputDebugStringA("After  deleting tallyvue \n ");
         m_resetSpoolerDlg.DestroyWindow();
         return;
     }
-    if (m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5) {
-        m_bSpoolerStopIssued = 0;
-        if (StopSpooler(SPOOLER_EVENT_REMOVAL))
-            return;
-    }
+    if (m_run.IsNt() && StopSpooler(SPOOLER_EVENT_REMOVAL))
+        return;
     m_resetSpoolerDlg.DestroyWindow();
     PromptRestart();
     FillPrinterList();
@@ -411,12 +303,11 @@ void CUninstallDlg::OnDelete() {
 
 int CUninstallDlg::OnDeleteCmdline() {
     OutputDebugStringA("In OnDeleteCmdline Starting\n ");
-    Changes().ResetDeferredFiles();
     // Waits only while the opening cycle is under way: without it no message may ever come.
-    for (int pass = 0; pass < 5 && m_printerList.IsEmpty() && m_nPendingEvent == SPOOLER_EVENT_STARTUP; ++pass) {
+    for (int pass = 0; pass < 5 && m_run.AwaitsPrinterList(); ++pass) {
         MSG msg;
         BOOL got;
-        if (m_nXpMark == 3) {
+        if (m_run.m_nXpMark == 3) {
             got = PeekMessageA(&msg, m_hWnd, WM_TIMER, 0, PM_NOREMOVE);
             // An inverted filter finds no timer message on every system; take the due one.
             if (!got)
@@ -430,44 +321,9 @@ int CUninstallDlg::OnDeleteCmdline() {
         }
         Sleep(900);
     }
-    if (m_printerList.IsEmpty()) {
-        m_nExitCode = m_bListArrived ? ERROR_INVALID_PRINTER_NAME : ERROR_SERVICE_REQUEST_TIMEOUT;
-        RunLog().Write(CJsonLine()
-                           .Text("event", "printer")
-                           .Text("name", m_strCmdPrinter)
-                           .Bool("found", FALSE)
-                           .Bool("list_arrived", m_bListArrived));
+    if (!m_run.RemoveNamed(m_strCmdPrinter))
         return 0;
-    }
-    CPrinterEntry* target = FindPrinterEntry(m_strCmdPrinter);
-    // The driver's signs are read from the disk once, for the log and the decision.
-    const DriverEvidence evidence = target ? target->WeighDriverEvidence() : DRIVER_NOT_DESCRIBED;
-    CJsonLine found;
-    found.Text("event", "printer").Text("name", m_strCmdPrinter).Bool("found", target != NULL);
-    if (target)
-        found.Text("driver", target->m_strDriverName)
-            .Bool("brontal", evidence == DRIVER_UIM_BESIDE_DATA_FILE || evidence == DRIVER_MARKER_IN_DATA_FILE)
-            .Text("evidence", DriverEvidenceName(evidence));
-    RunLog().Write(found);
-    if (!target) {
-        OutputDebugStringA("remove is 0 returning \n");
-        m_nExitCode = ERROR_INVALID_PRINTER_NAME;
-        return 0;
-    }
-    // A mistyped name must not take another maker's printer and driver; but a Brontal printer whose
-    // driver is gone or damaged shows no sign either, and only the command line can clean it.
-    if (evidence == DRIVER_NO_BRONTAL_SIGN) {
-        OutputDebugStringA("remove is 0 returning \n");
-        m_nExitCode = ERROR_UNKNOWN_PRINTER_DRIVER;
-        return 0;
-    }
-    if (RunRemovalSteps(m_printerList, *target, m_strCmdPrinter, m_nOsFamily, FALSE) == REMOVAL_COMPANION_REFUSED) {
-        m_nExitCode = ERROR_BUSY;
-        return 0;
-    }
-    m_nExitCode = Changes().DeferredFiles() > 0 ? ERROR_SUCCESS_REBOOT_REQUIRED : ERROR_SUCCESS;
-    if (m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5) {
-        m_bSpoolerStopIssued = 0;
+    if (m_run.IsNt()) {
         OutputDebugStringA("In OnDelete Restarting spooler with event 2");
         StopSpooler(SPOOLER_EVENT_REMOVAL);
     }
@@ -475,36 +331,15 @@ int CUninstallDlg::OnDeleteCmdline() {
 }
 
 void CUninstallDlg::PromptRestart() {
-    CRebootDlg reboot(this);
-    if (m_nOsFamily == OS_FAMILY_NT || m_nOsFamily == OS_FAMILY_NT5) {
+    CQuestionDlg reboot(IDD_REBOOT, this);
+    if (m_run.IsNt()) {
         reboot.m_strMessage = LangString(IDS_RESTART_QUESTION);
         if (reboot.DoModal() == IDOK)
-            RestartSystem();
+            RestartMachine();
         return;
     }
     reboot.m_strMessage = LangString(IDS_RESTART_NOTICE_9X);
     reboot.DoModal();
-}
-
-void CUninstallDlg::RestartSystem() {
-    CKernelHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.Receive())) {
-        printf("Error: OpenProcessToken\n");
-    } else {
-        TOKEN_PRIVILEGES privileges;
-        memset(&privileges, 0, sizeof(privileges));
-        if (!LookupPrivilegeValueA(NULL, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid))
-            printf("Error: LookupPrivilegeValue\n");
-        privileges.PrivilegeCount = 1;
-        privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-        AdjustTokenPrivileges(token, FALSE, &privileges, 0, NULL, NULL);
-        // ERROR_NOT_ALL_ASSIGNED: the user may not shut the machine down.
-        if (GetLastError() != ERROR_SUCCESS)
-            printf("Error: AdjustTokenPrivileges\n");
-    }
-    if (!ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0))
-        printf("Error: ExitWindowsEx\n");
-    fflush(stdout);
 }
 
 void CUninstallDlg::OnAbout() {
@@ -512,11 +347,7 @@ void CUninstallDlg::OnAbout() {
     about.DoModal();
 }
 
-void CUninstallDlg::FreePrinterList() {
-    ::FreePrinterList(m_printerList);
-}
-
 void CUninstallDlg::OnExit() {
-    FreePrinterList();
+    m_run.FreePrinterList();
     EndDialog(2);
 }

@@ -1,7 +1,7 @@
-// The main dialog's view of the system: OS family, driver directory and the printer entries.
+// A run's view of the system: OS family, driver directory and the printer entries.
 #include <gtest/gtest.h>
 
-#include "ui/UninstallDlg.h"
+#include "engine/RemovalRun.h"
 #include "workstation.h"
 
 TEST(Enumerate, FamilyAndVersionMarkByVersion) {
@@ -16,10 +16,10 @@ TEST(Enumerate, FamilyAndVersionMarkByVersion) {
     };
     for (const Case& c : cases) {
         Workstation ws(c.os);
-        CUninstallDlg dlg(NULL, 1, CString());
-        dlg.DetectOsFamily();
-        EXPECT_EQ(dlg.m_nOsFamily, c.family) << static_cast<int>(c.os);
-        EXPECT_EQ(dlg.m_nXpMark, c.xpMark) << static_cast<int>(c.os);
+        CRemovalRun run;
+        run.DetectOsFamily();
+        EXPECT_EQ(run.m_nOsFamily, c.family) << static_cast<int>(c.os);
+        EXPECT_EQ(run.m_nXpMark, c.xpMark) << static_cast<int>(c.os);
     }
 }
 
@@ -30,15 +30,15 @@ TEST(Enumerate, EveryPrinterGetsAPreparedEntryInEnumerationOrder) {
         ws.AddPlainDriver("Plain PS", "PLAIN.PPD");
         ws.AddPrinter("Plain PS Printer", "Plain PS");
         ws.AddPrinter("Brontal 4500 PS", "Brontal 4500 PS");
-        CUninstallDlg dlg(NULL, 1, CString());
-        dlg.DetectOsFamily();
-        dlg.GetDriverDirectory();
-        EXPECT_EQ(std::string(dlg.m_strDriverDir), ws.DriverDir());
-        EXPECT_NE(dlg.EnumeratePrinters(), 0);
+        CRemovalRun run;
+        run.DetectOsFamily();
+        run.GetDriverDirectory();
+        EXPECT_EQ(std::string(run.m_strDriverDir), ws.DriverDir());
+        EXPECT_NE(run.EnumeratePrinters(), 0);
         std::vector<std::string> names;
-        POSITION pos = dlg.m_printerList.GetHeadPosition();
+        POSITION pos = run.m_printerList.GetHeadPosition();
         while (pos) {
-            CPrinterEntry* entry = static_cast<CPrinterEntry*>(dlg.m_printerList.GetNext(pos));
+            CPrinterEntry* entry = static_cast<CPrinterEntry*>(run.m_printerList.GetNext(pos));
             names.push_back((LPCSTR)entry->m_strPrinterName);
             EXPECT_EQ(entry->m_nOsFamily, FamilyOf(os));
             EXPECT_EQ(std::string(entry->m_strDriverDir), ws.DriverDir());
@@ -69,11 +69,11 @@ TEST(Enumerate, NoPrintersOrAFailingSpoolerLeaveTheListEmpty) {
         }
         if (c.injected)
             ws->faults.Fail("EnumPrintersA", c.injected, 1);
-        CUninstallDlg dlg(NULL, 1, CString());
-        dlg.DetectOsFamily();
-        dlg.GetDriverDirectory();
-        EXPECT_EQ(dlg.EnumeratePrinters(), 0) << c.what;
-        EXPECT_TRUE(dlg.m_printerList.IsEmpty()) << c.what;
+        CRemovalRun run;
+        run.DetectOsFamily();
+        run.GetDriverDirectory();
+        EXPECT_EQ(run.EnumeratePrinters(), 0) << c.what;
+        EXPECT_TRUE(run.m_printerList.IsEmpty()) << c.what;
         EXPECT_EQ(ws->faults.Calls("EnumPrintersA"), 1) << c.what;
     }
 }
@@ -81,8 +81,8 @@ TEST(Enumerate, NoPrintersOrAFailingSpoolerLeaveTheListEmpty) {
 TEST(Enumerate, DriverDirectoryStaysEmptyWhenTheSpoolerReportsNoSize) {
     Workstation ws;
     ws->faults.Fail("GetPrinterDriverDirectoryA", RPC_S_SERVER_UNAVAILABLE);
-    CUninstallDlg dlg(NULL, 1, CString());
-    dlg.GetDriverDirectory();
-    EXPECT_TRUE(dlg.m_strDriverDir.IsEmpty());
+    CRemovalRun run;
+    run.GetDriverDirectory();
+    EXPECT_TRUE(run.m_strDriverDir.IsEmpty());
     EXPECT_EQ(ws->system.globals.LiveBlocks(), 0u);
 }

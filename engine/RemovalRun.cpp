@@ -1,0 +1,136 @@
+// One removal run: its printer list, the printers it offers, a named removal and its verdict.
+#include "engine/RemovalRun.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "afx/afxhandles.h"
+#include "engine/Changes.h"
+#include "engine/PrinterList.h"
+#include "engine/RunObserver.h"
+
+CRemovalRun::CRemovalRun()
+    : m_printerList(10), m_nOsFamily(0), m_nXpMark(-1), m_bListArrived(FALSE), m_nExitCode(ERROR_SUCCESS) {}
+
+CRemovalRun::~CRemovalRun() {
+    FreePrinterList();
+}
+
+void CRemovalRun::DetectOsFamily() {
+    m_nOsFamily = ::DetectOsFamily(&m_nXpMark);
+}
+
+void CRemovalRun::GetDriverDirectory() {
+    m_strDriverDir = QueryDriverDirectory(m_strDriverDir);
+}
+
+int CRemovalRun::EnumeratePrinters() {
+    return ::EnumeratePrinters(m_printerList, m_nOsFamily, m_strDriverDir);
+}
+
+void CRemovalRun::EnumerateNow() {
+    GetDriverDirectory();
+    EnumeratePrinters();
+    m_bListArrived = TRUE;
+}
+
+BOOL CRemovalRun::IsOffered(CPrinterEntry& entry) {
+    return entry.m_bRemoved != 1 && entry.IsBrontalDriver();
+}
+
+std::vector<CString> CRemovalRun::OfferedPrinters() const {
+    std::vector<CString> names;
+    POSITION pos = m_printerList.GetHeadPosition();
+    while (pos) {
+        CPrinterEntry* entry = static_cast<CPrinterEntry*>(const_cast<CObList&>(m_printerList).GetNext(pos));
+        if (IsOffered(*entry))
+            names.push_back(entry->m_strPrinterName);
+    }
+    return names;
+}
+
+CPrinterEntry* CRemovalRun::FindPrinterEntry(LPCSTR name) const {
+    return ::FindPrinterEntry(m_printerList, name);
+}
+
+RemovalOutcome CRemovalRun::RemoveSelected(CPrinterEntry& target, const CString& name) {
+    Changes().ResetDeferredFiles();
+    return RunRemovalSteps(m_printerList, target, name, m_nOsFamily, TRUE);
+}
+
+int CRemovalRun::RemoveNamed(const CString& name) {
+    Changes().ResetDeferredFiles();
+    PrinterLookup lookup;
+    lookup.name = name;
+    lookup.listEmpty = m_printerList.IsEmpty();
+    lookup.listArrived = m_bListArrived;
+    if (lookup.listEmpty) {
+        m_nExitCode = m_bListArrived ? ERROR_INVALID_PRINTER_NAME : ERROR_SERVICE_REQUEST_TIMEOUT;
+        RunObserver().OnPrinterLookup(lookup);
+        return 0;
+    }
+    CPrinterEntry* target = FindPrinterEntry(name);
+    // The driver's signs are read from the disk once, for the observer and the decision.
+    const DriverEvidence evidence = target ? target->WeighDriverEvidence() : DRIVER_NOT_DESCRIBED;
+    lookup.found = target != NULL;
+    if (target) {
+        lookup.driver = target->m_strDriverName;
+        lookup.evidence = evidence;
+    }
+    RunObserver().OnPrinterLookup(lookup);
+    if (!target) {
+        OutputDebugStringA("remove is 0 returning \n");
+        m_nExitCode = ERROR_INVALID_PRINTER_NAME;
+        return 0;
+    }
+    // A mistyped name must not take another maker's printer and driver.
+    if (!IsOffered(evidence)) {
+        OutputDebugStringA("remove is 0 returning \n");
+        m_nExitCode = ERROR_UNKNOWN_PRINTER_DRIVER;
+        return 0;
+    }
+    if (RunRemovalSteps(m_printerList, *target, name, m_nOsFamily, FALSE) == REMOVAL_COMPANION_REFUSED) {
+        m_nExitCode = ERROR_BUSY;
+        return 0;
+    }
+    m_nExitCode = Changes().DeferredFiles() > 0 ? ERROR_SUCCESS_REBOOT_REQUIRED : ERROR_SUCCESS;
+    return 1;
+}
+
+void CRemovalRun::GiveVerdict(int removed, const CString& name) {
+    if (!removed)
+        return;
+    // The run ends only once the spooler runs again: a silent run must not leave the workstation unable
+    // to print.
+    if (m_cycle.Pending() != 0 || m_cycle.Abandoned())
+        m_nExitCode = ERROR_SERVICE_NOT_ACTIVE;
+    // A printer the spooler still has after the removal was not removed, whatever the steps reported: its
+    // key may have been out of reach, and the caller must not hear success.
+    else if (IsPrinterInstalled(name, m_nOsFamily))
+        m_nExitCode = ERROR_PRINTER_ALREADY_EXISTS;
+}
+
+void CRemovalRun::FreePrinterList() {
+    ::FreePrinterList(m_printerList);
+}
+
+void RestartMachine() {
+    CKernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.Receive())) {
+        printf("Error: OpenProcessToken\n");
+    } else {
+        TOKEN_PRIVILEGES privileges;
+        memset(&privileges, 0, sizeof(privileges));
+        if (!LookupPrivilegeValueA(NULL, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid))
+            printf("Error: LookupPrivilegeValue\n");
+        privileges.PrivilegeCount = 1;
+        privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        AdjustTokenPrivileges(token, FALSE, &privileges, 0, NULL, NULL);
+        // ERROR_NOT_ALL_ASSIGNED: the user may not shut the machine down.
+        if (GetLastError() != ERROR_SUCCESS)
+            printf("Error: AdjustTokenPrivileges\n");
+    }
+    if (!ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0))
+        printf("Error: ExitWindowsEx\n");
+    fflush(stdout);
+}

@@ -1,0 +1,72 @@
+// CRemovalRun: one run of the program: the printer list and the OS family it is built on, which printers
+// it offers, the removal of one printer, the spooler cycle and the run's exit code.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "afx/afxcoll.h"
+#include "afx/afxstr.h"
+#include "engine/PrinterEntry.h"
+#include "engine/Removal.h"
+#include "engine/SpoolerCycle.h"
+
+class CRemovalRun {
+public:
+    CRemovalRun();
+    // Frees every printer entry; a cycle still pending is the owner's to finish first.
+    ~CRemovalRun();
+    CRemovalRun(const CRemovalRun&) = delete;
+    CRemovalRun& operator=(const CRemovalRun&) = delete;
+
+    // Sets m_nOsFamily and m_nXpMark from the system version.
+    void DetectOsFamily();
+    // NT and 2000/XP stop and start the spooler around the enumeration and after a removal; 9x does not.
+    BOOL IsNt() const { return IsNtFamily(m_nOsFamily); }
+    // Sets m_strDriverDir; leaves it unchanged when the spooler reports no size.
+    void GetDriverDirectory();
+    // Appends one prepared entry per enumerated printer; nonzero when there was at least one.
+    int EnumeratePrinters();
+    // Reads the driver directory and enumerates the printers into m_printerList.
+    void EnumerateNow();
+    // The list is still empty while the opening spooler cycle is under way: a named removal waits for it.
+    BOOL AwaitsPrinterList() const {
+        return m_printerList.IsEmpty() && m_cycle.Pending() == SPOOLER_EVENT_STARTUP;
+    }
+
+    // Whether the run offers `entry` for removal: only a printer whose driver shows a Brontal sign is
+    // listed. A printer named on the command line, whose `evidence` was weighed, is taken unless its data
+    // file was read and is another maker's: a Brontal printer whose driver is gone or damaged shows no
+    // sign, and only the command line can clean it.
+    static BOOL IsOffered(CPrinterEntry& entry);
+    static BOOL IsOffered(DriverEvidence evidence) { return evidence != DRIVER_NO_BRONTAL_SIGN; }
+    // The names of the printers the list offers, in enumeration order.
+    std::vector<CString> OfferedPrinters() const;
+
+    // First entry whose printer name equals `name` byte for byte; removed entries included.
+    CPrinterEntry* FindPrinterEntry(LPCSTR name) const;
+    // The removal of `target`, chosen in the dialog as `name`, with the interactive progress lines.
+    RemovalOutcome RemoveSelected(CPrinterEntry& target, const CString& name);
+    // The removal of the printer named on the command line; 1 when it ran to its end, else 0. Sets
+    // m_nExitCode to what it found.
+    int RemoveNamed(const CString& name);
+    // The verdict on a named removal once its spooler cycle is over: a cycle that did not see the spooler
+    // again, or a printer the spooler still lists, is not success.
+    void GiveVerdict(int removed, const CString& name);
+    // Takes every entry off m_printerList and deletes it with its driver files.
+    void FreePrinterList();
+
+    CObList m_printerList;
+    int m_nOsFamily;
+    int m_nXpMark;
+    CString m_strDriverDir;
+    BOOL m_bListArrived;  // the printers have been enumerated
+    CSpoolerCycle m_cycle;
+    // The outcome of a command-line run as a process exit code: 0 removed; 3010 removed, and a file
+    // in use waits for the restart; else the Win32 code of what went wrong.
+    DWORD m_nExitCode;
+};
+
+// Enables the shutdown privilege and restarts the machine, forced.
+void RestartMachine();

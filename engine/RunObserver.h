@@ -1,0 +1,56 @@
+// IRunObserver: what a run tells as it happens: the printer a named removal looked up, the decisions of
+// a removal, the spooler cycle. The run only reports; an observer calls nothing back.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "afx/afxstr.h"
+#include "engine/PrinterEntry.h"
+
+// What a named removal found for its name.
+struct PrinterLookup {
+    CString name;
+    BOOL listEmpty = FALSE;    // the run had no printers at all to look in
+    BOOL listArrived = FALSE;  // with listEmpty: the enumeration had run (else its spooler cycle never ended)
+    BOOL found = FALSE;
+    CString driver;           // found: the printer's driver
+    DriverEvidence evidence = DRIVER_NOT_DESCRIBED;  // found: the driver's signs, read once from the disk
+};
+
+// One file of the removed printer's driver, as the removal decided it.
+struct FileDecision {
+    CString path;
+    BOOL deleted = FALSE;        // the removal deletes it
+    CString replacedBy;  // the companion hand-off put this copy in its place, and that copy stays
+    BOOL kept = FALSE;           // neither deleted nor replaced
+    CString listedBy;    // kept: the first other printer not yet removed whose driver lists it; empty for none
+};
+
+// One removal's decisions, built once when they are final; the steps act on it and observers receive it
+// as it is.
+struct RemovalDecision {
+    CString printer;
+    CString driver;
+    BOOL driverShared = FALSE;              // another printer not yet removed uses the driver
+    std::vector<CString> driverSharedWith;  // those printers
+    std::vector<FileDecision> files;
+    BOOL onlyBrontalPrinter = FALSE;  // exactly one printer of the list, removed ones included, has a Brontal driver
+};
+
+class IRunObserver {
+public:
+    virtual ~IRunObserver() {}
+    virtual void OnPrinterLookup(const PrinterLookup& lookup) = 0;
+    virtual void OnDecisions(const RemovalDecision& decision) = 0;
+    // The spooler cycle: begun when its stop is asked for, each state seen, its end.
+    virtual void OnSpoolerCycleBegins(LPCSTR phase) = 0;
+    virtual void OnSpoolerStateSeen(DWORD state) = 0;
+    virtual void OnSpoolerCycleEnds(LPCSTR outcome) = 0;
+};
+
+// The run's observer; one that does nothing until the application sets one.
+IRunObserver& RunObserver();
+// `observer` NULL goes back to the one that does nothing.
+void SetRunObserver(IRunObserver* observer);
