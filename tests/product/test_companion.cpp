@@ -33,6 +33,11 @@ struct CompanionCase {
     std::function<void(RemovalStation&)> check;
 };
 
+// Names the case in test listings by its table name rather than its bytes.
+void PrintTo(const CompanionCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CompanionCases : public ::testing::TestWithParam<CompanionCase> {};
 
 TEST_P(CompanionCases, HandOffAsTheDriverInstalledIt) {

@@ -132,6 +132,11 @@ struct HostileFileName {
     bool removed;           // the name stays inside the driver folder: its file goes
 };
 
+// Names the case in test listings by its table name rather than its bytes.
+void PrintTo(const HostileFileName& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class HostileFileNames : public ::testing::TestWithParam<HostileFileName> {};
 
 TEST_P(HostileFileNames, NothingOutsideTheDriverFolderIsTouched) {

@@ -431,6 +431,11 @@ struct DryRunCase {
     std::function<void(RemovalStation&)> arrange;
 };
 
+// Names the case in test listings by its table name rather than its bytes.
+void PrintTo(const DryRunCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DryRuns : public ::testing::TestWithParam<DryRunCase> {};
 
 TEST_P(DryRuns, ChangeNothingAndNameWhatTheRealRunThenChanges) {
@@ -504,6 +509,11 @@ struct BackupCase {
     DWORD exitCode;
     std::function<void(RemovalStation&)> arrange;
 };
+
+// Names the case in test listings by its table name rather than its bytes.
+void PrintTo(const BackupCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 // "表示プリンタ" and "ブロンタル能ソ" in code page 932: 表, 能 and ソ end in the byte 0x5C, a backslash in ASCII.
 const std::string kJapanesePrinter = "\x95\x5C\x8E\xA6\x83\x76\x83\x8A\x83\x93\x83\x5E";

@@ -88,6 +88,11 @@ struct DriverLibraryCase {
     int calls;
 };
 
+// Names the case in test listings by its table name rather than its bytes.
+void PrintTo(const DriverLibraryCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DriverLibraryCases : public ::testing::TestWithParam<DriverLibraryCase> {};
 
 TEST_P(DriverLibraryCases, LoadWhatTheDataFileNames) {

@@ -184,6 +184,11 @@ struct CleanupVariant {
     std::vector<std::string> kept;  // keys; "key|value" for values
 };
 
+// Names the case in test listings by its table name rather than its bytes.
+void PrintTo(const CleanupVariant& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CleanupVariants : public ::testing::TestWithParam<CleanupVariant> {};
 
 TEST_P(CleanupVariants, RemoveExactlyTheirKeys) {
@@ -230,6 +235,11 @@ struct ExtInfoCase {
     std::vector<std::string> gone;  // under HKCU
     std::vector<std::string> kept;
 };
+
+// Names the case in test listings by its table name rather than its bytes.
+void PrintTo(const ExtInfoCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ExtInfoFiles : public ::testing::TestWithParam<ExtInfoCase> {};
 

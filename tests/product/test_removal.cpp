@@ -307,6 +307,11 @@ struct SpoolerCase {
     int starts;  // StartServiceA calls during the opening cycle
 };
 
+// Names the case in test listings by its table name rather than its bytes.
+void PrintTo(const SpoolerCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class SpoolerCycles : public ::testing::TestWithParam<SpoolerCase> {};
 
 TEST_P(SpoolerCycles, FillTheListsOnlyOnceTheSpoolerRunsAgain) {
@@ -373,6 +378,11 @@ struct CommandLineRun {
     DWORD spooler = SERVICE_RUNNING;  // the spooler's state once the run has ended
     uint64_t waitsAtLeastMs = 0;      // virtual time the run takes at least
 };
+
+// Names the case in test listings by its table name rather than its bytes.
+void PrintTo(const CommandLineRun& c, std::ostream* os) {
+    *os << c.name;
+}
 
 
 class CommandLineRuns : public ::testing::TestWithParam<CommandLineRun> {};

@@ -88,6 +88,11 @@ struct BaseUnitCase {
     int cx, cy;
 };
 
+// Names the case in test listings by its font rather than its bytes.
+void PrintTo(const BaseUnitCase& c, std::ostream* os) {
+    *os << (*c.face ? c.face : "no face") << " at " << c.points << " points";
+}
+
 class DialogBaseUnitsTest : public ::testing::TestWithParam<BaseUnitCase> {};
 
 TEST_P(DialogBaseUnitsTest, MatchTheFontMetrics) {

@@ -58,6 +58,11 @@ struct SearchCase {
     std::string expected;
 };
 
+// Names the case in test listings by where the library is found rather than its bytes.
+void PrintTo(const SearchCase& c, std::ostream* os) {
+    *os << "found in " << c.expected << (c.safeMode ? " in safe search mode" : "");
+}
+
 class SearchOrderTest : public ModulesTest, public ::testing::WithParamInterface<SearchCase> {};
 
 TEST_P(SearchOrderTest, FindsTheFirstFolderInOrder) {
@@ -283,6 +288,13 @@ struct FileNameCase {
     DWORD errorAfterCut;  // the last error after a truncated copy (0xdeadbeef: untouched)
 };
 
+// Names the case in test listings by its Windows version rather than its bytes.
+void PrintTo(const FileNameCase& c, std::ostream* os) {
+    static const char* const kNames[] = {"Windows 95", "Windows 98", "Windows Me", "NT 4.0", "Windows 2000",
+                                         "Windows XP", "Windows Server 2003", "Windows Vista", "Windows 7"};
+    *os << kNames[static_cast<int>(c.os)];
+}
+
 class ModuleFileNameTest : public ModulesTest, public ::testing::WithParamInterface<FileNameCase> {};
 
 TEST_P(ModuleFileNameTest, TruncationFollowsTheWindowsVersion) {
@@ -328,6 +340,12 @@ struct LanguageCase {
     bool withNeutral;
     std::string expected;
 };
+
+// Names the case in test listings by the user's locale rather than its bytes.
+void PrintTo(const LanguageCase& c, std::ostream* os) {
+    *os << "locale " << std::hex << c.userLocale << std::dec << (c.withNeutral ? " with" : " without")
+        << " a neutral table";
+}
 
 class ResourceLanguageTest : public ModulesTest, public ::testing::WithParamInterface<LanguageCase> {};
 
