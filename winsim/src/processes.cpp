@@ -329,57 +329,51 @@ HANDLE WINAPI CreateToolhelp32Snapshot(DWORD dwFlags, DWORD th32ProcessID) {
     return m.system.handles.Add(snap);
 }
 
-static BOOL SnapshotEntry(HANDLE hSnapshot, LPPROCESSENTRY32W lppe, bool first) {
+// Moves the snapshot on and fills the caller's entry of either width but its name; null with the error set
+// when the handle, the entry's size or the list's end does not allow it.
+extern "C++" {
+template <class Entry>
+static const SnapshotEntryData* NextSnapshotEntry(HANDLE hSnapshot, Entry* lppe, bool first) {
     SnapshotObject* s = Current().system.handles.Get<SnapshotObject>(hSnapshot);
     if (!s) {
         SetError(ERROR_INVALID_HANDLE);
-        return FALSE;
+        return nullptr;
     }
-    if (!lppe || lppe->dwSize < sizeof(PROCESSENTRY32W)) {
+    if (!lppe || lppe->dwSize < sizeof(Entry)) {
         SetError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
+        return nullptr;
     }
     if (first)
         s->next = 0;
     if (s->next >= s->entries.size()) {
         SetError(ERROR_NO_MORE_FILES);
-        return FALSE;
+        return nullptr;
     }
-    const auto& e = s->entries[s->next++];
+    const SnapshotEntryData& e = s->entries[s->next++];
     DWORD size = lppe->dwSize;
     memset(lppe, 0, sizeof(*lppe));
     lppe->dwSize = size;
     lppe->th32ProcessID = e.first;
     lppe->cntThreads = 1;
-    std::u16string name = winsim::FromUtf8(e.second).substr(0, MAX_PATH - 1);
+    return &e;
+}
+}  // extern "C++"
+
+static BOOL SnapshotEntry(HANDLE hSnapshot, LPPROCESSENTRY32W lppe, bool first) {
+    const SnapshotEntryData* e = NextSnapshotEntry(hSnapshot, lppe, first);
+    if (!e)
+        return FALSE;
+    std::u16string name = winsim::FromUtf8(e->second).substr(0, MAX_PATH - 1);
     memcpy(lppe->szExeFile, name.c_str(), (name.size() + 1) * sizeof(WCHAR));
     return TRUE;
 }
 
 static BOOL SnapshotEntryAnsi(HANDLE hSnapshot, LPPROCESSENTRY32 lppe, bool first) {
-    SnapshotObject* s = Current().system.handles.Get<SnapshotObject>(hSnapshot);
-    if (!s) {
-        SetError(ERROR_INVALID_HANDLE);
+    const SnapshotEntryData* e = NextSnapshotEntry(hSnapshot, lppe, first);
+    if (!e)
         return FALSE;
-    }
-    if (!lppe || lppe->dwSize < sizeof(PROCESSENTRY32)) {
-        SetError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
-    }
-    if (first)
-        s->next = 0;
-    if (s->next >= s->entries.size()) {
-        SetError(ERROR_NO_MORE_FILES);
-        return FALSE;
-    }
-    const auto& e = s->entries[s->next++];
-    DWORD size = lppe->dwSize;
-    memset(lppe, 0, sizeof(*lppe));
-    lppe->dwSize = size;
-    lppe->th32ProcessID = e.first;
-    lppe->cntThreads = 1;
     // Windows 9x reports the program's full path, NT the file name alone.
-    std::string name = winsim::ToAnsi(winsim::FromUtf8(Current().system.Is9x() ? e.full : e.second),
+    std::string name = winsim::ToAnsi(winsim::FromUtf8(Current().system.Is9x() ? e->full : e->second),
                                       Current().system.acp)
                            .substr(0, MAX_PATH - 1);
     memcpy(lppe->szExeFile, name.c_str(), name.size() + 1);
