@@ -3,17 +3,6 @@
 
 #include "engine/MbText.h"
 
-namespace {
-
-// `path` without trailing separators; a double-byte character's trail byte 0x5C is not one.
-CString WithoutTrailingSeparators(CString path) {
-    while (!path.IsEmpty() && MbFindLastSeparator(path, FALSE) == path.GetLength() - 1)
-        path = path.Left(path.GetLength() - 1);
-    return path;
-}
-
-}  // namespace
-
 LPCSTR RootKeyName(HKEY root) {
     if (root == HKEY_LOCAL_MACHINE)
         return "HKEY_LOCAL_MACHINE";
@@ -40,11 +29,11 @@ CString CKeySet::KeyTag(HKEY root, const CString& path) {
         digits[--at] = char('0' + value % 10);
         value /= 10;
     } while (value);
-    return CString(digits + at) + "|" + UpperName(WithoutTrailingSeparators(path));
+    return CString(digits + at) + "|" + UpperName(MbWithoutTrailingSeparators(path));
 }
 
 BOOL CKeySet::CoversKey(HKEY root, const CString& path) const {
-    CString key = WithoutTrailingSeparators(path);
+    CString key = MbWithoutTrailingSeparators(path);
     for (;;) {
         if (m_keys.count(KeyTag(root, key)))
             return TRUE;

@@ -48,14 +48,8 @@ int MbFindLastSeparator(const CString& text, BOOL slashToo) {
 }
 
 BOOL MbContains(const CString& text, char c) {
-    LPCSTR s = text;
-    for (int i = 0; s[i];) {
-        int n = MbCharLength(s, i);
-        if (n == 1 && s[i] == c)
-            return TRUE;
-        i += n;
-    }
-    return FALSE;
+    const char one[2] = {c, '\0'};
+    return c != '\0' && MbContainsAny(text, one);
 }
 
 std::vector<CString> MbSplit(const CString& text, BOOL slashToo) {
@@ -96,6 +90,12 @@ BOOL MbEqualNoCase(LPCSTR a, LPCSTR b) {
             return FALSE;
         ++i;
     }
+}
+
+CString MbWithoutTrailingSeparators(CString path) {
+    while (!path.IsEmpty() && MbFindLastSeparator(path, FALSE) == path.GetLength() - 1)
+        path = path.Left(path.GetLength() - 1);
+    return path;
 }
 
 CString MbEscape(const CString& text, LPCSTR chars, char escape) {

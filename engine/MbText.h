@@ -22,6 +22,8 @@ BOOL MbContains(const CString& text, char c);
 std::vector<CString> MbSplit(const CString& text, BOOL slashToo);
 // Equal when they differ at most in the case of ASCII letters outside double-byte characters.
 BOOL MbEqualNoCase(LPCSTR a, LPCSTR b);
+// `path` without trailing backslashes; a double-byte character's trail byte 0x5C is not one.
+CString MbWithoutTrailingSeparators(CString path);
 // `text` with `escape` put before every single-byte character that is one of `chars`.
 CString MbEscape(const CString& text, LPCSTR chars, char escape);
 // Whether `text` holds a single-byte character that is one of `chars`.

@@ -119,10 +119,8 @@ CString RegValueLine(const CString& name, DWORD type, const BYTE* data, DWORD si
     return line;
 }
 
-CString RegSectionLine(HKEY root, CString path) {
-    while (!path.IsEmpty() && MbFindLastSeparator(path, FALSE) == path.GetLength() - 1)
-        path = path.Left(path.GetLength() - 1);
-    return "\r\n[" + CString(RootKeyName(root)) + "\\" + path + "]\r\n";
+CString RegSectionLine(HKEY root, const CString& path) {
+    return "\r\n[" + CString(RootKeyName(root)) + "\\" + MbWithoutTrailingSeparators(path) + "]\r\n";
 }
 
 DWORD RegExportTree(HKEY root, const CString& path, BOOL unicode, CString& out) {

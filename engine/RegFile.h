@@ -21,7 +21,7 @@ CString RegQuoted(const CString& text);
 // UTF-16 form, where the bytes of string types (hex(1), hex(2), hex(7)) are UTF-16.
 CString RegValueLine(const CString& name, DWORD type, const BYTE* data, DWORD size, BOOL unicode);
 // "[ROOT\path]" on its own line after a blank one; the spooler's trailing separator is dropped.
-CString RegSectionLine(HKEY root, CString path);
+CString RegSectionLine(HKEY root, const CString& path);
 // Appends the text of the key root\path and every key below it (nothing when the key is missing); the
 // API's code, ERROR_INVALID_DATA for a name no line can hold, ERROR_BUFFER_OVERFLOW for a tree too deep.
 DWORD RegExportTree(HKEY root, const CString& path, BOOL unicode, CString& out);
