@@ -38,10 +38,6 @@ check() {  # check <description> <command...>
 }
 reg_has() { e2e_run 30 reg query "$1" >/dev/null 2>&1; }
 lacks_key() { ! reg_has "$1"; }
-# The printers the spooler lists (spoolcheck fails on a printer without a driver, and still lists it).
-printers() { { e2e_run 30 "$spoolcheck" || true; } | sed -n 's/^printer \(.*\) attributes=.*/\1/p'; }
-has_printer() { local listed; listed=$(printers); grep -qxF "$1" <<<"$listed"; }
-lacks_printer() { ! has_printer "$1"; }
 # run_trellin <log file name> <names>: a command-line run with /log; its exit code in RUN_RC, the log's
 # Unix path in RUN_LOG.
 run_trellin() {
@@ -102,22 +98,22 @@ for name in "${ODD_NAMES[@]}"; do
     e2e_fail "seeded: a key named '$name' inside the printer's settings"
   fi
 done
-listed=$(printers)
+listed=$(e2e_printers)
 check "seeded: the damaged printers are still listed" \
   [ "$(grep -cx 'Brontal 4500 PS\|Brontal 7200 Color' <<<"$listed")" = 2 ]
 
 echo "== another maker's printers: their data files were read and show no Brontal sign"
 run_trellin other.log 'Plain PS Printer,Office Laser'
 check "the run ends with 1797 (got $RUN_RC)" [ "$RUN_RC" = 1797 ]
-check "Plain PS Printer stays" has_printer 'Plain PS Printer'
-check "Office Laser stays (the marker counts only in a .PPD)" has_printer 'Office Laser'
+check "Plain PS Printer stays" e2e_has_printer 'Plain PS Printer'
+check "Office Laser stays (the marker counts only in a .PPD)" e2e_has_printer 'Office Laser'
 check "the log rests both refusals on their data files" \
   [ "$(evidence "$RUN_LOG" 'Plain PS Printer')/$(evidence "$RUN_LOG" 'Office Laser')" = no_brontal_sign/no_brontal_sign ]
 
 echo "== Brontal 4500 PS without its data file and its .UIM"
 run_trellin missing.log 'Brontal 4500 PS'
 check "the run ends with 0 (got $RUN_RC)" [ "$RUN_RC" = 0 ]
-check "Brontal 4500 PS is gone" lacks_printer 'Brontal 4500 PS'
+check "Brontal 4500 PS is gone" e2e_lacks_printer 'Brontal 4500 PS'
 check "its driver's key is gone" lacks_key "$DRIVERS\\Brontal 4500 PS"
 check "the log says its data file could not be read" [ "$(evidence "$RUN_LOG" 'Brontal 4500 PS')" = data_file_unreadable ]
 for tree in "${TREES[@]}"; do
@@ -142,9 +138,9 @@ check "each file the decisions delete is deleted (or left for the restart), and 
 echo "== Brontal 7200 Color, its driver no longer installed"
 run_trellin nodriver.log 'Brontal 7200 Color'
 check "the run ends with 0 (got $RUN_RC)" [ "$RUN_RC" = 0 ]
-check "Brontal 7200 Color is gone" lacks_printer 'Brontal 7200 Color'
+check "Brontal 7200 Color is gone" e2e_lacks_printer 'Brontal 7200 Color'
 check "the log says the spooler describes no driver for it" [ "$(evidence "$RUN_LOG" 'Brontal 7200 Color')" = no_driver ]
-check "the other printer of that driver stays" has_printer 'Brontal 7200 Color (Office 2)'
-check "Plain PS Printer still stays" has_printer 'Plain PS Printer'
+check "the other printer of that driver stays" e2e_has_printer 'Brontal 7200 Color (Office 2)'
+check "Plain PS Printer still stays" e2e_has_printer 'Plain PS Printer'
 
 e2e_summary

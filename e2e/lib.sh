@@ -396,6 +396,17 @@ e2e_key() {
   timeout 5 xdotool key --clearmodifiers "$@"
 }
 
+# e2e_printers: the printers the spooler lists, one a line, read with the script's $spoolcheck
+# (e2e/spoolcheck.c); fails when the enumeration failed, so an empty list never passes for "gone".
+e2e_printers() {
+  local out
+  out=$(e2e_run 30 "$spoolcheck")
+  grep -q '^total ' <<<"$out" || return 1
+  sed -n 's/^printer \(.*\) attributes=.*/\1/p' <<<"$out"
+}
+e2e_has_printer() { local list; list=$(e2e_printers) && grep -qxF "$1" <<<"$list"; }
+e2e_lacks_printer() { local list; list=$(e2e_printers) && ! grep -qxF "$1" <<<"$list"; }
+
 # e2e_multi_sz <name>...: the names as a REGEDIT4 multi-string (ANSI bytes, each NUL-terminated,
 # then a final NUL).
 e2e_multi_sz() {

@@ -67,15 +67,6 @@ new_workstation() {
 reg_has() {  # reg_has <key> [value]
   if [ $# -gt 1 ]; then e2e_run 30 reg query "$1" /v "$2" >/dev/null 2>&1; else e2e_run 30 reg query "$1" >/dev/null 2>&1; fi
 }
-# printers: the printers the spooler lists, one a line; fails when the enumeration failed.
-printers() {
-  local out
-  out=$(e2e_run 30 "$spoolcheck")
-  grep -q '^total ' <<<"$out" || return 1
-  sed -n 's/^printer \(.*\) attributes=.*/\1/p' <<<"$out"
-}
-has_printer() { local list; list=$(printers) && grep -qxF "$1" <<<"$list"; }
-lacks_printer() { local list; list=$(printers) && ! grep -qxF "$1" <<<"$list"; }
 lacks_key() { ! reg_has "$@"; }
 is_pending() { pending | grep -qi "$1"; }
 not_pending() { ! is_pending "$1"; }
@@ -99,7 +90,7 @@ wait_list() {
 
 new_workstation
 echo "== the workstation before"
-printers | sed 's/^/  printer: /'
+e2e_printers | sed 's/^/  printer: /'
 
 # ---- 1. a name that matches no printer -------------------------------------------------
 echo "== a name that matches no printer"
@@ -124,7 +115,7 @@ if e2e_start_standin --no-pid; then
   e2e_wait_exit "$RUN_PID" 60 || kill "$RUN_PID" 2>/dev/null
   rc=$(e2e_exit_code "$log")
   check "the run ends with ERROR_BUSY (got $rc)" [ "$rc" = "$ERROR_BUSY" ]
-  check "the printer is still there" has_printer 'Brontal 4500 PS'
+  check "the printer is still there" e2e_has_printer 'Brontal 4500 PS'
   check "its data file is still there" [ -f "$DRVDIR/BR4500.PPD" ]
   check "its registry data is still there" reg_has "$PRINT\\Printers\\Brontal 4500 PS"
   check "its per-user settings are still there" reg_has 'HKCU\Printers\Settings\Brontal 4500 PS'
@@ -139,7 +130,7 @@ echo "== Trellin.exe Brontal 4500 PS"
 if e2e_start_standin && e2e_hold BR4500.INI; then
   e2e_run_trellin 'Brontal 4500 PS'
   check "the run ends with ERROR_SUCCESS_REBOOT_REQUIRED (got $RUN_RC)" [ "$RUN_RC" = "$ERROR_SUCCESS_REBOOT_REQUIRED" ]
-  check "the printer is gone from the spooler" lacks_printer 'Brontal 4500 PS'
+  check "the printer is gone from the spooler" e2e_lacks_printer 'Brontal 4500 PS'
   check "its driver's key is gone" lacks_key "$DRIVERS\Brontal 4500 PS"
   check "its printer key is gone" lacks_key "$PRINT\Printers\Brontal 4500 PS"
   check "its per-user settings are gone" lacks_key "HKCU\Printers\Settings\Brontal 4500 PS"
@@ -162,7 +153,7 @@ if e2e_start_standin && e2e_hold BR4500.INI; then
   stamp=$(TZ=${TZ:-UTC} date -d '1998-01-01 01:01:01' +%s)
   check "the driver's tavq.dll is stamped 1998-01-01 01:01:01 (got $(date -d "@$(stat -c %Y "$DRVDIR/TAVQ.DLL")" '+%F %T'))" \
     [ "$(stat -c %Y "$DRVDIR/TAVQ.DLL")" = "$stamp" ]
-  check "the other printers stay" has_printer 'Plain PS Printer'
+  check "the other printers stay" e2e_has_printer 'Plain PS Printer'
   kill "$HOLD_PID" 2>/dev/null
 else
   e2e_fail "the stand-in application or the file holder did not start"
@@ -172,14 +163,14 @@ fi
 echo "== Trellin.exe Brontal 7200 Color (Office 2)"
 e2e_run_trellin 'Brontal 7200 Color (Office 2)'
 check "the run ends with ERROR_SUCCESS (got $RUN_RC)" [ "$RUN_RC" = "$ERROR_SUCCESS" ]
-check "the printer is gone" lacks_printer 'Brontal 7200 Color (Office 2)'
+check "the printer is gone" e2e_lacks_printer 'Brontal 7200 Color (Office 2)'
 check "its per-user settings are gone" lacks_key "HKCU\Printers\Settings\Brontal 7200 Color (Office 2)"
 check "the shared driver's key stays" reg_has "$DRIVERS\\Brontal 7200 PCL"
 check "the shared driver's files stay" [ -f "$DRVDIR/BR7200.PPD" ]
-check "the other printer of the driver stays" has_printer 'Brontal 7200 Color'
+check "the other printer of the driver stays" e2e_has_printer 'Brontal 7200 Color'
 
 echo "== the workstation after the command-line removals"
-printers | sed 's/^/  printer: /'
+e2e_printers | sed 's/^/  printer: /'
 
 # ---- 5. interactive: select, Delete, the warning, the notice, the restart dialog ---------
 echo "== interactive removal of Brontal 7200 Color"
@@ -228,7 +219,7 @@ if wid=$(e2e_wait_window "$CAPTION" 30) && wait_list 1; then
   e2e_click_control "$DUMP" 1024
   e2e_wait_exit "$RUN_PID" 20 || { e2e_fail "Exit did not end the program"; kill "$RUN_PID" 2>/dev/null; }
   check "the interactive run ends with 0 (got $(e2e_exit_code "$log"))" [ "$(e2e_exit_code "$log")" = 0 ]
-  check "Brontal 7200 Color is gone" lacks_printer 'Brontal 7200 Color'
+  check "Brontal 7200 Color is gone" e2e_lacks_printer 'Brontal 7200 Color'
   check "its driver's key is gone now" lacks_key "$DRIVERS\Brontal 7200 PCL"
   check "its data file is gone now" [ ! -e "$DRVDIR/BR7200.PPD" ]
 else

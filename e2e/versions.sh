@@ -77,16 +77,6 @@ reg_has() {  # reg_has <key> [value]
 }
 lacks_key() { ! reg_has "$@"; }
 none_exists() { local f; for f; do [ -e "$f" ] && return 1; done; return 0; }
-# printers: the printers the spooler lists, one a line; fails when it listed none because the enumeration
-# failed. spoolcheck's exit code also counts drivers it cannot read, which a 9x workstation has for NT.
-printers() {
-  local out
-  out=$(e2e_run 30 "$spoolcheck")
-  grep -q '^total ' <<<"$out" || return 1
-  sed -n 's/^printer \(.*\) attributes=.*/\1/p' <<<"$out"
-}
-has_printer() { local list; list=$(printers) && grep -qxF "$1" <<<"$list"; }
-lacks_printer() { local list; list=$(printers) && ! grep -qxF "$1" <<<"$list"; }
 is_pending() { e2e_run 30 reg query "$SESSION" /v PendingFileRenameOperations 2>/dev/null | grep -qi "$1"; }
 # log_has <jq filter>: the run's log (LOG), read as one array, satisfies the filter.
 log_has() { jq -e -s "$1" "$LOG" >/dev/null 2>&1; }
@@ -116,7 +106,7 @@ for entry in "${NT_VERSIONS[@]}"; do
   check "$label: the program runs as the $family family (log: $(jq -c -s -r '[.[] | select(.event == "run")][0].os' "$LOG" 2>/dev/null))" \
     log_has "[.[] | select(.event == \"run\")][0].os == \"$family\""
   check "$label: the run ends with 3010 (got $RUN_RC)" [ "$RUN_RC" = 3010 ]
-  check "$label: the printer is gone from the spooler" lacks_printer 'Brontal 4500 PS'
+  check "$label: the printer is gone from the spooler" e2e_lacks_printer 'Brontal 4500 PS'
   check "$label: its driver's key is gone" lacks_key "$E2E_DRIVERS_KEY\\Brontal 4500 PS"
   check "$label: its printer key is gone" lacks_key "$PRINT\\Printers\\Brontal 4500 PS"
   check "$label: its data file and configuration module are gone" none_exists "$DRVDIR/BR4500.PPD" "$DRVDIR/BRUI.DLL"
@@ -128,7 +118,7 @@ for entry in "${NT_VERSIONS[@]}"; do
   check "$label: the monitoring application was ended and its traces removed" standin_gone
   check "$label: the driver's tavq.dll is now the shipped one" cmp -s "$DRVDIR/TAVQ.DLL" "$build_dir/tavq.dll"
   check "$label: and stamped 1998-01-01 01:01:01" [ "$(stat -c %Y "$DRVDIR/TAVQ.DLL" 2>/dev/null)" = "$stamp" ]
-  check "$label: the other printers stay" has_printer 'Plain PS Printer'
+  check "$label: the other printers stay" e2e_has_printer 'Plain PS Printer'
   kill "$HOLD_PID" 2>/dev/null
 done
 
@@ -161,7 +151,7 @@ if e2e_start_standin; then
   check "Windows 98: the run ends with 0 (got $RUN_RC)" [ "$RUN_RC" = 0 ]
   check "Windows 98: no spooler stop or start, no spooler cycle" \
     log_has '[.[] | select(.event == "spooler" or .kind == "stop_service" or .kind == "start_service")] | length == 0'
-  check "Windows 98: the printer is gone from the spooler" lacks_printer 'Brontal 4500 PS'
+  check "Windows 98: the printer is gone from the spooler" e2e_lacks_printer 'Brontal 4500 PS'
   check "Windows 98: its printer key is gone" lacks_key "$PRINT\\Printers\\Brontal 4500 PS"
   check "Windows 98: its driver's key is gone" lacks_key "$DRIVERS_9X\\Brontal 4500 PS"
   check "Windows 98: its driver's LanMan key is gone" lacks_key "$LANMAN\\Brontal 4500 PS"
@@ -179,7 +169,7 @@ if e2e_start_standin; then
     | (map(.kind == "delete_key" and (.path | endswith("\\Printers\\Brontal 4500 PS"))) | index(true)) as $k
     | if $d == null then "none" elif $k != null and $k < $d then "after the registry step, result \(.[$d].result)" else "before the registry step" end' "$LOG" 2>/dev/null)
   check "Windows 98: the spooler's DeletePrinter was asked for the printer ($deletion)" grep -q '^"after the registry step' <<<"$deletion"
-  check "Windows 98: the other printers stay" has_printer 'Plain PS Printer'
+  check "Windows 98: the other printers stay" e2e_has_printer 'Plain PS Printer'
 else
   e2e_fail "Windows 98: the stand-in application did not start"
 fi
@@ -217,7 +207,7 @@ if wid=$(e2e_wait_window "$CAPTION" 30); then
   e2e_click_control "$dump" 1024
   e2e_wait_exit "$RUN_PID" 20 || { e2e_fail "Windows 98: Exit did not end the program"; kill "$RUN_PID" 2>/dev/null; }
   check "Windows 98: the interactive run ends with 0 (got $(e2e_exit_code "$log"))" [ "$(e2e_exit_code "$log")" = 0 ]
-  check "Windows 98: Brontal 7200 Color (Office 2) is gone" lacks_printer 'Brontal 7200 Color (Office 2)'
+  check "Windows 98: Brontal 7200 Color (Office 2) is gone" e2e_lacks_printer 'Brontal 7200 Color (Office 2)'
 else
   e2e_fail "Windows 98: the main dialog did not appear"
   kill "$RUN_PID" 2>/dev/null
