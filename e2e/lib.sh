@@ -397,12 +397,19 @@ e2e_key() {
 }
 
 # e2e_printers: the printers the spooler lists, one a line, read with the script's $spoolcheck
-# (e2e/spoolcheck.c); fails when the enumeration failed, so an empty list never passes for "gone".
+# (e2e/spoolcheck.c); fails when the enumeration failed, so an empty list never passes for "gone". Right
+# after a run the spooler service may still be coming back: a failed enumeration is tried again, 3 times.
 e2e_printers() {
-  local out
-  out=$(e2e_run 30 "$spoolcheck")
-  grep -q '^total ' <<<"$out" || return 1
-  sed -n 's/^printer \(.*\) attributes=.*/\1/p' <<<"$out"
+  local out try
+  for try in 1 2 3; do
+    out=$(e2e_run 30 "$spoolcheck")
+    if grep -q '^total ' <<<"$out"; then
+      sed -n 's/^printer \(.*\) attributes=.*/\1/p' <<<"$out"
+      return 0
+    fi
+    sleep 0.5
+  done
+  return 1
 }
 e2e_has_printer() { local list; list=$(e2e_printers) && grep -qxF "$1" <<<"$list"; }
 e2e_lacks_printer() { local list; list=$(e2e_printers) && ! grep -qxF "$1" <<<"$list"; }
