@@ -92,6 +92,23 @@ DWORD UsageError(CommandLineOptions& options, const CString& text) {
     return options.error;
 }
 
+// `value` with its environment variables expanded, as cmd would have done for a deployment tool that
+// starts the program without it; a variable that is not set stays as written.
+CString ExpandVariables(const CString& value) {
+    if (value.Find('%') < 0)
+        return value;
+    const DWORD needed = ExpandEnvironmentStringsA(value, NULL, 0);
+    if (needed == 0)
+        return value;
+    CString expanded;
+    LPSTR buffer = expanded.GetBuffer((int)needed + 1);
+    const DWORD got = ExpandEnvironmentStringsA(value, buffer, needed + 1);
+    // A variable that grew between the two calls leaves a cut result: the value stays as given.
+    const BOOL whole = got != 0 && got <= needed + 1;
+    expanded.ReleaseBuffer(whole ? -1 : 0);
+    return whole ? expanded : value;
+}
+
 // The program's version, string 1 of its own resources, without the blanks around it.
 CString ProgramVersion() {
     char text[64] = "";
@@ -148,10 +165,15 @@ DWORD ParseCommandLine(LPCSTR commandLine, CommandLineOptions& options) {
                 UsageError(options, "option given twice: /?");
             options.usage = TRUE;
             at = end;
-        } else if (_stricmp(word, "/whatif") == 0) {
-            if (options.whatIf)
-                UsageError(options, "option given twice: /whatif");
-            options.whatIf = TRUE;
+        } else if (_stricmp(word, "/whatif") == 0 || _stricmp(word, "/all") == 0 || _stricmp(word, "/list") == 0) {
+            BOOL& given = _stricmp(word, "/whatif") == 0 ? options.whatIf
+                          : _stricmp(word, "/all") == 0  ? options.all
+                                                         : options.list;
+            if (given) {
+                const CString canonical = &given == &options.whatIf ? "/whatif" : &given == &options.all ? "/all" : "/list";
+                UsageError(options, "option given twice: " + canonical);
+            }
+            given = TRUE;
             at = end;
         } else if (StartsWithNoCase(token, "/log:") || StartsWithNoCase(token, "/backup:")) {
             const BOOL isLog = StartsWithNoCase(token, "/log:");
@@ -166,24 +188,23 @@ DWORD ParseCommandLine(LPCSTR commandLine, CommandLineOptions& options) {
                 continue;
             }
             given = TRUE;
-            (isLog ? options.logPath : options.backupFolder) = value;
+            (isLog ? options.logPath : options.backupFolder) = ExpandVariables(value);
         } else {
             UsageError(options, "unknown option: " + word);
             at = end;
         }
     }
     options.names = commandLine + at;
-    if (options.whatIf && !options.usage && CountCommandLineNames(options.names) == 0)
+    if (options.usage)
+        return options.error;
+    const int named = CountCommandLineNames(options.names);
+    if (named > 0 && (options.all || options.list))
+        UsageError(options, options.all ? "/all takes no printer names" : "/list takes no printer names");
+    if (options.list && (options.all || options.whatIf || options.backup))
+        UsageError(options, "/list changes nothing: it takes no /all, /whatif or /backup");
+    if (options.whatIf && named == 0 && !options.all)
         UsageError(options, "/whatif needs printer names");
     return options.error;
-}
-
-DWORD CombineExitCodes(DWORD sofar, DWORD next) {
-    if (sofar != ERROR_SUCCESS && sofar != ERROR_SUCCESS_REBOOT_REQUIRED)
-        return sofar;
-    if (next != ERROR_SUCCESS && next != ERROR_SUCCESS_REBOOT_REQUIRED)
-        return next;
-    return sofar == ERROR_SUCCESS_REBOOT_REQUIRED ? sofar : next;
 }
 
 BOOL CUninstallApp::InitInstance() {
@@ -215,6 +236,10 @@ BOOL CUninstallApp::InitInstance() {
         given.push_back("/?");
     if (options.whatIf)
         given.push_back("/whatif");
+    if (options.all)
+        given.push_back("/all");
+    if (options.list)
+        given.push_back("/list");
     if (options.log)
         given.push_back("/log:" + options.logPath);
     if (options.backup)
@@ -225,7 +250,11 @@ BOOL CUninstallApp::InitInstance() {
     sprintf(stamp, "%04u-%02u-%02uT%02u:%02u:%02uZ", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
             now.wSecond);
     RunLog().RunBegins(stamp, ProgramVersion(), DetectOsFamily(NULL),
-                       options.usage ? "usage" : options.whatIf ? "whatif" : "remove", names, given);
+                       options.usage    ? "usage"
+                       : options.list   ? "list"
+                       : options.whatIf ? "whatif"
+                                        : "remove",
+                       names, given);
 
     if (options.error != ERROR_SUCCESS) {
         RunLog().UsageError(options.errorText);
@@ -233,6 +262,8 @@ BOOL CUninstallApp::InitInstance() {
     } else if (options.usage) {
         ShowUsageBox();
         m_nExitCode = ERROR_SUCCESS;
+    } else if (options.list) {
+        ListRemains();
     } else {
         CRemovalBackup backup;
         DWORD ready = ERROR_SUCCESS;
@@ -246,7 +277,10 @@ BOOL CUninstallApp::InitInstance() {
             m_nExitCode = EXIT_BACKUP_UNUSABLE;
         } else {
             Changes().SetDryRun(options.whatIf);
-            RunRemovals(options.names);
+            if (options.all)
+                RunEverything();
+            else
+                RunRemovals(options.names);
             Changes().SetDryRun(FALSE);
             Changes().SetGuard(NULL);
             // A change the backup could not save was not made: the run did not do all it was asked.
@@ -275,4 +309,20 @@ void CUninstallApp::RunRemovals(const CString& commandLine) {
     // Names past the fifth are not removed: the caller must hear of it.
     if (CountCommandLineNames(commandLine) > MAX_CMDLINE_PRINTERS)
         m_nExitCode = CombineExitCodes(m_nExitCode, ERROR_BAD_ARGUMENTS);
+}
+
+void CUninstallApp::RunEverything() {
+    CRemovalRun run;
+    run.RunEverything();
+    for (const RunItemOutcome& outcome : run.m_outcomes) {
+        if (outcome.kind == ITEM_PRINTER)
+            RunLog().PrinterOutcome(outcome.name, outcome.exitCode);
+        else
+            RunLog().DriverOutcome(outcome.name, outcome.exitCode);
+    }
+    m_nExitCode = CombineExitCodes(m_nExitCode, run.m_nExitCode);
+}
+
+void CUninstallApp::ListRemains() {
+    m_nExitCode = 1;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "afx/afxwin.h"
+#include "engine/RemovalRun.h"
 
 // Most printers one command line can name.
 #define MAX_CMDLINE_PRINTERS 5
@@ -21,17 +22,20 @@ public:
 private:
     // Runs the named printers' removals (or the interactive dialog when there are none).
     void RunRemovals(const CString& names);
+    // Removes everything of Brontal's in one unattended run; logs each printer's and driver's outcome.
+    void RunEverything();
+    // Reports what is left of Brontal's on the workstation; changes nothing. 1 when anything is, else 0.
+    void ListRemains();
 };
 
-// Combines the outcome of one more command-line run into the run's exit code: the first failure
-// wins over a needed restart, which wins over success.
-DWORD CombineExitCodes(DWORD sofar, DWORD next);
-
 // The leading options of a command line, each a blank-separated token before the names:
-// "/?", "/whatif", "/log:<path>", "/backup:<folder>"; a path with blanks is quoted ("/log:"C:\a b\x.log"").
+// "/?", "/whatif", "/all", "/list", "/log:<path>", "/backup:<folder>"; a path with blanks is quoted
+// ("/log:"C:\a b\x.log""), and environment variables in it are expanded ("%COMPUTERNAME%").
 struct CommandLineOptions {
     BOOL usage = FALSE;
     BOOL whatIf = FALSE;
+    BOOL all = FALSE;   // every Brontal printer and every Brontal driver no printer uses
+    BOOL list = FALSE;  // detection: reports what is left, changes nothing
     BOOL log = FALSE;
     CString logPath;
     BOOL backup = FALSE;
@@ -39,7 +43,8 @@ struct CommandLineOptions {
     // Everything from the first token that is not a known option on, as the names are read without options.
     CString names;
     // ERROR_INVALID_PARAMETER for an option given twice, an unknown "/" token before the names, an option
-    // without its value or an unclosed quote, and "/whatif" without names; else 0.
+    // without its value or an unclosed quote, "/whatif" without names or /all, names beside /all or /list,
+    // /list beside /all, /whatif or /backup; else 0.
     DWORD error = ERROR_SUCCESS;
     CString errorText;  // what was wrong, for the log
 };

@@ -23,6 +23,25 @@ void Log(BOOL enabled, LPCSTR text) {
         OutputDebugStringA(text);
 }
 
+// The first entry of `list` other than `target`, not yet removed, whose files include `path`: a printer by
+// its name, a driver-only entry by its driver's name; empty when none does.
+CString OtherListing(const CObList& list, const CPrinterEntry& target, const CString& path) {
+    POSITION pos = list.GetHeadPosition();
+    while (pos) {
+        CPrinterEntry* other = EntryAt(list, pos);
+        if (other == &target || other->m_bRemoved == 1 || !other->HasFile(path))
+            continue;
+        return other->m_strPrinterName.IsEmpty() ? other->m_strDriverName : other->m_strPrinterName;
+    }
+    return CString();
+}
+
+CString ListingOf(const CObList& printers, const CObList& drivers, const CPrinterEntry& target, const CString& path) {
+    CString listedBy = OtherListing(printers, target, path);
+    return listedBy.IsEmpty() ? OtherListing(drivers, target, path) : listedBy;
+}
+
+
 }  // namespace
 
 int DriverNameMatch(const CObList& list, CString printerName) {
@@ -53,7 +72,7 @@ CString OtherPrinterListing(const CObList& list, const CString& printerName, con
     return CString();
 }
 
-void Markfilestodelete(CObList& list, CString printerName) {
+void Markfilestodelete(CObList& list, CString printerName, const CObList* drivers) {
     CPrinterEntry* target = NULL;
     POSITION pos = list.GetHeadPosition();
     while (pos && !target) {
@@ -66,7 +85,8 @@ void Markfilestodelete(CObList& list, CString printerName) {
     POSITION filePos = target->m_files.GetHeadPosition();
     while (filePos) {
         CDriverFile* file = static_cast<CDriverFile*>(target->m_files.GetNext(filePos));
-        if (OtherPrinterListing(list, printerName, file->m_strPath).IsEmpty())
+        if (OtherPrinterListing(list, printerName, file->m_strPath).IsEmpty() &&
+            (!drivers || OtherListing(*drivers, *target, file->m_strPath).IsEmpty()))
             file->m_bDelete = 1;
     }
 }
@@ -81,7 +101,8 @@ int IsOnlyBrontalPrinter(const CObList& list) {
     return count == 1 ? 1 : 0;
 }
 
-RemovalDecision DecideRemoval(const CObList& list, CPrinterEntry& target, int shared, int onlyBrontal) {
+RemovalDecision DecideRemoval(const CObList& list, CPrinterEntry& target, int shared, int onlyBrontal,
+                              const CObList* drivers) {
     RemovalDecision decision;
     decision.printer = target.m_strPrinterName;
     decision.driver = target.m_strDriverName;
@@ -104,13 +125,15 @@ RemovalDecision DecideRemoval(const CObList& list, CPrinterEntry& target, int sh
         fate.kept = fate.replacedBy.IsEmpty() && !fate.deleted;
         if (fate.kept)
             fate.listedBy = OtherPrinterListing(list, target.m_strPrinterName, file->m_strPath);
+        if (fate.kept && fate.listedBy.IsEmpty() && drivers)
+            fate.listedBy = OtherListing(*drivers, target, file->m_strPath);
         decision.files.push_back(fate);
     }
     return decision;
 }
 
 RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CString& printerName, int family,
-                               BOOL detailedLog) {
+                               BOOL detailedLog, const CObList* drivers) {
     const BOOL nt = IsNtFamily(family);
     if (nt) {
         OutputDebugStringA("remove is 1 Unsharing the driver \n");
@@ -122,14 +145,14 @@ RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CStri
     RemovalDecision decision;
     if (shared == 1) {
         // Each entry's driver test reads its files: asked once for the record and the cleanup.
-        decision = DecideRemoval(list, target, shared, IsOnlyBrontalPrinter(list));
+        decision = DecideRemoval(list, target, shared, IsOnlyBrontalPrinter(list), drivers);
         RunObserver().OnDecisions(decision);
         Log(detailedLog, "Before calling DeleteAllRegistryEntries \n ");
         target.DeleteAllRegistryEntries(1, decision.onlyBrontalPrinter ? 1 : 0);
         Log(detailedLog, "After calling DeleteAllRegistryEntries \n ");
     } else {
         Log(detailedLog, "Before calling Markfilestodelete \n ");
-        Markfilestodelete(list, printerName);
+        Markfilestodelete(list, printerName, drivers);
         Log(detailedLog, "After  calling Markfilestodelete, before deleting tallyvue \n ");
         if (target.RunCompanionRemover() == 0)
             return REMOVAL_COMPANION_REFUSED;
@@ -137,7 +160,7 @@ RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CStri
         target.DeletePrinterViaDriver();
         // Asked only now: the driver's own deletion may have taken what the driver test reads. The
         // decisions are final here, the companion's replacement included, and are reported as they stand.
-        decision = DecideRemoval(list, target, shared, IsOnlyBrontalPrinter(list));
+        decision = DecideRemoval(list, target, shared, IsOnlyBrontalPrinter(list), drivers);
         RunObserver().OnDecisions(decision);
         target.DeleteAllRegistryEntries(0, decision.onlyBrontalPrinter ? 1 : 0);
         target.DeleteDriverKey();
@@ -149,6 +172,42 @@ RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CStri
     // A shared driver keeps its files.
     if (!decision.driverShared)
         target.DeleteDriverFiles();
+    target.DeleteOemInf();
+    target.m_bRemoved = 1;
+    return REMOVAL_DONE;
+}
+
+RemovalOutcome RunDriverRemovalSteps(const CObList& printers, const CObList& drivers, CPrinterEntry& target,
+                                     LONG& keyResult) {
+    keyResult = ERROR_SUCCESS;
+    POSITION pos = target.m_files.GetHeadPosition();
+    while (pos) {
+        CDriverFile* file = static_cast<CDriverFile*>(target.m_files.GetNext(pos));
+        file->m_bDelete = ListingOf(printers, drivers, target, file->m_strPath).IsEmpty() ? 1 : 0;
+    }
+    if (target.RunCompanionRemover() == 0)
+        return REMOVAL_COMPANION_REFUSED;
+
+    RemovalDecision decision;
+    decision.driver = target.m_strDriverName;
+    pos = target.m_files.GetHeadPosition();
+    while (pos) {
+        CDriverFile* file = static_cast<CDriverFile*>(target.m_files.GetNext(pos));
+        FileDecision fate;
+        fate.path = file->m_strPath;
+        fate.deleted = file->m_bDelete == 1;
+        fate.replacedBy = file->m_strReplacedBy;
+        fate.kept = fate.replacedBy.IsEmpty() && !fate.deleted;
+        if (fate.kept)
+            fate.listedBy = ListingOf(printers, drivers, target, file->m_strPath);
+        decision.files.push_back(fate);
+    }
+    RunObserver().OnDecisions(decision);
+
+    // No printer is named: only the driver's own places are cleaned.
+    target.DeleteAllRegistryEntries(0, 0);
+    keyResult = target.DeleteDriverKey();
+    target.DeleteDriverFiles();
     target.DeleteOemInf();
     target.m_bRemoved = 1;
     return REMOVAL_DONE;

@@ -6,6 +6,7 @@
 
 #include "afx/afxhandles.h"
 #include "engine/Changes.h"
+#include "engine/DriverList.h"
 #include "engine/PrinterList.h"
 #include "engine/RunObserver.h"
 
@@ -14,6 +15,15 @@ CRemovalRun::CRemovalRun()
 
 CRemovalRun::~CRemovalRun() {
     FreePrinterList();
+    ::FreePrinterList(m_unusedDrivers);
+}
+
+DWORD CombineExitCodes(DWORD sofar, DWORD next) {
+    if (sofar != ERROR_SUCCESS && sofar != ERROR_SUCCESS_REBOOT_REQUIRED)
+        return sofar;
+    if (next != ERROR_SUCCESS && next != ERROR_SUCCESS_REBOOT_REQUIRED)
+        return next;
+    return sofar == ERROR_SUCCESS_REBOOT_REQUIRED ? sofar : next;
 }
 
 void CRemovalRun::DetectOsFamily() {
@@ -53,6 +63,14 @@ CPrinterEntry* CRemovalRun::FindPrinterEntry(LPCSTR name) const {
     return ::FindPrinterEntry(m_printerList, name);
 }
 
+CPrinterEntry* CRemovalRun::FindNamedPrinter(const CString& name) const {
+    CPrinterEntry* entry = FindPrinterEntry(name);
+    const int length = name.GetLength();
+    if (!entry && length > 2 && name[0] == '"' && name[length - 1] == '"')
+        entry = FindPrinterEntry(name.Mid(1, length - 2));
+    return entry;
+}
+
 RemovalOutcome CRemovalRun::RemoveSelected(CPrinterEntry& target, const CString& name) {
     Changes().ResetDeferredFiles();
     return RunRemovalSteps(m_printerList, target, name, m_nOsFamily, TRUE);
@@ -69,7 +87,7 @@ int CRemovalRun::RemoveNamed(const CString& name) {
         RunObserver().OnPrinterLookup(lookup);
         return 0;
     }
-    CPrinterEntry* target = FindPrinterEntry(name);
+    CPrinterEntry* target = FindNamedPrinter(name);
     // The driver's signs are read from the disk once, for the observer and the decision.
     const DriverEvidence evidence = target ? target->WeighDriverEvidence() : DRIVER_NOT_DESCRIBED;
     lookup.found = target != NULL;
@@ -89,7 +107,8 @@ int CRemovalRun::RemoveNamed(const CString& name) {
         m_nExitCode = ERROR_UNKNOWN_PRINTER_DRIVER;
         return 0;
     }
-    if (RunRemovalSteps(m_printerList, *target, name, m_nOsFamily, FALSE) == REMOVAL_COMPANION_REFUSED) {
+    m_strMatchedName = target->m_strPrinterName;
+    if (RunRemovalSteps(m_printerList, *target, m_strMatchedName, m_nOsFamily, FALSE) == REMOVAL_COMPANION_REFUSED) {
         m_nExitCode = ERROR_BUSY;
         return 0;
     }
@@ -106,12 +125,102 @@ void CRemovalRun::GiveVerdict(int removed, const CString& name) {
         m_nExitCode = ERROR_SERVICE_NOT_ACTIVE;
     // A printer the spooler still has after the removal was not removed, whatever the steps reported: its
     // key may have been out of reach, and the caller must not hear success.
-    else if (IsPrinterInstalled(name, m_nOsFamily))
+    else if (IsPrinterInstalled(m_strMatchedName.IsEmpty() ? name : m_strMatchedName, m_nOsFamily))
         m_nExitCode = ERROR_PRINTER_ALREADY_EXISTS;
 }
 
 void CRemovalRun::FreePrinterList() {
     ::FreePrinterList(m_printerList);
+}
+
+void CRemovalRun::RunEverything() {
+    DetectOsFamily();
+    m_outcomes.clear();
+    // NT cycles the spooler before the enumeration, as a named removal does; the list arrives only once
+    // it runs again.
+    if (IsNt() && m_cycle.Begin(SPOOLER_EVENT_STARTUP) &&
+        m_cycle.RunToEnd(SPOOLER_EVENT_STARTUP) != CYCLE_COMPLETED) {
+        m_nExitCode = ERROR_SERVICE_REQUEST_TIMEOUT;
+        return;
+    }
+    EnumerateNow();
+    // One cycle for the whole run, however much it removed.
+    if (RemoveEverything() && IsNt() && m_cycle.Begin(SPOOLER_EVENT_REMOVAL))
+        m_cycle.RunToEnd(SPOOLER_EVENT_REMOVAL);
+    GiveVerdictOnEverything();
+}
+
+BOOL CRemovalRun::RemoveEverything() {
+    Changes().ResetDeferredFiles();
+    ::FreePrinterList(m_unusedDrivers);
+    // Chosen before the first removal: a printer's removal may take files that the signs of another
+    // printer's or a driver's data file are read from.
+    const std::vector<CString> names = OfferedPrinters();
+    std::vector<CPrinterEntry*> brontalDrivers;
+    if (FindUnusedDrivers(m_printerList, m_nOsFamily, m_strDriverDir, m_unusedDrivers)) {
+        POSITION pos = m_unusedDrivers.GetHeadPosition();
+        while (pos) {
+            CPrinterEntry* driver = static_cast<CPrinterEntry*>(m_unusedDrivers.GetNext(pos));
+            if (driver->IsBrontalDriver())
+                brontalDrivers.push_back(driver);
+        }
+    }
+
+    BOOL removed = FALSE;
+    for (const CString& name : names) {
+        CPrinterEntry* target = FindPrinterEntry(name);
+        if (!target || target->m_bRemoved == 1)
+            continue;
+        PrinterLookup lookup;
+        lookup.name = name;
+        lookup.found = TRUE;
+        lookup.driver = target->m_strDriverName;
+        lookup.evidence = target->WeighDriverEvidence();
+        RunObserver().OnPrinterLookup(lookup);
+        const int deferred = Changes().DeferredFiles();
+        DWORD code = ERROR_BUSY;
+        if (RunRemovalSteps(m_printerList, *target, name, m_nOsFamily, FALSE, &m_unusedDrivers) == REMOVAL_DONE) {
+            removed = TRUE;
+            code = Changes().DeferredFiles() > deferred ? ERROR_SUCCESS_REBOOT_REQUIRED : ERROR_SUCCESS;
+        }
+        m_outcomes.push_back(RunItemOutcome{ITEM_PRINTER, name, code});
+    }
+
+    for (CPrinterEntry* driver : brontalDrivers) {
+        DriverLookup lookup;
+        lookup.driver = driver->m_strDriverName;
+        lookup.version = driver->m_nDriverVersion;
+        lookup.key = driver->m_strDriverKey;
+        lookup.evidence = driver->WeighDriverEvidence();
+        RunObserver().OnUnusedDriver(lookup);
+        const int deferred = Changes().DeferredFiles();
+        LONG keyResult = ERROR_SUCCESS;
+        DWORD code = ERROR_BUSY;
+        if (RunDriverRemovalSteps(m_printerList, m_unusedDrivers, *driver, keyResult) == REMOVAL_DONE) {
+            removed = TRUE;
+            // A driver whose key stays is still installed once the spooler reads its drivers again.
+            if (keyResult != ERROR_SUCCESS && keyResult != ERROR_FILE_NOT_FOUND)
+                code = (DWORD)keyResult;
+            else
+                code = Changes().DeferredFiles() > deferred ? ERROR_SUCCESS_REBOOT_REQUIRED : ERROR_SUCCESS;
+        }
+        m_outcomes.push_back(RunItemOutcome{ITEM_DRIVER, driver->m_strDriverName, code});
+    }
+    return removed;
+}
+
+void CRemovalRun::GiveVerdictOnEverything() {
+    const BOOL spoolerBack = m_cycle.Pending() == 0 && !m_cycle.Abandoned();
+    m_nExitCode = ERROR_SUCCESS;
+    for (RunItemOutcome& outcome : m_outcomes) {
+        if (outcome.exitCode == ERROR_SUCCESS || outcome.exitCode == ERROR_SUCCESS_REBOOT_REQUIRED) {
+            if (!spoolerBack)
+                outcome.exitCode = ERROR_SERVICE_NOT_ACTIVE;
+            else if (outcome.kind == ITEM_PRINTER && IsPrinterInstalled(outcome.name, m_nOsFamily))
+                outcome.exitCode = ERROR_PRINTER_ALREADY_EXISTS;
+        }
+        m_nExitCode = CombineExitCodes(m_nExitCode, outcome.exitCode);
+    }
 }
 
 void RestartMachine() {

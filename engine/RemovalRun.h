@@ -12,6 +12,21 @@
 #include "engine/Removal.h"
 #include "engine/SpoolerCycle.h"
 
+// Combines the outcome of one more removal into a run's exit code: the first failure wins over a needed
+// restart, which wins over success.
+DWORD CombineExitCodes(DWORD sofar, DWORD next);
+
+// What a run over everything of Brontal's removed, one entry each.
+enum RunItemKind {
+    ITEM_PRINTER,  // a printer the list offers
+    ITEM_DRIVER,   // a Brontal driver no printer used
+};
+struct RunItemOutcome {
+    RunItemKind kind;
+    CString name;    // the printer's or the driver's name
+    DWORD exitCode;  // as a named removal's: 0, 3010, 170, 1062, 1802, or the driver key's deletion code
+};
+
 class CRemovalRun {
 public:
     CRemovalRun();
@@ -46,16 +61,34 @@ public:
 
     // First entry whose printer name equals `name` byte for byte; removed entries included.
     CPrinterEntry* FindPrinterEntry(LPCSTR name) const;
+    // The entry a command-line name stands for: the printer of exactly that name; failing that, for a
+    // name wrapped in one pair of double quotes (as cmd and PowerShell pass a name with blanks), the
+    // printer named by what is inside them.
+    CPrinterEntry* FindNamedPrinter(const CString& name) const;
     // The removal of `target`, chosen in the dialog as `name`, with the interactive progress lines.
     RemovalOutcome RemoveSelected(CPrinterEntry& target, const CString& name);
     // The removal of the printer named on the command line; 1 when it ran to its end, else 0. Sets
     // m_nExitCode to what it found.
     int RemoveNamed(const CString& name);
     // The verdict on a named removal once its spooler cycle is over: a cycle that did not see the spooler
-    // again, or a printer the spooler still lists, is not success.
+    // again, or a printer the spooler still lists (by the name RemoveNamed matched), is not success.
     void GiveVerdict(int removed, const CString& name);
     // Takes every entry off m_printerList and deletes it with its driver files.
     void FreePrinterList();
+
+    // The whole unattended run over everything of Brontal's, without a window: the spooler cycle before
+    // the enumeration, RemoveEverything, one cycle after it (NT), the verdict. Sets m_nExitCode.
+    void RunEverything();
+    // Removes every printer the list offers, then every Brontal driver no printer uses (the drivers no
+    // printer uses keep the files they list); one outcome each in m_outcomes. TRUE when anything was
+    // removed.
+    BOOL RemoveEverything();
+    // Once the cycle after RemoveEverything is over: a removal whose cycle did not see the spooler again
+    // gets 1062, a printer the workstation still lists 1802; m_nExitCode combines the outcomes.
+    void GiveVerdictOnEverything();
+    // The drivers no printer uses, as RemoveEverything found them before its first removal.
+    CObList m_unusedDrivers;
+    std::vector<RunItemOutcome> m_outcomes;
 
     CObList m_printerList;
     int m_nOsFamily;
@@ -63,6 +96,8 @@ public:
     CString m_strDriverDir;
     BOOL m_bListArrived;  // the printers have been enumerated
     CSpoolerCycle m_cycle;
+    // The printer RemoveNamed took for its name, as the spooler names it.
+    CString m_strMatchedName;
     // The outcome of a command-line run as a process exit code: 0 removed; 3010 removed, and a file
     // in use waits for the restart; else the Win32 code of what went wrong.
     DWORD m_nExitCode;

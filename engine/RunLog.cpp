@@ -252,6 +252,14 @@ void CRunLog::PrinterOutcome(const CString& name, DWORD exitCode) {
     Write(CJsonLine().Text("event", "printer_outcome").Text("name", name).Number("exit_code", (long long)exitCode));
 }
 
+void CRunLog::DriverOutcome(const CString& driver, DWORD exitCode) {
+    Write(CJsonLine().Text("event", "driver_outcome").Text("driver", driver).Number("exit_code", (long long)exitCode));
+}
+
+void CRunLog::MonitorOutcome(DWORD exitCode) {
+    Write(CJsonLine().Text("event", "monitor_outcome").Number("exit_code", (long long)exitCode));
+}
+
 void CRunLog::Outcome(DWORD exitCode) {
     Write(CJsonLine().Text("event", "outcome").Number("exit_code", (long long)exitCode));
 }
@@ -267,6 +275,16 @@ void CRunLog::OnPrinterLookup(const PrinterLookup& lookup) {
                                  lookup.evidence == DRIVER_MARKER_IN_DATA_FILE)
             .Text("evidence", DriverEvidenceName(lookup.evidence));
     Write(line);
+}
+
+void CRunLog::OnUnusedDriver(const DriverLookup& lookup) {
+    Write(CJsonLine()
+              .Text("event", "driver")
+              .Text("driver", lookup.driver)
+              .Number("version", (long long)lookup.version)
+              .Text("root", RootKeyName(HKEY_LOCAL_MACHINE))
+              .Text("path", lookup.key)
+              .Text("evidence", DriverEvidenceName(lookup.evidence)));
 }
 
 void CRunLog::OnDecisions(const RemovalDecision& decision) {
@@ -288,7 +306,7 @@ void CRunLog::OnDecisions(const RemovalDecision& decision) {
     files += "]";
     Write(CJsonLine()
               .Text("event", "decisions")
-              .Text("printer", decision.printer)
+              .Raw("printer", decision.printer.IsEmpty() ? CString("null") : JsonString(decision.printer))
               .Text("driver", decision.driver)
               .Bool("driver_shared", decision.driverShared)
               .Texts("driver_shared_with", decision.driverSharedWith)

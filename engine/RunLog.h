@@ -36,10 +36,15 @@ public:
     void BackupBegins(const CString& folder, DWORD result);
     // One named printer's exit code, and the run's.
     void PrinterOutcome(const CString& name, DWORD exitCode);
+    // One unused driver's exit code in a run over everything.
+    void DriverOutcome(const CString& driver, DWORD exitCode);
+    // The monitoring application's removal for the current user in a run over everything.
+    void MonitorOutcome(DWORD exitCode);
     void Outcome(DWORD exitCode);
 
     void OnChange(const ChangeEvent& event) override;
     void OnPrinterLookup(const PrinterLookup& lookup) override;
+    void OnUnusedDriver(const DriverLookup& lookup) override;
     void OnDecisions(const RemovalDecision& decision) override;
     void OnSpoolerCycleBegins(LPCSTR phase) override;
     void OnSpoolerStateSeen(DWORD state) override;

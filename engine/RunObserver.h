@@ -19,6 +19,14 @@ struct PrinterLookup {
     DriverEvidence evidence = DRIVER_NOT_DESCRIBED;  // found: the driver's signs, read once from the disk
 };
 
+// A driver no printer uses, as a run over everything found it.
+struct DriverLookup {
+    CString driver;
+    DWORD version = 0;
+    CString key;  // under HKEY_LOCAL_MACHINE
+    DriverEvidence evidence = DRIVER_NOT_DESCRIBED;
+};
+
 // One file of the removed printer's driver, as the removal decided it.
 struct FileDecision {
     CString path;
@@ -31,7 +39,7 @@ struct FileDecision {
 // One removal's decisions, built once when they are final; the steps act on it and observers receive it
 // as it is.
 struct RemovalDecision {
-    CString printer;
+    CString printer;  // empty for a driver no printer used
     CString driver;
     BOOL driverShared = FALSE;              // another printer not yet removed uses the driver
     std::vector<CString> driverSharedWith;  // those printers
@@ -43,6 +51,7 @@ class IRunObserver {
 public:
     virtual ~IRunObserver() {}
     virtual void OnPrinterLookup(const PrinterLookup& lookup) = 0;
+    virtual void OnUnusedDriver(const DriverLookup& lookup) = 0;
     virtual void OnDecisions(const RemovalDecision& decision) = 0;
     // The spooler cycle: begun when its stop is asked for, each state seen, its end.
     virtual void OnSpoolerCycleBegins(LPCSTR phase) = 0;

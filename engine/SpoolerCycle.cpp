@@ -43,6 +43,20 @@ SpoolerCycleTick CSpoolerCycle::Tick(UINT eventId) {
     return CYCLE_COMPLETED;
 }
 
+SpoolerCycleTick CSpoolerCycle::RunToEnd(UINT eventId) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        Sleep(250);
+        const SpoolerCycleTick tick = Tick(eventId);
+        if (tick != CYCLE_WAITING)
+            return tick;
+        if (GetTickCount() - start >= SPOOLER_CYCLE_WAIT_MS) {
+            Abandon();
+            return CYCLE_ABANDONED;
+        }
+    }
+}
+
 void CSpoolerCycle::Finish() {
     const DWORD start = GetTickCount();
     const char* outcome = "timeout";

@@ -24,6 +24,9 @@ public:
     BOOL Begin(UINT eventId);
     // One tick of cycle `eventId`: polls the spooler, starting it when it is stopped.
     SpoolerCycleTick Tick(UINT eventId);
+    // Without a window: ticks the pending cycle `eventId` four times a second until it completes or is
+    // abandoned; after SPOOLER_CYCLE_WAIT_MS it is abandoned.
+    SpoolerCycleTick RunToEnd(UINT eventId);
     // Without a timer: polls until the spooler runs again (starting it when stopped), at most
     // SPOOLER_CYCLE_WAIT_MS; the cycle is then over whatever its outcome.
     void Finish();

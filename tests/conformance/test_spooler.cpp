@@ -328,6 +328,48 @@ DWORD RegistryAttributes(const char* printer) {
 }
 
 // Shares the printer and takes the share away again through level 2, as the program's unsharing does.
+// The installed drivers, enumerated with the two-call pattern: the conformance driver is among them,
+// with the same version and data file its printer reports.
+void CheckDriverEnumeration(HANDLE h) {
+    DWORD needed = 0xdeadbeef, returned = 0xdeadbeef;
+    SetLastError(0xdeadbeef);
+    BOOL r = EnumPrinterDriversA(NULL, NULL, 2, NULL, 0, &needed, &returned);
+    ok(!r && GetLastError() == ERROR_INSUFFICIENT_BUFFER, "got %d, error %lu\n", r, (unsigned long)GetLastError());
+    ok(needed > sizeof(DRIVER_INFO_2A) && needed != 0xdeadbeef, "needed %lu\n", (unsigned long)needed);
+    if (needed == 0xdeadbeef || needed <= sizeof(DRIVER_INFO_2A))
+        return;
+    std::vector<BYTE> list(needed);
+    r = EnumPrinterDriversA(NULL, NULL, 2, list.data(), needed, &needed, &returned);
+    ok(r && returned >= 1, "got %d, %lu drivers, error %lu\n", r, (unsigned long)returned,
+       (unsigned long)GetLastError());
+    if (!r)
+        return;
+    DWORD own = 0;
+    GetPrinterDriverA(h, NULL, 2, NULL, 0, &own);
+    std::vector<BYTE> mine(own + 1);
+    if (!GetPrinterDriverA(h, NULL, 2, mine.data(), own, &own)) {
+        ok(0, "GetPrinterDriverA failed with %lu\n", (unsigned long)GetLastError());
+        return;
+    }
+    const DRIVER_INFO_2A* printerDriver = (const DRIVER_INFO_2A*)mine.data();
+    const DRIVER_INFO_2A* d = (const DRIVER_INFO_2A*)list.data();
+    int found = 0;
+    for (DWORD i = 0; i < returned; ++i) {
+        if (!EqualNoCase(d[i].pName, kDriver))
+            continue;
+        found++;
+        ok(d[i].cVersion == printerDriver->cVersion, "cVersion %lu\n", (unsigned long)d[i].cVersion);
+        ok(EqualNoCase(d[i].pDataFile, printerDriver->pDataFile), "data file %s, the printer's %s\n",
+           d[i].pDataFile, printerDriver->pDataFile);
+        ok(EqualNoCase(d[i].pEnvironment, printerDriver->pEnvironment), "environment %s\n", d[i].pEnvironment);
+    }
+    ok(found == 1, "the conformance driver is listed %d times\n", found);
+    SetLastError(0xdeadbeef);
+    r = EnumPrinterDriversA(NULL, (LPSTR)"Windows Bogus", 2, list.data(), (DWORD)list.size(), &needed, &returned);
+    ok(!r && GetLastError() == ERROR_INVALID_ENVIRONMENT, "unknown environment: got %d, error %lu\n", r,
+       (unsigned long)GetLastError());
+}
+
 void CheckShareToggle(HANDLE h) {
     DWORD needed = 0;
     GetPrinterA(h, 2, NULL, 0, &needed);
@@ -498,6 +540,7 @@ START_TEST(spooler_installed_printers) {
     ok(OpenPrinterA((LPSTR)kPrinterA, &h, &defaults), "open failed with %lu\n", (unsigned long)GetLastError());
     if (h) {
         CheckDriverInfo(h);
+        CheckDriverEnumeration(h);
         CheckShareToggle(h);
         ok(ClosePrinter(h), "close failed with %lu\n", (unsigned long)GetLastError());
         SetLastError(0xdeadbeef);

@@ -13,37 +13,15 @@
 #include "lang/langres.h"
 #include "removal_fixture.h"
 #include "removal_station.h"
+#include "run_log_reading.h"
 #include "restore_fixture.h"
 #include "ui/resource.h"
 
 namespace {
 
-using Fields = std::map<std::string, std::string>;
 
-// "Office" and "Plain", Office with every registry trace.
-void SeedOffice(RemovalStation& st) {
-    st.AddOfficeAndPlain();
-    SeedRegistryTraces(st.ws, "Office", "Brontal Office", "SOFTWARE\\Brontal\\Data\\Office");
-}
 
-std::vector<Fields> ReadLog(RemovalStation& st, const std::string& path) {
-    auto text = st.ws->files.ReadFile(path);
-    EXPECT_TRUE(text.has_value()) << path;
-    bool ok = false;
-    auto lines = ParseJsonLines(text.value_or(""), &ok);
-    EXPECT_TRUE(ok) << *text;
-    return lines;
-}
 
-std::vector<Fields> Events(const std::vector<Fields>& log, const std::string& event) {
-    std::vector<Fields> out;
-    for (const Fields& f : log) {
-        auto e = f.find("event");
-        if (e != f.end() && e->second == event)
-            out.push_back(f);
-    }
-    return out;
-}
 
 std::string Upper(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return (char)toupper(c); });
@@ -109,37 +87,7 @@ bool Invisible(const std::string& kind) {
     return kind == "stop_service" || kind == "start_service" || kind == "set_file_times";
 }
 
-std::vector<std::string> Without(std::vector<std::string> diff, const std::vector<std::string>& paths) {
-    diff.erase(std::remove_if(diff.begin(), diff.end(),
-                              [&](const std::string& d) {
-                                  for (const std::string& p : paths) {
-                                      if (d.substr(1) == "F|" + Upper(p))
-                                          return true;
-                                  }
-                                  return false;
-                              }),
-               diff.end());
-    return diff;
-}
 
-// One line per change a report names, with its outcome when it is not the change itself.
-std::vector<std::string> ChangeLines(const std::vector<Fields>& log) {
-    std::vector<std::string> out;
-    for (const Fields& f : log) {
-        if (f.at("event") != "change" && f.at("event") != "companion")
-            continue;
-        std::string line = f.count("kind") ? f.at("kind") : "companion";
-        for (const char* field : {"root", "path", "value", "file", "printer", "service", "library", "source"}) {
-            if (f.count(field))
-                line += " " + f.at(field);
-        }
-        const std::string outcome = f.at("outcome");
-        if (outcome != "done" && outcome != "would")
-            line += " " + outcome + " " + f.at("result");
-        out.push_back(line);
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -181,6 +129,29 @@ TEST(Options, CommandLinesAsOneTable) {
         {"an option after the names is part of a name", "Office /whatif", ERROR_INVALID_PRINTER_NAME, none, nullptr},
         {"a printer named like an option after the first name", "Office,/whatif", 0, {"Office", "/whatif"}, nullptr},
         {"/whatif twice", "/whatif /whatif Office", ERROR_INVALID_PARAMETER, none, nullptr},
+        {"a name in double quotes, as cmd and PowerShell pass it", "\"Office\" , \"Lobby\"", 0, {"Office", "Lobby"},
+         nullptr},
+        {"a quote inside a name is part of it", "Off\"ice\"", ERROR_INVALID_PRINTER_NAME, none, nullptr},
+        {"a log path with an environment variable", "/log:C:\\%COMPUTERNAME%.log Office", 0, {"Office"},
+         [](RemovalStation& st) {
+             EXPECT_TRUE(st.ws->files.Exists("C:\\" + st.ws->system.computerName + ".log"));
+         }},
+        {"a backup folder with an environment variable", "/backup:%SystemDrive%\\Backups\\%COMPUTERNAME% Office", 0,
+         {"Office"},
+         [](RemovalStation& st) {
+             EXPECT_TRUE(st.ws->files.Exists("C:\\Backups\\" + st.ws->system.computerName + "\\restore.cmd"));
+         }},
+        {"a variable that is not set stays as written", "/log:C:\\%NO_SUCH_VARIABLE%.log Office", 0, {"Office"},
+         [](RemovalStation& st) { EXPECT_TRUE(st.ws->files.Exists("C:\\%NO_SUCH_VARIABLE%.log")); }},
+        {"/all removes every Brontal printer", "/all", 0, {"Office", "Lobby", "/whatif"}, nullptr},
+        {"/all in a dry run", "/whatif /all", 0, none, nullptr},
+        {"/all twice", "/all /all", ERROR_INVALID_PARAMETER, none, nullptr},
+        {"/all with names", "/all Office", ERROR_INVALID_PARAMETER, none, nullptr},
+        {"/list with names", "/list Office", ERROR_INVALID_PARAMETER, none, nullptr},
+        {"/list with /all", "/list /all", ERROR_INVALID_PARAMETER, none, nullptr},
+        {"/list with /whatif", "/whatif /list", ERROR_INVALID_PARAMETER, none, nullptr},
+        {"/list with /backup", "/list /backup:C:\\b", ERROR_INVALID_PARAMETER, none,
+         [](RemovalStation& st) { EXPECT_FALSE(st.ws->files.Exists("C:\\b")); }},
         {"/log twice: the first log records the error", "/log:C:\\a.log /log:C:\\b.log Office", ERROR_INVALID_PARAMETER,
          none,
          [](RemovalStation& st) {
@@ -249,6 +220,23 @@ TEST(Options, CommandLinesAsOneTable) {
         if (c.check)
             c.check(st);
     }
+}
+
+// A printer whose name really holds the marks is matched first; only a name that matches nothing loses them.
+TEST(Options, AQuotedNameMatchesAPrinterNamedWithTheMarksFirst) {
+    RemovalStation st;
+    st.AddBrontalDriver("Brontal Quoted", "QUOTED.PPD", false);
+    st.AddPrinter("\"Front\"", "Brontal Quoted");
+    st.AddPrinter("Front", "Brontal Quoted");
+    EXPECT_EQ(st.Run("\"Front\""), 0);
+    EXPECT_FALSE(st.ws->spooler.PrinterExists("\"Front\""));
+    EXPECT_TRUE(st.ws->spooler.PrinterExists("Front"));
+    EXPECT_EQ(st.Run("/log:C:\\run.log \"Front\""), 0);
+    EXPECT_FALSE(st.ws->spooler.PrinterExists("Front"));
+    const auto log = ReadLog(st, "C:\\run.log");
+    ASSERT_EQ(Events(log, "printer_outcome").size(), 1u);
+    EXPECT_EQ(Events(log, "printer_outcome")[0].at("name"), "\"Front\"");
+    EXPECT_EQ(Events(log, "printer_outcome")[0].at("exit_code"), "0");
 }
 
 TEST(Options, TheLogOfARealRunNamesExactlyTheChangesTheMachineShows) {
@@ -599,6 +587,13 @@ INSTANTIATE_TEST_SUITE_P(
                        st.AddLobby();
                        SeedRegistryTraces(st.ws, "Lobby", "Brontal Lobby", "SOFTWARE\\Brontal\\Data\\Lobby");
                    }},
+        BackupCase{"EverythingWithAnUnusedDriver", winsim::Os::WinXP, "/all", 0,
+                   [](RemovalStation& st) {
+                       st.AddLobby();
+                       st.AddBrontalDriver("Brontal Spare", "SPARE.PPD");
+                   }},
+        BackupCase{"EverythingOnWindows98", winsim::Os::Win98, "/all", 0,
+                   [](RemovalStation& st) { st.AddBrontalDriver("Brontal Spare", "SPARE.PPD"); }},
         BackupCase{"Windows2000", winsim::Os::Win2000, "Office", 0, nullptr},
         BackupCase{"WindowsNT4", winsim::Os::NT4, "Office", 0, nullptr},
         BackupCase{"Windows98", winsim::Os::Win98, "Office", 0, nullptr},

@@ -340,6 +340,17 @@ const Spooler::Driver* Spooler::FindDriver(const std::string& name, const std::s
     return best;
 }
 
+std::vector<const Spooler::Driver*> Spooler::Drivers(const std::string& environment) const {
+    const EnvironmentInfo* env = FindEnvironment(environment.empty() ? Environment() : environment);
+    std::string envName = env ? env->name : environment;
+    std::vector<const Driver*> drivers;
+    for (const Driver& d : m_drivers) {
+        if (NamesEqual(d.environment, envName))
+            drivers.push_back(&d);
+    }
+    return drivers;
+}
+
 void Spooler::SetRights(const std::string& printer, const PrinterRights& rights) {
     m_rightsByName[NameKey(printer)] = rights;
     if (Printer* p = FindPrinter(printer))

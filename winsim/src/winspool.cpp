@@ -261,6 +261,62 @@ bool CopyDriverFile(const Spooler::Driver& d, const std::string& given, std::str
     return true;
 }
 
+void AddRecord(Pack<DRIVER_INFO_1A>& pack, const Spooler::Driver& d) {
+    size_t i = pack.Add(DRIVER_INFO_1A{});
+    pack.Set(i, &DRIVER_INFO_1A::pName, d.name);
+}
+
+void AddRecord(Pack<DRIVER_INFO_2A>& pack, const Spooler::Driver& d) {
+    const Spooler& s = Current().spooler;
+    DRIVER_INFO_2A r = {};
+    r.cVersion = d.version;
+    size_t i = pack.Add(r);
+    pack.Set(i, &DRIVER_INFO_2A::pName, d.name);
+    pack.Set(i, &DRIVER_INFO_2A::pEnvironment, d.environment);
+    pack.Set(i, &DRIVER_INFO_2A::pDriverPath, Opt(s.DriverFilePath(d, d.driverFile)));
+    pack.Set(i, &DRIVER_INFO_2A::pDataFile, Opt(s.DriverFilePath(d, d.dataFile)));
+    pack.Set(i, &DRIVER_INFO_2A::pConfigFile, Opt(s.DriverFilePath(d, d.configFile)));
+}
+
+void AddRecord(Pack<DRIVER_INFO_3A>& pack, const Spooler::Driver& d) {
+    const Spooler& s = Current().spooler;
+    DRIVER_INFO_3A r = {};
+    r.cVersion = d.version;
+    size_t i = pack.Add(r);
+    pack.Set(i, &DRIVER_INFO_3A::pName, d.name);
+    pack.Set(i, &DRIVER_INFO_3A::pEnvironment, d.environment);
+    pack.Set(i, &DRIVER_INFO_3A::pDriverPath, Opt(s.DriverFilePath(d, d.driverFile)));
+    pack.Set(i, &DRIVER_INFO_3A::pDataFile, Opt(s.DriverFilePath(d, d.dataFile)));
+    pack.Set(i, &DRIVER_INFO_3A::pConfigFile, Opt(s.DriverFilePath(d, d.configFile)));
+    pack.Set(i, &DRIVER_INFO_3A::pHelpFile, Opt(s.DriverFilePath(d, d.helpFile)));
+    // The dependent files as full paths, each ended by a NUL, the list by one more.
+    std::optional<std::string> deps;
+    for (const std::string& f : d.dependentFiles) {
+        if (!deps)
+            deps = std::string();
+        *deps += s.DriverFilePath(d, f);
+        deps->push_back('\0');
+    }
+    pack.Set(i, &DRIVER_INFO_3A::pDependentFiles, deps);
+    pack.Set(i, &DRIVER_INFO_3A::pMonitorName, Opt(d.monitor));
+    pack.Set(i, &DRIVER_INFO_3A::pDefaultDataType, Opt(d.defaultDataType));
+}
+
+// One driver record per driver, packed as GetPrinterDriverA and EnumPrinterDriversA answer;
+// `returned` (when given) receives the count once the buffer was big enough.
+template <class T>
+BOOL DeliverDrivers(const std::vector<const Spooler::Driver*>& drivers, LPBYTE buffer, DWORD cbBuf,
+                    LPDWORD pcbNeeded, LPDWORD returned) {
+    Pack<T> pack;
+    for (const Spooler::Driver* d : drivers)
+        AddRecord(pack, *d);
+    if (!pack.Deliver(buffer, cbBuf, pcbNeeded))
+        return FALSE;
+    if (returned)
+        *returned = DWORD(pack.Count());
+    return TRUE;
+}
+
 }  // namespace
 
 BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf,
@@ -417,47 +473,38 @@ BOOL WINAPI GetPrinterDriverA(HANDLE hPrinter, LPSTR pEnvironment, DWORD Level, 
     if (!d)
         return Fail(ERROR_UNKNOWN_PRINTER_DRIVER);
 
-    if (Level == 1) {
-        Pack<DRIVER_INFO_1A> pack;
-        size_t i = pack.Add(DRIVER_INFO_1A{});
-        pack.Set(i, &DRIVER_INFO_1A::pName, d->name);
-        return pack.Deliver(pDriverInfo, cbBuf, pcbNeeded);
+    switch (Level) {
+    case 1: return DeliverDrivers<DRIVER_INFO_1A>({d}, pDriverInfo, cbBuf, pcbNeeded, nullptr);
+    case 2: return DeliverDrivers<DRIVER_INFO_2A>({d}, pDriverInfo, cbBuf, pcbNeeded, nullptr);
+    default: return DeliverDrivers<DRIVER_INFO_3A>({d}, pDriverInfo, cbBuf, pcbNeeded, nullptr);
     }
-    auto path = [&](const std::string& file) { return Opt(s.DriverFilePath(*d, file)); };
-    if (Level == 2) {
-        Pack<DRIVER_INFO_2A> pack;
-        DRIVER_INFO_2A r = {};
-        r.cVersion = d->version;
-        size_t i = pack.Add(r);
-        pack.Set(i, &DRIVER_INFO_2A::pName, d->name);
-        pack.Set(i, &DRIVER_INFO_2A::pEnvironment, d->environment);
-        pack.Set(i, &DRIVER_INFO_2A::pDriverPath, path(d->driverFile));
-        pack.Set(i, &DRIVER_INFO_2A::pDataFile, path(d->dataFile));
-        pack.Set(i, &DRIVER_INFO_2A::pConfigFile, path(d->configFile));
-        return pack.Deliver(pDriverInfo, cbBuf, pcbNeeded);
+}
+
+BOOL WINAPI EnumPrinterDriversA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo, DWORD cbBuf,
+                                LPDWORD pcbNeeded, LPDWORD pcReturned) {
+    SIM_FAULT("EnumPrinterDriversA", Arg(pEnvironment), FALSE);
+    if (!pcbNeeded || !pcReturned)
+        return Fail(kNullRefPointer);
+    *pcReturned = 0;
+    if (SpoolerDown())
+        return FALSE;
+    if (!IsLocalServer(pName))
+        return Fail(ERROR_INVALID_NAME);
+    Spooler& s = Current().spooler;
+    std::string env = EnvironmentArg(pEnvironment);
+    if (!s.DriverDirectory(env))
+        return Fail(ERROR_INVALID_ENVIRONMENT);
+    std::vector<const Spooler::Driver*> drivers = s.Drivers(env);
+    BOOL ok = FALSE;
+    switch (Level) {
+    case 1: ok = DeliverDrivers<DRIVER_INFO_1A>(drivers, pDriverInfo, cbBuf, pcbNeeded, pcReturned); break;
+    case 2: ok = DeliverDrivers<DRIVER_INFO_2A>(drivers, pDriverInfo, cbBuf, pcbNeeded, pcReturned); break;
+    case 3: ok = DeliverDrivers<DRIVER_INFO_3A>(drivers, pDriverInfo, cbBuf, pcbNeeded, pcReturned); break;
+    default: return Fail(ERROR_INVALID_LEVEL);
     }
-    Pack<DRIVER_INFO_3A> pack;
-    DRIVER_INFO_3A r = {};
-    r.cVersion = d->version;
-    size_t i = pack.Add(r);
-    pack.Set(i, &DRIVER_INFO_3A::pName, d->name);
-    pack.Set(i, &DRIVER_INFO_3A::pEnvironment, d->environment);
-    pack.Set(i, &DRIVER_INFO_3A::pDriverPath, path(d->driverFile));
-    pack.Set(i, &DRIVER_INFO_3A::pDataFile, path(d->dataFile));
-    pack.Set(i, &DRIVER_INFO_3A::pConfigFile, path(d->configFile));
-    pack.Set(i, &DRIVER_INFO_3A::pHelpFile, path(d->helpFile));
-    // The dependent files as full paths, each ended by a NUL, the list by one more.
-    std::optional<std::string> deps;
-    for (const std::string& f : d->dependentFiles) {
-        if (!deps)
-            deps = std::string();
-        *deps += s.DriverFilePath(*d, f);
-        deps->push_back('\0');
-    }
-    pack.Set(i, &DRIVER_INFO_3A::pDependentFiles, deps);
-    pack.Set(i, &DRIVER_INFO_3A::pMonitorName, Opt(d->monitor));
-    pack.Set(i, &DRIVER_INFO_3A::pDefaultDataType, Opt(d->defaultDataType));
-    return pack.Deliver(pDriverInfo, cbBuf, pcbNeeded);
+    if (ok)
+        Current().lastError = ERROR_SUCCESS;
+    return ok;
 }
 
 BOOL WINAPI GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverDirectory,

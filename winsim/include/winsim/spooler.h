@@ -132,6 +132,8 @@ public:
     // is asked for.
     const Driver* FindDriver(const std::string& name, const std::string& environment = std::string(),
                              int version = -1) const;
+    // Every driver of `environment` (empty: the machine's), every version, in the order installed.
+    std::vector<const Driver*> Drivers(const std::string& environment = std::string()) const;
     bool DriverExists(const std::string& name, const std::string& environment = std::string(),
                       int version = -1) const {
         return FindDriver(name, environment, version) != nullptr;
