@@ -77,7 +77,7 @@ LPCSTR MonitorTraceName(MonitorTraceKind kind) {
 
 std::vector<MonitorTrace> FindMonitorTraces() {
     std::vector<MonitorTrace> traces;
-    // Without a desktop path the library deletes no shortcut, and there is none of its to look at.
+    // Without a desktop path the library deletes no shortcut: there is nothing of its to look for.
     const CString desktop = DesktopDirectory();
     if (!desktop.IsEmpty()) {
         const CString shortcut = desktop + kShortcutName;
