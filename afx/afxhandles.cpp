@@ -93,3 +93,12 @@ BOOL CServiceHandle::Close() {
     m_hHandle = NULL;
     return ok;
 }
+
+HANDLE RedirectedStdOutput() {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out == NULL || out == INVALID_HANDLE_VALUE)
+        return NULL;
+    // A console (FILE_TYPE_CHAR) or anything unknown is not a redirection.
+    const DWORD type = GetFileType(out);
+    return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE ? out : NULL;
+}

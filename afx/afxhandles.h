@@ -136,6 +136,10 @@ DWORD FetchSized(CGlobalBlock& block, Call call, DWORD& needed, DWORD minSize = 
     return rc;
 }
 
+// The process's standard output when it goes to a file or a pipe (a caller redirected it), else NULL. A GUI
+// program started plainly has none; the handle is the process's, not the caller's to close.
+HANDLE RedirectedStdOutput();
+
 // The Win32 code of a BOOL call that has just returned `ok`.
 inline DWORD ResultOf(BOOL ok) {
     if (ok)

@@ -171,6 +171,69 @@ void CRunLog::Close() {
     m_file.Close();
 }
 
+namespace {
+
+// Writes all of `text` to `out`, as far as it takes it (a pipe may take it in parts).
+void WriteAll(HANDLE out, const CString& text) {
+    LPCSTR next = text;
+    DWORD left = (DWORD)text.GetLength();
+    while (left > 0) {
+        DWORD written = 0;
+        if (!WriteFile(out, next, left, &written, NULL) || written == 0 || written > left)
+            return;
+        next += written;
+        left -= written;
+    }
+}
+
+}  // namespace
+
+void CRunLog::WriteFound(const CJsonLine& line) {
+    Write(line);
+    if (m_hEcho)
+        WriteAll(m_hEcho, line.Close() + "\n");
+}
+
+void CRunLog::EchoFoundTo(HANDLE out) {
+    m_hEcho = out == INVALID_HANDLE_VALUE ? NULL : out;
+}
+
+void CRunLog::FoundPrinter(const CString& name, const CString& driver, LPCSTR evidence) {
+    WriteFound(CJsonLine()
+                   .Text("event", "found")
+                   .Text("kind", "printer")
+                   .Text("name", name)
+                   .Text("driver", driver)
+                   .Text("evidence", evidence));
+}
+
+void CRunLog::FoundDriver(const CString& driver, DWORD version, const CString& keyPath, const CString& dataFile,
+                          LPCSTR evidence) {
+    WriteFound(CJsonLine()
+                   .Text("event", "found")
+                   .Text("kind", "driver")
+                   .Text("driver", driver)
+                   .Number("version", (long long)version)
+                   .Text("root", RootKeyName(HKEY_LOCAL_MACHINE))
+                   .Text("path", keyPath)
+                   .Text("data_file", dataFile)
+                   .Text("evidence", evidence));
+}
+
+void CRunLog::FoundMonitorTrace(const MonitorTrace& trace) {
+    CJsonLine line;
+    line.Text("event", "found").Text("kind", "monitor").Text("trace", MonitorTraceName(trace.kind));
+    switch (trace.kind) {
+    case TRACE_SHORTCUT: line.Text("file", trace.where); break;
+    case TRACE_FOLDER: line.Text("folder", trace.where); break;
+    case TRACE_AUTOSTART:
+    case TRACE_SETTINGS: line.Text("root", RootKeyName(trace.root)).Text("path", trace.where); break;
+    }
+    if (trace.kind == TRACE_AUTOSTART)
+        line.Text("value", trace.value);
+    WriteFound(line);
+}
+
 void CRunLog::Write(const CJsonLine& line) {
     if (!m_file.IsValid())
         return;

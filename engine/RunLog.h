@@ -10,6 +10,7 @@
 #include "afx/afxhandles.h"
 #include "afx/afxstr.h"
 #include "engine/Changes.h"
+#include "engine/MonitorTraces.h"
 #include "engine/PrinterEntry.h"
 #include "engine/RunObserver.h"
 
@@ -42,6 +43,17 @@ public:
     void MonitorOutcome(DWORD exitCode);
     void Outcome(DWORD exitCode);
 
+    // What a detection run found still there: a Brontal printer with its driver and the evidence the verdict
+    // rests on; an orphaned driver with its version, its key under HKEY_LOCAL_MACHINE and its data file; one
+    // trace of the monitoring application.
+    void FoundPrinter(const CString& name, const CString& driver, LPCSTR evidence);
+    void FoundDriver(const CString& driver, DWORD version, const CString& keyPath, const CString& dataFile,
+                     LPCSTR evidence);
+    void FoundMonitorTrace(const MonitorTrace& trace);
+    // From now on every "found" line also goes to `out` (a redirected standard output), log file or not;
+    // NULL stops that. The handle stays the caller's.
+    void EchoFoundTo(HANDLE out);
+
     void OnChange(const ChangeEvent& event) override;
     void OnPrinterLookup(const PrinterLookup& lookup) override;
     void OnUnusedDriver(const DriverLookup& lookup) override;
@@ -54,7 +66,10 @@ private:
     CRunLog() {}
     // Appends one line; the time is not added.
     void Write(const CJsonLine& line);
+    // Appends a "found" line to the log and writes it to the echo.
+    void WriteFound(const CJsonLine& line);
     CKernelHandle m_file;
+    HANDLE m_hEcho = NULL;
     BOOL m_bCycle = FALSE;
     CString m_strPhase;
     std::vector<CString> m_states;

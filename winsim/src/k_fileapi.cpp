@@ -27,6 +27,33 @@ struct FindObject : winsim::KernelObject {
     const char* Kind() const override { return "find"; }
 };
 
+// The bytes of an anonymous pipe written and not yet read, and which of its ends are still open.
+struct PipeBuffer {
+    std::string bytes;
+    bool readerOpen = true;
+    bool writerOpen = true;
+};
+
+// One end of a pipe; closing it tells the other end.
+struct PipeEnd : winsim::KernelObject {
+    PipeEnd(std::shared_ptr<PipeBuffer> p, bool writes) : pipe(std::move(p)), writeEnd(writes) {}
+    ~PipeEnd() override { (writeEnd ? pipe->writerOpen : pipe->readerOpen) = false; }
+    std::shared_ptr<PipeBuffer> pipe;
+    bool writeEnd;
+    const char* Kind() const override { return "pipe"; }
+};
+
+// Where SystemInfo keeps the standard handle `which` names, or null for another number.
+HANDLE* StdSlot(DWORD which) {
+    winsim::SystemInfo& sys = Current().system;
+    switch (which) {
+    case STD_INPUT_HANDLE: return &sys.stdInput;
+    case STD_OUTPUT_HANDLE: return &sys.stdOutput;
+    case STD_ERROR_HANDLE: return &sys.stdError;
+    }
+    return nullptr;
+}
+
 winsim::FileSystem& Fs() {
     return Current().files;
 }
@@ -268,6 +295,26 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
     SIM_FAULT("ReadFile", f ? f->node->FullPath() : std::string(), FALSE);
     if (lpNumberOfBytesRead)
         *lpNumberOfBytesRead = 0;
+    if (PipeEnd* end = Current().system.handles.Get<PipeEnd>(hFile)) {
+        if (end->writeEnd) {
+            SetError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        std::string& bytes = end->pipe->bytes;
+        if (bytes.empty() && !end->pipe->writerOpen) {
+            SetError(ERROR_BROKEN_PIPE);
+            return FALSE;
+        }
+        // One process, one thread: nobody could ever write what the read would wait for.
+        if (bytes.empty())
+            throw winsim::SimAbort("ReadFile of an empty pipe whose write end is open would wait forever");
+        size_t n = std::min<size_t>(nNumberOfBytesToRead, bytes.size());
+        memcpy(lpBuffer, bytes.data(), n);
+        bytes.erase(0, n);
+        if (lpNumberOfBytesRead)
+            *lpNumberOfBytesRead = DWORD(n);
+        return TRUE;
+    }
     if (!f) {
         SetError(ERROR_INVALID_HANDLE);
         return FALSE;
@@ -295,6 +342,20 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     SIM_FAULT("WriteFile", f ? f->node->FullPath() : std::string(), FALSE);
     if (lpNumberOfBytesWritten)
         *lpNumberOfBytesWritten = 0;
+    if (PipeEnd* end = Current().system.handles.Get<PipeEnd>(hFile)) {
+        if (!end->writeEnd) {
+            SetError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        if (!end->pipe->readerOpen) {
+            SetError(ERROR_NO_DATA);
+            return FALSE;
+        }
+        end->pipe->bytes.append(static_cast<const char*>(lpBuffer), nNumberOfBytesToWrite);
+        if (lpNumberOfBytesWritten)
+            *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
+        return TRUE;
+    }
     if (!f) {
         SetError(ERROR_INVALID_HANDLE);
         return FALSE;
@@ -430,6 +491,49 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
         if (file->deleteOnClose && !file->node->removed)
             Fs().Remove(file->node);
     }
+    return TRUE;
+}
+
+HANDLE WINAPI GetStdHandle(DWORD nStdHandle) {
+    SIM_FAULT("GetStdHandle", std::to_string((long)(LONG)nStdHandle), INVALID_HANDLE_VALUE);
+    HANDLE* slot = StdSlot(nStdHandle);
+    if (!slot) {
+        SetError(ERROR_INVALID_HANDLE);
+        return INVALID_HANDLE_VALUE;
+    }
+    return *slot;
+}
+
+BOOL WINAPI SetStdHandle(DWORD nStdHandle, HANDLE hHandle) {
+    SIM_FAULT("SetStdHandle", std::to_string((long)(LONG)nStdHandle), FALSE);
+    HANDLE* slot = StdSlot(nStdHandle);
+    if (!slot) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    *slot = hHandle;
+    return TRUE;
+}
+
+DWORD WINAPI GetFileType(HANDLE hFile) {
+    SIM_FAULT("GetFileType", "", FILE_TYPE_UNKNOWN);
+    if (FileOf(hFile))
+        return FILE_TYPE_DISK;
+    if (Current().system.handles.Get<PipeEnd>(hFile))
+        return FILE_TYPE_PIPE;
+    SetError(ERROR_INVALID_HANDLE);
+    return FILE_TYPE_UNKNOWN;
+}
+
+BOOL WINAPI CreatePipe(PHANDLE hReadPipe, PHANDLE hWritePipe, LPSECURITY_ATTRIBUTES lpPipeAttributes, DWORD nSize) {
+    SIM_FAULT("CreatePipe", "", FALSE);
+    if (!hReadPipe || !hWritePipe) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    auto pipe = std::make_shared<PipeBuffer>();
+    *hReadPipe = Current().system.handles.Add(std::make_shared<PipeEnd>(pipe, false));
+    *hWritePipe = Current().system.handles.Add(std::make_shared<PipeEnd>(pipe, true));
     return TRUE;
 }
 

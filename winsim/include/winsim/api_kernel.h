@@ -261,6 +261,24 @@ BOOL WINAPI SetFileTime(HANDLE hFile, const FILETIME* lpCreationTime, const FILE
                         const FILETIME* lpLastWriteTime);
 BOOL WINAPI CloseHandle(HANDLE hObject);
 
+#define STD_INPUT_HANDLE ((DWORD)-10)
+#define STD_OUTPUT_HANDLE ((DWORD)-11)
+#define STD_ERROR_HANDLE ((DWORD)-12)
+#define FILE_TYPE_UNKNOWN 0x0000
+#define FILE_TYPE_DISK 0x0001
+#define FILE_TYPE_CHAR 0x0002
+#define FILE_TYPE_PIPE 0x0003
+// The handle SystemInfo holds for that stream (NULL when none); another number: INVALID_HANDLE_VALUE,
+// ERROR_INVALID_HANDLE.
+HANDLE WINAPI GetStdHandle(DWORD nStdHandle);
+BOOL WINAPI SetStdHandle(DWORD nStdHandle, HANDLE hHandle);
+// FILE_TYPE_DISK for a file, FILE_TYPE_PIPE for either end of a pipe; FILE_TYPE_UNKNOWN with
+// ERROR_INVALID_HANDLE for a handle that is not open.
+DWORD WINAPI GetFileType(HANDLE hFile);
+// An anonymous pipe without a size limit: a read of an empty pipe whose write end is closed fails with
+// ERROR_BROKEN_PIPE, a write after the read end is closed with ERROR_NO_DATA.
+BOOL WINAPI CreatePipe(PHANDLE hReadPipe, PHANDLE hWritePipe, LPSECURITY_ATTRIBUTES lpPipeAttributes, DWORD nSize);
+
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 BOOL WINAPI CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists);
 BOOL WINAPI MoveFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName);

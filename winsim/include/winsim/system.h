@@ -116,6 +116,10 @@ struct SystemInfo {
     DWORD processId = 0x3a8;
 
     HandleTable handles;
+    // The process's standard handles (GetStdHandle): a GUI program started without redirection has none.
+    HANDLE stdInput = NULL;
+    HANDLE stdOutput = NULL;
+    HANDLE stdError = NULL;
     GlobalHeap globals;
 
 private:
