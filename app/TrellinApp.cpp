@@ -317,12 +317,27 @@ void CUninstallApp::RunEverything() {
     for (const RunItemOutcome& outcome : run.m_outcomes) {
         if (outcome.kind == ITEM_PRINTER)
             RunLog().PrinterOutcome(outcome.name, outcome.exitCode);
-        else
+        else if (outcome.kind == ITEM_DRIVER)
             RunLog().DriverOutcome(outcome.name, outcome.exitCode);
+        else
+            RunLog().MonitorOutcome(outcome.exitCode);
     }
     m_nExitCode = CombineExitCodes(m_nExitCode, run.m_nExitCode);
 }
 
 void CUninstallApp::ListRemains() {
-    m_nExitCode = 1;
+    // A deployment tool reads the same lines from the program's redirected output.
+    RunLog().EchoFoundTo(RedirectedStdOutput());
+    CRemovalRun run;
+    const Remains remains = run.FindRemains();
+    for (const FoundItem& printer : remains.printers)
+        RunLog().FoundPrinter(printer.name, printer.driver, DriverEvidenceName(printer.evidence));
+    for (const FoundItem& driver : remains.drivers)
+        RunLog().FoundDriver(driver.driver, driver.version, driver.key, driver.dataFile,
+                             DriverEvidenceName(driver.evidence));
+    for (const MonitorTrace& trace : remains.traces)
+        RunLog().FoundMonitorTrace(trace);
+    RunLog().EchoFoundTo(NULL);
+    // The convention of detection scripts: 0 nothing is left, 1 something is (or could not be looked at).
+    m_nExitCode = remains.Empty() ? 0 : 1;
 }

@@ -253,6 +253,8 @@ int CMachineChanges::CallCompanion(const CString& libraryPath, LPCSTR exportName
     // A dry run goes on as after a call that succeeded, so the steps after it are reported too.
     if (done.outcome == CHANGE_WOULD)
         *called = TRUE;
+    if (*called)
+        m_nCompanionCalls++;
     return result;
 }
 

@@ -86,6 +86,8 @@ public:
     // Files that existed and were left for deletion at the next restart since the last reset.
     int DeferredFiles() const { return m_nDeferred; }
     void ResetDeferredFiles() { m_nDeferred = 0; }
+    // Companion exports called (or, in a dry run, that would be) since the process began.
+    int CompanionCalls() const { return m_nCompanionCalls; }
 
 private:
     CMachineChanges();
@@ -109,6 +111,7 @@ private:
     IChangeGuard* m_pGuard = NULL;
     BOOL m_bDryRun = FALSE;
     int m_nDeferred = 0;
+    int m_nCompanionCalls = 0;
 };
 
 // The process's change layer.

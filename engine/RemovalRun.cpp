@@ -7,6 +7,8 @@
 #include "afx/afxhandles.h"
 #include "engine/Changes.h"
 #include "engine/DriverList.h"
+#include "engine/MonitorTraces.h"
+#include "engine/MbText.h"
 #include "engine/PrinterList.h"
 #include "engine/RunObserver.h"
 
@@ -167,6 +169,7 @@ BOOL CRemovalRun::RemoveEverything() {
     }
 
     BOOL removed = FALSE;
+    const int companionCalls = Changes().CompanionCalls();
     for (const CString& name : names) {
         CPrinterEntry* target = FindPrinterEntry(name);
         if (!target || target->m_bRemoved == 1)
@@ -206,14 +209,73 @@ BOOL CRemovalRun::RemoveEverything() {
         }
         m_outcomes.push_back(RunItemOutcome{ITEM_DRIVER, driver->m_strDriverName, code});
     }
+
+    // A dry run cannot see what the hand-offs it only reported would have removed.
+    if (!(Changes().IsDryRun() && Changes().CompanionCalls() > companionCalls) && !FindMonitorTraces().empty()) {
+        m_outcomes.push_back(RunItemOutcome{ITEM_MONITOR, "Tallyvue", RemoveMonitorTraces()});
+        removed = TRUE;
+    }
     return removed;
+}
+
+Remains CRemovalRun::FindRemains() {
+    Remains remains;
+    DetectOsFamily();
+    EnumerateNow();
+    for (const CString& name : OfferedPrinters()) {
+        CPrinterEntry* entry = FindPrinterEntry(name);
+        FoundItem item;
+        item.name = name;
+        item.driver = entry->m_strDriverName;
+        item.version = entry->m_nDriverVersion;
+        item.key = entry->m_strDriverKey;
+        item.dataFile = entry->m_strDataFile;
+        item.evidence = entry->WeighDriverEvidence();
+        remains.printers.push_back(item);
+    }
+    ::FreePrinterList(m_unusedDrivers);
+    remains.complete = FindUnusedDrivers(m_printerList, m_nOsFamily, m_strDriverDir, m_unusedDrivers);
+    POSITION pos = m_unusedDrivers.GetHeadPosition();
+    while (pos) {
+        CPrinterEntry* driver = static_cast<CPrinterEntry*>(m_unusedDrivers.GetNext(pos));
+        if (!driver->IsBrontalDriver())
+            continue;
+        FoundItem item;
+        item.driver = driver->m_strDriverName;
+        item.version = driver->m_nDriverVersion;
+        item.key = driver->m_strDriverKey;
+        item.dataFile = driver->m_strDataFile;
+        item.evidence = driver->WeighDriverEvidence();
+        remains.drivers.push_back(item);
+    }
+    remains.traces = FindMonitorTraces();
+    return remains;
+}
+
+DWORD CRemovalRun::RemoveMonitorTraces() {
+    // The program's own copy of the companion library lies beside it, as the hand-off's replacement does.
+    char program[MAX_PATH + 1] = "";
+    const DWORD length = GetModuleFileNameA(NULL, program, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return ERROR_MOD_NOT_FOUND;
+    program[length] = '\0';
+    CString library = program;
+    const int last = MbFindLastSeparator(library, TRUE);
+    library = (last < 0 ? CString() : library.Left(last + 1)) + "tavq.dll";
+    BOOL called = FALSE;
+    const int result = Changes().CallCompanion(library, "Delete", &called);
+    if (!called)
+        return ERROR_MOD_NOT_FOUND;
+    return result == 0 ? ERROR_BUSY : ERROR_SUCCESS;
 }
 
 void CRemovalRun::GiveVerdictOnEverything() {
     const BOOL spoolerBack = m_cycle.Pending() == 0 && !m_cycle.Abandoned();
     m_nExitCode = ERROR_SUCCESS;
     for (RunItemOutcome& outcome : m_outcomes) {
-        if (outcome.exitCode == ERROR_SUCCESS || outcome.exitCode == ERROR_SUCCESS_REBOOT_REQUIRED) {
+        // The monitoring application's removal does not wait for the spooler.
+        if (outcome.kind != ITEM_MONITOR &&
+            (outcome.exitCode == ERROR_SUCCESS || outcome.exitCode == ERROR_SUCCESS_REBOOT_REQUIRED)) {
             if (!spoolerBack)
                 outcome.exitCode = ERROR_SERVICE_NOT_ACTIVE;
             else if (outcome.kind == ITEM_PRINTER && IsPrinterInstalled(outcome.name, m_nOsFamily))

@@ -8,6 +8,7 @@
 
 #include "afx/afxcoll.h"
 #include "afx/afxstr.h"
+#include "engine/MonitorTraces.h"
 #include "engine/PrinterEntry.h"
 #include "engine/Removal.h"
 #include "engine/SpoolerCycle.h"
@@ -20,11 +21,34 @@ DWORD CombineExitCodes(DWORD sofar, DWORD next);
 enum RunItemKind {
     ITEM_PRINTER,  // a printer the list offers
     ITEM_DRIVER,   // a Brontal driver no printer used
+    ITEM_MONITOR,  // what was left of the monitoring application for the current user
 };
 struct RunItemOutcome {
     RunItemKind kind;
     CString name;    // the printer's or the driver's name
-    DWORD exitCode;  // as a named removal's: 0, 3010, 170, 1062, 1802, or the driver key's deletion code
+    // As a named removal's: 0, 3010, 170, 1062, 1802; a driver's also the code its key's deletion failed
+    // with; the monitoring application's 126 when the program's own companion library cannot be called.
+    DWORD exitCode;
+};
+
+// One printer or driver a detection run found, with the evidence that makes it Brontal's.
+struct FoundItem {
+    CString name;  // the printer's; empty for a driver no printer uses
+    CString driver;
+    DWORD version = 0;
+    CString key;  // the driver's key under HKEY_LOCAL_MACHINE
+    CString dataFile;
+    DriverEvidence evidence = DRIVER_NOT_DESCRIBED;
+};
+
+// What is left of Brontal's on the workstation. `complete` is FALSE when the spooler could not list its
+// printers or its drivers: what could not be looked at is not known to be gone.
+struct Remains {
+    std::vector<FoundItem> printers;
+    std::vector<FoundItem> drivers;
+    std::vector<MonitorTrace> traces;
+    BOOL complete = TRUE;
+    BOOL Empty() const { return complete && printers.empty() && drivers.empty() && traces.empty(); }
 };
 
 class CRemovalRun {
@@ -80,12 +104,18 @@ public:
     // the enumeration, RemoveEverything, one cycle after it (NT), the verdict. Sets m_nExitCode.
     void RunEverything();
     // Removes every printer the list offers, then every Brontal driver no printer uses (the drivers no
-    // printer uses keep the files they list); one outcome each in m_outcomes. TRUE when anything was
-    // removed.
+    // printer uses keep the files they list), then what the companion hand-offs left of the monitoring
+    // application for the current user; one outcome each in m_outcomes. TRUE when anything was removed.
     BOOL RemoveEverything();
     // Once the cycle after RemoveEverything is over: a removal whose cycle did not see the spooler again
     // gets 1062, a printer the workstation still lists 1802; m_nExitCode combines the outcomes.
     void GiveVerdictOnEverything();
+    // Detection: enumerates at once, with no spooler cycle and no change, the printers the list offers,
+    // the Brontal drivers no printer uses and the monitoring application's traces for the current user.
+    Remains FindRemains();
+    // Hands the monitoring application's removal for the current user to the companion library shipped
+    // beside the program; its exit code (0, 170, or 126 when the library cannot be called).
+    DWORD RemoveMonitorTraces();
     // The drivers no printer uses, as RemoveEverything found them before its first removal.
     CObList m_unusedDrivers;
     std::vector<RunItemOutcome> m_outcomes;

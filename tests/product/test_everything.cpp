@@ -272,3 +272,112 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<DryEverythingCase>& info) { return std::string(info.param.what); });
 
 }  // namespace
+
+namespace {
+
+const char kRunKey[] = "HKCU\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN";
+
+struct ListCase {
+    const char* what;
+    std::function<void(RemovalStation&)> arrange;
+    DWORD exitCode;
+    std::vector<std::string> found;  // "kind name-or-driver-or-trace", in order
+};
+
+void PrintTo(const ListCase& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class Detection : public ::testing::TestWithParam<ListCase> {};
+
+TEST_P(Detection, ReportsWhatIsLeftAndChangesNothing) {
+    const ListCase& c = GetParam();
+    RemovalStation st;
+    c.arrange(st);
+    const auto before = SnapshotMachine();
+    EXPECT_EQ((DWORD)st.Run("/list /log:C:\\list.log"), c.exitCode);
+    EXPECT_EQ(Without(SnapshotDiff(before, SnapshotMachine()), {"C:\\list.log"}), std::vector<std::string>{});
+    EXPECT_EQ(st.ws->services.spoolerStops, 0);
+    EXPECT_EQ(g_companion.calls, 0);
+    const auto log = ReadLog(st, "C:\\list.log");
+    EXPECT_EQ(Events(log, "run")[0].at("mode"), "list");
+    std::vector<std::string> found;
+    for (const Fields& f : Events(log, "found")) {
+        const std::string& kind = f.at("kind");
+        found.push_back(kind + " " + (kind == "printer" ? f.at("name") : kind == "driver" ? f.at("driver") : f.at("trace")));
+    }
+    EXPECT_EQ(found, c.found);
+    EXPECT_EQ(Events(log, "outcome")[0].at("exit_code"), std::to_string(c.exitCode));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RunOverEverything, Detection,
+    ::testing::Values(
+        ListCase{"NothingOfBrontals",
+                 [](RemovalStation& st) {
+                     st.ws.AddPlainDriver("Plain Driver", "PLAIN.PPD");
+                     st.ws.AddPrinter("Plain", "Plain Driver");
+                 },
+                 0, {}},
+        ListCase{"PrintersAnUnusedDriverAndTheApplication",
+                 [](RemovalStation& st) {
+                     SeedOffice(st);
+                     st.AddLobby();
+                     AddSpareDriver(st);
+                     st.ws.AddPlainDriver("Other Maker", "OTHER.PPD");
+                     st.ws->registry.SetString(kRunKey, "Norix Tallyvue", "C:\\Tallyvue.exe");
+                     st.ws->registry.SetDword("HKCU\\SOFTWARE\\Norix\\Tallyvue", "PID", 4);
+                 },
+                 1,
+                 {"printer Lobby", "printer Office", "driver Brontal Spare", "monitor autostart", "monitor settings"}},
+        ListCase{"OnlyTheApplicationsAutostart",
+                 [](RemovalStation& st) { st.ws->registry.SetString(kRunKey, "Norix Tallyvue", "x"); }, 1,
+                 {"monitor autostart"}},
+        // What cannot be looked at is not known to be gone.
+        ListCase{"TheSpoolerCannotListItsDrivers",
+                 [](RemovalStation& st) { st.ws->faults.Fail("EnumPrinterDriversA", RPC_S_SERVER_UNAVAILABLE); }, 1,
+                 {}}),
+    [](const ::testing::TestParamInfo<ListCase>& info) { return std::string(info.param.what); });
+
+TEST(RunOverEverything, DetectionAfterTheRunFindsNothing) {
+    RemovalStation st;
+    SeedOffice(st);
+    AddSpareDriver(st);
+    EXPECT_EQ(st.Run("/list"), 1);
+    EXPECT_EQ(st.Run("/all"), 0);
+    EXPECT_EQ(st.Run("/list"), 0);
+}
+
+// The found lines go to the program's standard output too when a deployment tool redirects it.
+TEST(RunOverEverything, DetectionWritesTheFoundLinesToRedirectedOutput) {
+    RemovalStation st;
+    SeedOffice(st);
+    AddSpareDriver(st);
+    HANDLE out = CreateFileA("C:\\stdout.txt", GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(out, INVALID_HANDLE_VALUE);
+    SetStdHandle(STD_OUTPUT_HANDLE, out);
+    EXPECT_EQ(st.Run("/list /log:C:\\list.log"), 1);
+    SetStdHandle(STD_OUTPUT_HANDLE, NULL);
+    CloseHandle(out);
+    bool ok = false;
+    const auto echoed = ParseJsonLines(st.ws->files.ReadFile("C:\\stdout.txt").value_or(""), &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(echoed, Events(ReadLog(st, "C:\\list.log"), "found"));
+    EXPECT_EQ(echoed.size(), 2u);
+}
+
+// What the hand-offs through the drivers' copies leave of the application goes through the program's own.
+TEST(RunOverEverything, TheApplicationWithoutADriverGoesThroughTheProgramsOwnCompanion) {
+    RemovalStation st;
+    st.ws->registry.SetString(kRunKey, "Norix Tallyvue", "x");
+    EXPECT_EQ(st.Run("/all /log:C:\\all.log"), 0);
+    const auto log = ReadLog(st, "C:\\all.log");
+    const auto calls = Events(log, "companion");
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].at("library"), "C:\\Program Files\\Trellin\\tavq.dll");
+    ASSERT_EQ(Events(log, "monitor_outcome").size(), 1u);
+    EXPECT_EQ(Events(log, "monitor_outcome")[0].at("exit_code"), "0");
+    EXPECT_EQ(g_companion.calls, 0);
+}
+
+}  // namespace
