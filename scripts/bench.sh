@@ -35,6 +35,9 @@ runs_ten=${BENCH_RUNS_TEN:-1}
 . e2e/lib.sh
 
 e2e_require_build Trellin.exe tavq.dll us_res.dll
+# A kernel without 32-bit support cannot start Wine's 32-bit loader at all.
+"$E2E_WINE" --version >/dev/null 2>&1 ||
+  e2e_die "$E2E_WINE does not start here (a kernel without 32-bit programs?): measure the 64-bit build, scripts/bench.sh build/win64"
 e2e_begin
 e2e_start_xvfb
 e2e_prepare_template
