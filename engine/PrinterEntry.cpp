@@ -74,14 +74,19 @@ int CPrinterEntry::GetDriverInfo() {
     if (!printer)
         return 0;
 
+    // A description fits in this much nearly always: then one call, not a call for the size and another.
+    const DWORD firstTry = 2048;
     CGlobalBlock block;
     DWORD needed = 0;
-    FetchSized(
-        block,
-        [&](BYTE* buffer, DWORD size, DWORD* got) {
-            return ResultOf(GetPrinterDriverA(printer, NULL, 2, buffer, size, got));
-        },
-        needed);
+    if (!block.Alloc(firstTry) || !GetPrinterDriverA(printer, NULL, 2, block.Data(), firstTry, &needed)) {
+        block.Free();
+        FetchSized(
+            block,
+            [&](BYTE* buffer, DWORD size, DWORD* got) {
+                return ResultOf(GetPrinterDriverA(printer, NULL, 2, buffer, size, got));
+            },
+            needed);
+    }
     DRIVER_INFO_2A* info = reinterpret_cast<DRIVER_INFO_2A*>(block.Data());
     if (!info || block.Size() < sizeof(DRIVER_INFO_2A) || !info->pName)
         return 0;
@@ -130,7 +135,10 @@ void CPrinterEntry::AddFile(const CString& dir, const CString& name) {
     m_files.AddTail(file);
 }
 
-BOOL CPrinterEntry::ReadNameValue(HKEY key, LPCSTR name, CString& value) {
+namespace {
+
+// Reads a single-name value into at most 260 bytes; FALSE when absent or too long.
+BOOL ReadNameValueOf(HKEY key, LPCSTR name, CString& value) {
     if (!key)
         return FALSE;
     char buffer[261] = "";
@@ -140,8 +148,6 @@ BOOL CPrinterEntry::ReadNameValue(HKEY key, LPCSTR name, CString& value) {
     value = buffer;
     return TRUE;
 }
-
-namespace {
 
 // Reads a value whatever its length (at least `minSize` bytes of room) into `block`, kept
 // NUL-terminated; `bytes` receives the size of the value. FALSE when absent.
@@ -159,55 +165,79 @@ BOOL ReadWholeValue(HKEY key, LPCSTR name, DWORD minSize, CGlobalBlock& block, D
     return rc == ERROR_SUCCESS;
 }
 
+// Reads what CollectDriverFiles needs from the driver key, in one opening of it.
+void ReadDriverKey(const CString& keyPath, BOOL windows9x, DriverKeyReading& reading) {
+    reading.key = keyPath;
+    reading.windows9x = windows9x;
+    CRegKey key;
+    key.Open(HKEY_LOCAL_MACHINE, keyPath, KEY_READ);
+    for (int i = 0; i < 4; ++i)
+        reading.hasName[i] = ReadNameValueOf(key, kNameValues[i], reading.names[i]);
+    DWORD bytes = 0;
+    if (windows9x) {
+        CGlobalBlock wpx;
+        if (ReadWholeValue(key, "WPX File", 260, wpx, bytes) && wpx.Data()[0]) {
+            reading.hasWpx = TRUE;
+            reading.wpx = reinterpret_cast<char*>(wpx.Data());
+        }
+    }
+    CGlobalBlock block;
+    if (ReadWholeValue(key, "Dependent Files", 2000, block, bytes))
+        reading.dependent.assign(block.Data(), block.Data() + bytes);
+}
+
 }  // namespace
 
-void CPrinterEntry::CollectDriverFiles() {
+const DriverKeyReading& CDriverKeyCache::Read(const CString& key, BOOL windows9x) {
+    // Byte for byte: two spellings of one key are merely read twice.
+    for (const DriverKeyReading& reading : m_readings) {
+        if (reading.windows9x == windows9x && strcmp(reading.key, key) == 0)
+            return reading;
+    }
+    m_readings.emplace_back();
+    ReadDriverKey(key, windows9x, m_readings.back());
+    return m_readings.back();
+}
+
+void CPrinterEntry::CollectDriverFiles(CDriverKeyCache* cache) {
     const BOOL versioned = IsNtFamily(m_nOsFamily);
     CString versionDir;
     versionDir.Format("%d\\", (int)m_nDriverVersion);
     const CString dir = m_strDriverDir;
 
+    DriverKeyReading own;
+    const BOOL windows9x = m_nOsFamily == OS_FAMILY_9X;
+    if (!cache)
+        ReadDriverKey(m_strDriverKey, windows9x, own);
+    const DriverKeyReading& reading = cache ? cache->Read(m_strDriverKey, windows9x) : own;
+
     CString dataFileName;
-    {
-        CRegKey key;
-        key.Open(HKEY_LOCAL_MACHINE, m_strDriverKey, KEY_READ);
-        for (const char* valueName : kNameValues) {
-            CString text;
-            if (!ReadNameValue(key, valueName, text))
-                continue;
-            if (strcmp(valueName, "Data File") == 0)
-                dataFileName = text;
-            if (text.IsEmpty())
-                continue;
-            CString upper = UpperCase(text);
-            AddFile(dir, upper);
-            if (versioned)
-                AddFile(dir, versionDir + upper);
-        }
+    for (int i = 0; i < 4; ++i) {
+        if (!reading.hasName[i])
+            continue;
+        const CString& text = reading.names[i];
+        if (strcmp(kNameValues[i], "Data File") == 0)
+            dataFileName = text;
+        if (text.IsEmpty())
+            continue;
+        CString upper = UpperCase(text);
+        AddFile(dir, upper);
+        if (versioned)
+            AddFile(dir, versionDir + upper);
     }
     m_strDataFileName = dataFileName;
 
-    if (m_nOsFamily == OS_FAMILY_9X) {
-        CRegKey key;
-        key.Open(HKEY_LOCAL_MACHINE, m_strDriverKey, KEY_READ);
-        DWORD bytes = 0;
-        CGlobalBlock wpx;
-        if (ReadWholeValue(key, "WPX File", 260, wpx, bytes) && wpx.Data()[0]) {
-            char windowsDir[260] = "";
-            if (GetWindowsDirectoryA(windowsDir, sizeof(windowsDir)) >= sizeof(windowsDir))
-                windowsDir[0] = '\0';
-            AddFile(CString(windowsDir), UpperCase(CString(reinterpret_cast<char*>(wpx.Data()))));
-        }
+    if (reading.hasWpx) {
+        char windowsDir[260] = "";
+        if (GetWindowsDirectoryA(windowsDir, sizeof(windowsDir)) >= sizeof(windowsDir))
+            windowsDir[0] = '\0';
+        AddFile(CString(windowsDir), UpperCase(reading.wpx));
     }
 
     {
-        CRegKey key;
-        key.Open(HKEY_LOCAL_MACHINE, m_strDriverKey, KEY_READ);
-        DWORD bytes = 0;
-        CGlobalBlock block;
-        const BYTE* list = ReadWholeValue(key, "Dependent Files", 2000, block, bytes) ? block.Data() : NULL;
+        const std::vector<BYTE>& list = reading.dependent;
         CString name;
-        for (DWORD i = 0; list && i < bytes; ++i) {
+        for (DWORD i = 0; i < list.size(); ++i) {
             if (list[i] != '\0') {
                 name += static_cast<char>(list[i]);
                 continue;

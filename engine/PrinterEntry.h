@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <deque>
+#include <vector>
+
 #include "afx/afxcoll.h"
 #include "afx/afxstr.h"
 #include "engine/OsFamily.h"
@@ -36,6 +39,36 @@ public:
     CString m_strReplacedBy;
 };
 
+// What one driver key names: the values CollectDriverFiles turns into candidate files.
+struct DriverKeyReading {
+    DriverKeyReading() : windows9x(FALSE), hasWpx(FALSE) {
+        for (BOOL& has : hasName)
+            has = FALSE;
+    }
+    CString key;
+    BOOL windows9x;               // read as Windows 9x keeps it: with its "WPX File"
+    BOOL hasName[4];              // "Configuration File", "Data File", "Driver", "Help File": present
+    CString names[4];             // and at most 260 bytes long
+    BOOL hasWpx;                  // Windows 9x only: "WPX File" present and not empty
+    CString wpx;
+    std::vector<BYTE> dependent;  // "Dependent Files" as stored, whatever its length; empty when absent
+};
+
+// The driver keys read during one enumeration: the printers on one driver share its key, which is read
+// once. Lives no longer than the enumeration, so a key changed later is read anew.
+class CDriverKeyCache {
+public:
+    CDriverKeyCache() {}
+    // The reading of `key` (with its "WPX File" on Windows 9x), read from the registry on first use; it
+    // stays in place for the cache's life.
+    const DriverKeyReading& Read(const CString& key, BOOL windows9x);
+
+private:
+    std::deque<DriverKeyReading> m_readings;
+    CDriverKeyCache(const CDriverKeyCache&) = delete;
+    CDriverKeyCache& operator=(const CDriverKeyCache&) = delete;
+};
+
 class CPrinterEntry : public CObject {
 public:
     CPrinterEntry();
@@ -67,8 +100,9 @@ public:
     // 1 when m_files holds exactly this path (case-sensitive), else 0.
     int HasFile(CString path);
 
-    // Lists every place the driver's files may lie; never touches the disk.
-    void CollectDriverFiles();
+    // Lists every place the driver's files may lie; never touches the disk. With `cache`, the driver key
+    // is read through it (once per key for all entries of one enumeration).
+    void CollectDriverFiles(CDriverKeyCache* cache = NULL);
     // 1 when the driver belongs to the Brontal line: a .UIM beside the data file, or the
     // vendor marker near the start of a .PPD data file.
     int IsBrontalDriver();
@@ -113,8 +147,6 @@ public:
 private:
     // Appends the candidate `dir`\`name` unless the list already holds the same path.
     void AddFile(const CString& dir, const CString& name);
-    // Reads a single-name value into at most 260 bytes; FALSE when absent or too long.
-    static BOOL ReadNameValue(HKEY key, LPCSTR name, CString& value);
     // Whether the path search finds the data file's name with the extension .UIM.
     BOOL HasUimBesideDataFile();
     // The data file's first 1000 characters (text mode), NUL-terminated; their count, or -1 when

@@ -59,12 +59,14 @@ int EnumeratePrinters(CObList& list, int family, const CString& driverDir) {
     std::vector<CString> names;
     if (!ListPrinterNames(family, names))
         return 0;
+    // The printers on one driver share its key: read once for all of them.
+    CDriverKeyCache driverKeys;
     for (const CString& name : names) {
         CPrinterEntry* entry = new CPrinterEntry;
         entry->m_nOsFamily = family;
         entry->m_strDriverDir = driverDir;
         entry->SetPrinterName(name);
-        entry->CollectDriverFiles();
+        entry->CollectDriverFiles(&driverKeys);
         list.AddTail(entry);
     }
     return !names.empty();

@@ -2,7 +2,10 @@
 #include "engine/Removal.h"
 
 #include <mbstring.h>
+#include <string.h>
 #include <winspool.h>
+
+#include <vector>
 
 #include "afx/afxhandles.h"
 #include "engine/Changes.h"
@@ -92,11 +95,30 @@ void Markfilestodelete(CObList& list, CString printerName, const CObList* driver
 }
 
 int IsOnlyBrontalPrinter(const CObList& list) {
+    // The test reads the disk for the driver folder and data file alone: the printers on one driver share
+    // one answer, asked once. A second Brontal printer settles it.
+    struct Answer {
+        CString dir;
+        CString dataFile;
+        int brontal;
+    };
+    std::vector<Answer> answers;
     int count = 0;
     POSITION pos = list.GetHeadPosition();
-    while (pos) {
-        if (EntryAt(list, pos)->IsBrontalDriver())
-            count++;
+    while (pos && count < 2) {
+        CPrinterEntry* entry = EntryAt(list, pos);
+        int brontal = -1;
+        for (const Answer& answer : answers) {
+            if (strcmp(answer.dataFile, entry->m_strDataFile) == 0 && strcmp(answer.dir, entry->m_strDriverDir) == 0) {
+                brontal = answer.brontal;
+                break;
+            }
+        }
+        if (brontal < 0) {
+            brontal = entry->IsBrontalDriver() ? 1 : 0;
+            answers.push_back(Answer{entry->m_strDriverDir, entry->m_strDataFile, brontal});
+        }
+        count += brontal;
     }
     return count == 1 ? 1 : 0;
 }

@@ -4,8 +4,10 @@
 #include <string.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 
+#include "engine/PrinterList.h"
 #include "workstation.h"
 
 namespace {
@@ -264,4 +266,102 @@ TEST(PrinterEntry, DeletingAnEntryDeletesItsFileRecords) {
     }
     EXPECT_EQ(entry->m_files.GetCount(), 25);
     delete entry;
+}
+
+namespace {
+
+// The enumerated entries by printer name, with their candidate files.
+std::map<std::string, std::vector<std::string>> EnumeratedFiles(Workstation& ws, int family, CObList& list) {
+    EXPECT_NE(EnumeratePrinters(list, family, ws.DriverDir().c_str()), 0);
+    std::map<std::string, std::vector<std::string>> files;
+    POSITION pos = list.GetHeadPosition();
+    while (pos) {
+        CPrinterEntry* entry = static_cast<CPrinterEntry*>(list.GetNext(pos));
+        files[(LPCSTR)entry->m_strPrinterName] = FilePaths(*entry);
+    }
+    return files;
+}
+
+}  // namespace
+
+TEST(PrinterEntry, PrintersOnOneDriverEachGetItsWholeCandidateList) {
+    const struct {
+        winsim::Os os;
+        std::vector<std::string> model;  // after the driver folder
+        std::vector<std::string> other;
+        std::string modelWmk;            // the temporary watermark, after the Temp folder
+    } cases[] = {
+        {winsim::Os::WinXP,
+         {"CFG.DLL", "3\\CFG.DLL", "MODEL.PPD", "3\\MODEL.PPD", "DRV.DLL", "3\\DRV.DLL", "DRV.HLP", "3\\DRV.HLP",
+          "A.DLL", "3\\A.DLL", "B.INI", "3\\B.INI", "3\\Model.WMK", "Model.BDD", "3\\Model.BDD", "Model.XFR",
+          "3\\Model.XFR", "Model.ABD", "3\\Model.ABD", "Model.BPD", "3\\Model.BPD"},
+         {"OCFG.DLL", "3\\OCFG.DLL", "OTHER.PPD", "3\\OTHER.PPD", "DRV.DLL", "3\\DRV.DLL", "O.INI", "3\\O.INI",
+          "3\\Other.WMK", "Other.BDD", "3\\Other.BDD", "Other.XFR", "3\\Other.XFR", "Other.ABD", "3\\Other.ABD",
+          "Other.BPD", "3\\Other.BPD"},
+         "\\Model.WMK"},
+        {winsim::Os::Win98,
+         {"CFG.DLL", "MODEL.PPD", "DRV.DLL", "DRV.HLP", "A.DLL", "B.INI", "0\\Model.WMK", "Model.BDD", "Model.XFR",
+          "Model.ABD", "Model.BPD"},
+         {"OCFG.DLL", "OTHER.PPD", "DRV.DLL", "O.INI", "0\\Other.WMK", "Other.BDD", "Other.XFR", "Other.ABD",
+          "Other.BPD"},
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.os));
+        Workstation ws(c.os);
+        ws->spooler.AddDriver(ModelDriver());
+        winsim::DriverSetup other;
+        other.name = "Other Driver";
+        other.configFile = "ocfg.dll";
+        other.dataFile = "Other.ppd";
+        other.driverFile = "drv.dll";
+        other.dependentFiles = {"o.ini"};
+        ws->spooler.AddDriver(other);
+        // The printers of one driver apart in the enumeration, another driver's between them.
+        ws.AddPrinter("Model A", "Model Driver");
+        ws.AddPrinter("Other", "Other Driver");
+        ws.AddPrinter("Model C", "Model Driver");
+        CObList list;
+        std::map<std::string, std::vector<std::string>> files = EnumeratedFiles(ws, FamilyOf(c.os), list);
+        EXPECT_EQ(files["Model A"], Prefixed(ws.DriverDir(), c.model));
+        EXPECT_EQ(files["Model C"], Prefixed(ws.DriverDir(), c.model));
+        EXPECT_EQ(files["Other"], Prefixed(ws.DriverDir(), c.other));
+        POSITION pos = list.GetHeadPosition();
+        while (pos) {
+            CPrinterEntry* entry = static_cast<CPrinterEntry*>(list.GetNext(pos));
+            const bool model = std::string(entry->m_strDriverName) == "Model Driver";
+            EXPECT_EQ(std::string(entry->m_strDataFileName), model ? "Model.ppd" : "Other.ppd");
+            if (model)
+                EXPECT_EQ(std::string(entry->m_strTempWmk), ws->system.tempDir + c.modelWmk);
+        }
+        FreePrinterList(list);
+        EXPECT_EQ(ws->registry.OpenKeyCount(), 0u);
+    }
+}
+
+TEST(PrinterEntry, DriverKeyChangedBetweenTwoEnumerationsIsReadAnew) {
+    Workstation ws(winsim::Os::WinXP);
+    ws->spooler.AddDriver(ModelDriver());
+    ws.AddPrinter("Model A", "Model Driver");
+    ws.AddPrinter("Model B", "Model Driver");
+    CObList first;
+    std::map<std::string, std::vector<std::string>> before = EnumeratedFiles(ws, OS_FAMILY_NT5, first);
+    const std::string key = "HKLM\\" + std::string(static_cast<CPrinterEntry*>(first.GetHead())->m_strDriverKey);
+    FreePrinterList(first);
+    ws->registry.SetString(key, "Help File", "new.hlp");
+    ws->registry.SetValue(key, "Dependent Files", REG_MULTI_SZ, std::string("c.dll\0\0", 7));
+
+    CObList second;
+    std::map<std::string, std::vector<std::string>> after = EnumeratedFiles(ws, OS_FAMILY_NT5, second);
+    FreePrinterList(second);
+    for (const char* printer : {"Model A", "Model B"}) {
+        SCOPED_TRACE(printer);
+        const std::vector<std::string>& was = before[printer];
+        const std::vector<std::string>& is = after[printer];
+        EXPECT_NE(std::find(was.begin(), was.end(), ws.DriverDir() + "\\3\\A.DLL"), was.end());
+        EXPECT_EQ(std::find(is.begin(), is.end(), ws.DriverDir() + "\\3\\A.DLL"), is.end());
+        EXPECT_EQ(std::find(is.begin(), is.end(), ws.DriverDir() + "\\DRV.HLP"), is.end());
+        EXPECT_NE(std::find(is.begin(), is.end(), ws.DriverDir() + "\\3\\NEW.HLP"), is.end());
+        EXPECT_NE(std::find(is.begin(), is.end(), ws.DriverDir() + "\\3\\C.DLL"), is.end());
+    }
 }

@@ -690,12 +690,15 @@ TEST(Removal, OnlyBrontalPrinterDecidesWhetherTheWatermarksGo) {
         const char* what;
         bool lobby;           // a second Brontal printer
         bool driverTakesUim;  // Office's driver library deletes OFFICE.UIM with the printer
+        bool twin;            // a second printer on Office's own driver (and data file)
         bool watermarksStay;
     } cases[] = {
-        {"the only Brontal printer", false, false, false},
-        {"one of two", true, false, true},
+        {"the only Brontal printer", false, false, false, false},
+        {"one of two", true, false, false, true},
         // Asked after the driver's own deletion, Office no longer passes the driver test.
-        {"one of two until its driver's deletion takes its .UIM", true, true, false},
+        {"one of two until its driver's deletion takes its .UIM", true, true, false, false},
+        // Two printers on one data file are two Brontal printers, although its disk is read once.
+        {"one of two printers on one driver", false, false, true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -703,6 +706,8 @@ TEST(Removal, OnlyBrontalPrinterDecidesWhetherTheWatermarksGo) {
         SeedOffice(st);
         if (c.lobby)
             st.AddLobby();
+        if (c.twin)
+            st.AddPrinter("Office Twin", "Brontal Office");
         if (c.driverTakesUim) {
             g_uimTakenWithThePrinter = st.versionDir + "\\OFFICE.UIM";
             winsim::ModuleImage library;
