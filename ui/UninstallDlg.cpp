@@ -319,6 +319,9 @@ int CUninstallDlg::OnDeleteCmdline() {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
+        // The message may have been the cycle's last tick: a list that has arrived is not waited for.
+        if (!m_run.AwaitsPrinterList())
+            break;
         Sleep(900);
     }
     if (!m_run.RemoveNamed(m_strCmdPrinter))
