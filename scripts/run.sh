@@ -16,16 +16,28 @@ case "$language" in
   *) echo "run.sh: LANGUAGE=$LANGUAGE: the program speaks en, ja, fr, it, de, es, nl and pt" >&2; exit 2 ;;
 esac
 bash scripts/setup.sh || exit 1
-cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake >/dev/null || exit 1
-cmake --build build/win32 || exit 1
-echo "run.sh: build/win32/Trellin.exe, the shipped build ($(file -b build/win32/Trellin.exe | cut -d, -f1)), under Wine in a 32-bit prefix"
-if [ -n "$language" ]; then
-  exec env E2E_LANGUAGES="$language" bash e2e/languages.sh build/win32
+# A machine whose kernel executes no 32-bit x86 code cannot run 32-bit Wine: it runs the 64-bit twin, and
+# says so.
+build=build/win32
+toolchain=cmake/toolchain-i686-w64-mingw32.cmake
+prefix_arch=32-bit
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  echo "run.sh: this machine executes no 32-bit code ($(/usr/lib/wine/wine --version 2>&1 | head -n1)): the 64-bit build runs instead"
+  build=build/win64
+  toolchain=cmake/toolchain-x86_64-w64-mingw32.cmake
+  prefix_arch=64-bit
 fi
-# The workstation shown and browsed, then real removals: before and after, exit codes, screenshots.
-bash e2e/run.sh build/win32
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null || exit 1
+cmake --build "$build" || exit 1
+echo "run.sh: $build/Trellin.exe ($(file -b "$build/Trellin.exe" | cut -d, -f1)), under Wine in a $prefix_arch prefix"
+if [ -n "$language" ]; then
+  exec env E2E_LANGUAGES="$language" bash e2e/languages.sh "$build"
+fi
+# The workstation shown and browsed, then real removals: before and after, exit codes, screenshots; then
+# the fleet options: detection, /all and detection again.
+bash e2e/run.sh "$build"
 rc=$?
-bash e2e/removal.sh build/win32 || rc=1
-echo "run.sh: ran build/win32/Trellin.exe ($(file -b build/win32/Trellin.exe | cut -d, -f1)) in a 32-bit Wine prefix"
+bash e2e/removal.sh "$build" || rc=1
+bash e2e/fleet.sh "$build" || rc=1
+echo "run.sh: ran $build/Trellin.exe ($(file -b "$build/Trellin.exe" | cut -d, -f1)) in a $prefix_arch Wine prefix"
 exit "$rc"
