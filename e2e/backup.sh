@@ -111,8 +111,11 @@ trellin() {
   RUN_MS=$(sed -n 's/^elapsed \([0-9]*\)$/\1/p' "$log" | head -n1 | grep . || echo 0)
 }
 
-# restore <folder>: runs <folder>\restore.cmd with Wine's cmd (the 32-bit one once 32-bit Wine is
-# installed, as a 32-bit deployment agent starts it, whatever the build); RESTORE_RC is its exit code, "none" when the run had not yet written it.
+# Wine's cmd as a deployment agent starts it: Debian's `wine`, the 32-bit one once 32-bit Wine is
+# installed, whatever the build; the 64-bit loader on a machine that executes no 32-bit code.
+AGENT_WINE=wine
+/usr/lib/wine/wine --version >/dev/null 2>&1 || AGENT_WINE=$E2E_WINE
+# restore <folder>: runs <folder>\restore.cmd with Wine's cmd as a deployment agent starts it; RESTORE_RC is its exit code, "none" when the run had not yet written it.
 restore() {
   local unix="$CDRIVE/${1#C:\\}"
   unix=${unix//\\//}
@@ -121,7 +124,7 @@ restore() {
     return
   fi
   RESTORE_RC=0
-  LC_ALL=$E2E_WINE_LOCALE timeout -k 5 300 wine cmd /c "$1\\restore.cmd" >"$E2E_TMP/restore.out" 2>&1 || RESTORE_RC=$?
+  LC_ALL=$E2E_WINE_LOCALE timeout -k 5 300 "$AGENT_WINE" cmd /c "$1\\restore.cmd" >"$E2E_TMP/restore.out" 2>&1 || RESTORE_RC=$?
 }
 
 # A workstation of seed.sh with Trellin installed; the driver folder's environment in ENVIRONMENT.
@@ -251,7 +254,7 @@ new_station
 seed_traces
 before=$E2E_TMP/before.txt
 snapshot "$before"
-arch=$(LC_ALL=$E2E_WINE_LOCALE timeout -k 5 30 wine cmd /c 'echo %PROCESSOR_ARCHITECTURE%' | tr -d '\r\n ')
+arch=$(LC_ALL=$E2E_WINE_LOCALE timeout -k 5 30 "$AGENT_WINE" cmd /c 'echo %PROCESSOR_ARCHITECTURE%' | tr -d '\r\n ')
 e2e_log "Wine's cmd runs as $arch"
 trellin 0 "/log:C:\\whole.log /backup:C:\\Whole $PRINTER"
 WHOLE_MS=$RUN_MS

@@ -7,6 +7,7 @@
 
 #include "afx/afxhandles.h"
 #include "engine/MbText.h"
+#include "engine/PrinterList.h"
 
 namespace {
 
@@ -15,20 +16,8 @@ namespace {
 // then any driver may be in use.
 BOOL ListDriversInUse(std::vector<CString>& used) {
     CGlobalBlock block;
-    DWORD needed = 0;
     DWORD count = 0;
-    DWORD rc = FetchSized(
-        block,
-        [&](BYTE* buffer, DWORD size, DWORD* got) {
-            count = 0;
-            return ResultOf(EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, NULL, 2, buffer, size, got,
-                                          &count));
-        },
-        needed);
-    // Nothing to report: the spooler has no printers.
-    if (rc == ERROR_NO_DATA)
-        return TRUE;
-    if (rc != ERROR_SUCCESS || (DWORD)block.Size() / sizeof(PRINTER_INFO_2A) < count)
+    if (!FetchPrinterRecords(2, block, count))
         return FALSE;
     const PRINTER_INFO_2A* printers = reinterpret_cast<const PRINTER_INFO_2A*>(block.Data());
     for (DWORD i = 0; i < count; ++i) {

@@ -25,6 +25,28 @@ CString QueryDriverDirectory(const CString& current) {
     return CString(reinterpret_cast<LPCSTR>(block.Data()));
 }
 
+BOOL FetchPrinterRecords(DWORD level, CGlobalBlock& block, DWORD& count) {
+    DWORD needed = 0;
+    DWORD rc = FetchSized(
+        block,
+        [&](BYTE* buffer, DWORD size, DWORD* got) {
+            count = 0;
+            return ResultOf(EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, NULL, level, buffer, size,
+                                          got, &count));
+        },
+        needed);
+    if (rc == ERROR_NO_DATA) {
+        count = 0;
+        return TRUE;
+    }
+    const SIZE_T record = level == 2 ? sizeof(PRINTER_INFO_2A) : sizeof(PRINTER_INFO_4A);
+    if (rc != ERROR_SUCCESS || block.Size() / record < count) {
+        count = 0;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 namespace {
 
 // The names of the printers the workstation lists itself, its local printers and its connections, in
@@ -32,18 +54,9 @@ namespace {
 BOOL ListPrinterNames(int family, std::vector<CString>& names) {
     names.clear();
     const DWORD level = family == OS_FAMILY_9X ? 2 : 4;
-    const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
     CGlobalBlock block;
-    DWORD needed = 0;
     DWORD count = 0;
-    DWORD rc = FetchSized(
-        block,
-        [&](BYTE* buffer, DWORD size, DWORD* got) {
-            count = 0;
-            return ResultOf(EnumPrintersA(flags, NULL, level, buffer, size, got, &count));
-        },
-        needed);
-    if (rc != ERROR_SUCCESS)
+    if (!FetchPrinterRecords(level, block, count))
         return FALSE;
     for (DWORD i = 0; i < count; ++i) {
         LPSTR name = level == 2 ? reinterpret_cast<PRINTER_INFO_2A*>(block.Data())[i].pPrinterName

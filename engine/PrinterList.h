@@ -5,11 +5,16 @@
 #include <windows.h>
 
 #include "afx/afxcoll.h"
+#include "afx/afxhandles.h"
 #include "afx/afxstr.h"
 #include "engine/PrinterEntry.h"
 
 // The local printer-driver directory as the spooler reports it; `current` when it reports no size.
 CString QueryDriverDirectory(const CString& current);
+// The spooler's records of the workstation's local printers and connections (PRINTER_INFO_<level>A,
+// level 2 or 4) in `block`, `count` of them; FALSE, with none, when the spooler cannot list them. A
+// workstation without printers is TRUE with a count of 0.
+BOOL FetchPrinterRecords(DWORD level, CGlobalBlock& block, DWORD& count);
 // Appends one prepared entry (name, driver description, key, candidate files) per printer the spooler
 // enumerates; nonzero when there was at least one. On failure the list is unchanged.
 int EnumeratePrinters(CObList& list, int family, const CString& driverDir);

@@ -218,35 +218,36 @@ BOOL CRemovalRun::RemoveEverything() {
     return removed;
 }
 
+namespace {
+
+// A printer's or an unused driver's entry as a detection run reports it; reads the driver's signs.
+FoundItem FoundOf(CPrinterEntry& entry) {
+    FoundItem item;
+    item.name = entry.m_strPrinterName;
+    item.driver = entry.m_strDriverName;
+    item.version = entry.m_nDriverVersion;
+    item.key = entry.m_strDriverKey;
+    item.dataFile = entry.m_strDataFile;
+    item.evidence = entry.WeighDriverEvidence();
+    return item;
+}
+
+}  // namespace
+
 Remains CRemovalRun::FindRemains() {
     Remains remains;
     DetectOsFamily();
     EnumerateNow();
     for (const CString& name : OfferedPrinters()) {
-        CPrinterEntry* entry = FindPrinterEntry(name);
-        FoundItem item;
-        item.name = name;
-        item.driver = entry->m_strDriverName;
-        item.version = entry->m_nDriverVersion;
-        item.key = entry->m_strDriverKey;
-        item.dataFile = entry->m_strDataFile;
-        item.evidence = entry->WeighDriverEvidence();
-        remains.printers.push_back(item);
+        remains.printers.push_back(FoundOf(*FindPrinterEntry(name)));
     }
     ::FreePrinterList(m_unusedDrivers);
     remains.complete = FindUnusedDrivers(m_printerList, m_nOsFamily, m_strDriverDir, m_unusedDrivers);
     POSITION pos = m_unusedDrivers.GetHeadPosition();
     while (pos) {
         CPrinterEntry* driver = static_cast<CPrinterEntry*>(m_unusedDrivers.GetNext(pos));
-        if (!driver->IsBrontalDriver())
-            continue;
-        FoundItem item;
-        item.driver = driver->m_strDriverName;
-        item.version = driver->m_nDriverVersion;
-        item.key = driver->m_strDriverKey;
-        item.dataFile = driver->m_strDataFile;
-        item.evidence = driver->WeighDriverEvidence();
-        remains.drivers.push_back(item);
+        if (driver->IsBrontalDriver())
+            remains.drivers.push_back(FoundOf(*driver));
     }
     remains.traces = FindMonitorTraces();
     return remains;
