@@ -33,3 +33,6 @@
 #define IDS_USAGE_EXIT1 35
 #define IDS_USAGE_EXIT2 36
 #define IDS_USAGE_EXIT3 37
+// Numbered after the exit codes so that no earlier id moves; the box shows them after IDS_USAGE_BACKUP.
+#define IDS_USAGE_ALL 38
+#define IDS_USAGE_LIST 39

@@ -7,10 +7,10 @@
 
 CString UsageText(HINSTANCE lib) {
     // A blank line after the syntax, the names and the options' lines.
-    static const UINT kParagraphs[] = {IDS_USAGE_SYNTAX, 0,              IDS_USAGE_OPTIONS, IDS_USAGE_NAMES,
-                                       0,                IDS_USAGE_LOG,  IDS_USAGE_WHATIF,  IDS_USAGE_BACKUP,
-                                       IDS_USAGE_HELP,   0,              IDS_USAGE_EXIT1,   IDS_USAGE_EXIT2,
-                                       IDS_USAGE_EXIT3};
+    static const UINT kParagraphs[] = {IDS_USAGE_SYNTAX, 0,               IDS_USAGE_OPTIONS, IDS_USAGE_NAMES,
+                                       0,                IDS_USAGE_LOG,   IDS_USAGE_WHATIF,  IDS_USAGE_BACKUP,
+                                       IDS_USAGE_ALL,    IDS_USAGE_LIST,  IDS_USAGE_HELP,    0,
+                                       IDS_USAGE_EXIT1,  IDS_USAGE_EXIT2, IDS_USAGE_EXIT3};
     CString text;
     for (UINT id : kParagraphs) {
         if (id != 0)

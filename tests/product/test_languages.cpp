@@ -21,7 +21,8 @@ const UINT kLoadedIds[] = {IDS_MAIN_CAPTION,    IDS_ABOUT,          IDS_SELECT_P
                            IDS_CONFIRM_BEFORE,  IDS_CONFIRM_AFTER,  IDS_WARNING_CAPTION, IDS_RESTART_QUESTION,
                            IDS_RESTART_CAPTION, IDS_CANCEL,         IDS_USAGE_SYNTAX,    IDS_USAGE_OPTIONS,
                            IDS_USAGE_NAMES,     IDS_USAGE_LOG,      IDS_USAGE_WHATIF,    IDS_USAGE_BACKUP,
-                           IDS_USAGE_HELP,      IDS_USAGE_EXIT1,    IDS_USAGE_EXIT2,     IDS_USAGE_EXIT3};
+                           IDS_USAGE_HELP,      IDS_USAGE_EXIT1,    IDS_USAGE_EXIT2,     IDS_USAGE_EXIT3,
+                           IDS_USAGE_ALL,       IDS_USAGE_LIST};
 
 // Installs the seven other language libraries beside the program and the English one.
 void InstallAllLanguages(Workstation& ws) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <set>
 
 #include "app/TrellinApp.h"
@@ -646,7 +647,12 @@ TEST(Options, TheUsageShowsInTheUsersLanguageAndEndsWithZero) {
     struct Case {
         LCID lcid;
         const char* library;
-    } cases[] = {{0x0409, "us_res"}, {0x0411, "jp_res"}, {0x040C, "fr_res"}, {0x0407, "gr_res"}};
+    } cases[] = {{0x0409, "us_res"}, {0x0411, "jp_res"}, {0x040C, "fr_res"}, {0x0410, "it_res"},
+                 {0x0407, "gr_res"}, {0x0C0A, "sp_res"}, {0x0413, "du_res"}, {0x0416, "bp_res"}};
+    // The box's paragraphs, top to bottom: the whole-workstation options follow the backup line.
+    const UINT kBoxOrder[] = {IDS_USAGE_SYNTAX, IDS_USAGE_OPTIONS, IDS_USAGE_NAMES, IDS_USAGE_LOG,
+                              IDS_USAGE_WHATIF, IDS_USAGE_BACKUP,  IDS_USAGE_ALL,   IDS_USAGE_LIST,
+                              IDS_USAGE_HELP,   IDS_USAGE_EXIT1,   IDS_USAGE_EXIT2, IDS_USAGE_EXIT3};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.library);
         RemovalStation st;
@@ -670,16 +676,28 @@ TEST(Options, TheUsageShowsInTheUsersLanguageAndEndsWithZero) {
         EXPECT_EQ(box.caption, caption);
         // Every paragraph of the library, whole, in its order.
         size_t at = 0;
-        for (UINT id = IDS_USAGE_SYNTAX; id <= IDS_USAGE_EXIT3; ++id) {
+        std::map<UINT, std::string> texts;
+        for (UINT id : kBoxOrder) {
             char text[1000] = "";
             ASSERT_GT(LoadStringA(lib, id, text, sizeof(text)), 0) << id;
+            texts[id] = text;
             at = box.text.find(text, at);
             ASSERT_NE(at, std::string::npos) << text << "\n" << box.text;
         }
         FreeLibrary(lib);
+        // /all and /list each on a line of their own, right below the backup line and above the help line.
+        const std::string options = texts[IDS_USAGE_BACKUP] + "\n" + texts[IDS_USAGE_ALL] + "\n" +
+                                    texts[IDS_USAGE_LIST] + "\n" + texts[IDS_USAGE_HELP] + "\n";
+        EXPECT_NE(box.text.find(options), std::string::npos) << box.text;
+        EXPECT_EQ(texts[IDS_USAGE_ALL].rfind("/all ", 0), 0u) << texts[IDS_USAGE_ALL];
+        EXPECT_EQ(texts[IDS_USAGE_LIST].rfind("/list ", 0), 0u) << texts[IDS_USAGE_LIST];
+        // The syntax line shows both forms: /all with the options that combine with it, /list with /log alone.
+        EXPECT_NE(texts[IDS_USAGE_SYNTAX].find("] /all\nTrellin.exe [/log:"), std::string::npos)
+            << texts[IDS_USAGE_SYNTAX];
+        EXPECT_NE(texts[IDS_USAGE_SYNTAX].find("] /list"), std::string::npos) << texts[IDS_USAGE_SYNTAX];
         // The syntax of every option and every exit code the program ends with.
-        for (const char* needle : {"/log:", "/whatif", "/backup:", "/?", " 0 ", "3010", "1801", "1797", "170", "1053",
-                                   "1062", "1802", "160", "1003", "87", "110", "82"})
+        for (const char* needle : {"/log:", "/whatif", "/backup:", "/all", "/list", "/?", " 0 ", "3010", "1801",
+                                   "1797", "170", "1053", "1062", "1802", "160", "1003", "87", "110", "82"})
             EXPECT_NE(box.text.find(needle), std::string::npos) << needle;
         EXPECT_EQ(box.type & MB_ICONMASK, (UINT)MB_ICONINFORMATION);
         auto run = Events(ReadLog(st, "C:\\run.log"), "run");
