@@ -169,6 +169,7 @@ BOOL CRemovalRun::RemoveEverything() {
     }
 
     BOOL removed = FALSE;
+    BOOL refused = FALSE;  // a hand-off could not end the application, and its notice was shown
     const int companionCalls = Changes().CompanionCalls();
     for (const CString& name : names) {
         CPrinterEntry* target = FindPrinterEntry(name);
@@ -185,6 +186,8 @@ BOOL CRemovalRun::RemoveEverything() {
         if (RunRemovalSteps(m_printerList, *target, name, m_nOsFamily, FALSE, &m_unusedDrivers) == REMOVAL_DONE) {
             removed = TRUE;
             code = Changes().DeferredFiles() > deferred ? ERROR_SUCCESS_REBOOT_REQUIRED : ERROR_SUCCESS;
+        } else {
+            refused = TRUE;
         }
         m_outcomes.push_back(RunItemOutcome{ITEM_PRINTER, name, code});
     }
@@ -199,7 +202,9 @@ BOOL CRemovalRun::RemoveEverything() {
         const int deferred = Changes().DeferredFiles();
         LONG keyResult = ERROR_SUCCESS;
         DWORD code = ERROR_BUSY;
-        if (RunDriverRemovalSteps(m_printerList, m_unusedDrivers, *driver, keyResult) == REMOVAL_DONE) {
+        if (RunDriverRemovalSteps(m_printerList, m_unusedDrivers, *driver, keyResult) != REMOVAL_DONE) {
+            refused = TRUE;
+        } else {
             removed = TRUE;
             // A driver whose key stays is still installed once the spooler reads its drivers again.
             if (keyResult != ERROR_SUCCESS && keyResult != ERROR_FILE_NOT_FOUND)
@@ -210,11 +215,11 @@ BOOL CRemovalRun::RemoveEverything() {
         m_outcomes.push_back(RunItemOutcome{ITEM_DRIVER, driver->m_strDriverName, code});
     }
 
-    // A dry run cannot see what the hand-offs it only reported would have removed.
-    if (!(Changes().IsDryRun() && Changes().CompanionCalls() > companionCalls) && !FindMonitorTraces().empty()) {
+    // A dry run cannot see what the hand-offs it only reported would have removed; an application that
+    // could not be ended is not asked to end a second time. The spooler has no part in this step.
+    if (!refused && !(Changes().IsDryRun() && Changes().CompanionCalls() > companionCalls) &&
+        !FindMonitorTraces().empty())
         m_outcomes.push_back(RunItemOutcome{ITEM_MONITOR, "Tallyvue", RemoveMonitorTraces()});
-        removed = TRUE;
-    }
     return removed;
 }
 

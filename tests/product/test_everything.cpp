@@ -378,6 +378,23 @@ TEST(RunOverEverything, TheApplicationWithoutADriverGoesThroughTheProgramsOwnCom
     ASSERT_EQ(Events(log, "monitor_outcome").size(), 1u);
     EXPECT_EQ(Events(log, "monitor_outcome")[0].at("exit_code"), "0");
     EXPECT_EQ(g_companion.calls, 0);
+    // The spooler has no part in it: only the cycle before the enumeration.
+    EXPECT_EQ(st.ws->services.spoolerStops, 1);
+}
+
+// An application a driver's hand-off could not end is not asked to end a second time: one notice, one call.
+TEST(RunOverEverything, AnApplicationThatCouldNotBeEndedIsNotAskedAgain) {
+    RemovalStation st;
+    SeedOffice(st);
+    st.ws->registry.SetString(kRunKey, "Norix Tallyvue", "x");
+    g_companion.result = 0;
+    EXPECT_EQ((DWORD)st.Run("/all /log:C:\\all.log"), (DWORD)ERROR_BUSY);
+    const auto log = ReadLog(st, "C:\\all.log");
+    ASSERT_EQ(Events(log, "companion").size(), 1u);
+    EXPECT_EQ(Events(log, "companion")[0].at("library"), st.versionDir + "\\TAVQ.DLL");
+    EXPECT_TRUE(Events(log, "monitor_outcome").empty());
+    EXPECT_EQ(g_companion.calls, 1);
+    EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
 }
 
 }  // namespace
