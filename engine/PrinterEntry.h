@@ -21,6 +21,11 @@ enum DriverEvidence {
     DRIVER_DATA_FILE_UNREADABLE,   // the data file is missing, cannot be opened or is empty
 };
 
+// A .UIM or the vendor marker: the signs the Brontal driver test looks for.
+inline BOOL ShowsBrontalSign(DriverEvidence evidence) {
+    return evidence == DRIVER_UIM_BESIDE_DATA_FILE || evidence == DRIVER_MARKER_IN_DATA_FILE;
+}
+
 // The evidence's name in the run log: "uim", "marker", "no_brontal_sign", "no_driver",
 // "data_file_unreadable".
 LPCSTR DriverEvidenceName(DriverEvidence evidence);

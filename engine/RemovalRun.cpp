@@ -152,21 +152,47 @@ void CRemovalRun::RunEverything() {
     GiveVerdictOnEverything();
 }
 
+namespace {
+
+// A printer's or an unused driver's entry as a detection run reports it; reads the driver's signs.
+FoundItem FoundOf(CPrinterEntry& entry) {
+    FoundItem item;
+    item.name = entry.m_strPrinterName;
+    item.driver = entry.m_strDriverName;
+    item.version = entry.m_nDriverVersion;
+    item.key = entry.m_strDriverKey;
+    item.dataFile = entry.m_strDataFile;
+    item.evidence = entry.WeighDriverEvidence();
+    return item;
+}
+
+}  // namespace
+
+BOOL CRemovalRun::FindUnusedBrontalDrivers(std::vector<FoundItem>& found, std::vector<CPrinterEntry*>& entries) {
+    ::FreePrinterList(m_unusedDrivers);
+    const BOOL complete = FindUnusedDrivers(m_printerList, m_nOsFamily, m_strDriverDir, m_unusedDrivers);
+    POSITION pos = m_unusedDrivers.GetHeadPosition();
+    while (pos) {
+        CPrinterEntry* driver = static_cast<CPrinterEntry*>(m_unusedDrivers.GetNext(pos));
+        // A driver with a name, as every listed one has: its evidence shows a sign exactly when the
+        // Brontal driver test passes.
+        const FoundItem item = FoundOf(*driver);
+        if (ShowsBrontalSign(item.evidence)) {
+            found.push_back(item);
+            entries.push_back(driver);
+        }
+    }
+    return complete;
+}
+
 BOOL CRemovalRun::RemoveEverything() {
     Changes().ResetDeferredFiles();
-    ::FreePrinterList(m_unusedDrivers);
     // Chosen before the first removal: a printer's removal may take files that the signs of another
     // printer's or a driver's data file are read from.
     const std::vector<CString> names = OfferedPrinters();
+    std::vector<FoundItem> drivers;
     std::vector<CPrinterEntry*> brontalDrivers;
-    if (FindUnusedDrivers(m_printerList, m_nOsFamily, m_strDriverDir, m_unusedDrivers)) {
-        POSITION pos = m_unusedDrivers.GetHeadPosition();
-        while (pos) {
-            CPrinterEntry* driver = static_cast<CPrinterEntry*>(m_unusedDrivers.GetNext(pos));
-            if (driver->IsBrontalDriver())
-                brontalDrivers.push_back(driver);
-        }
-    }
+    FindUnusedBrontalDrivers(drivers, brontalDrivers);
 
     BOOL removed = FALSE;
     BOOL refused = FALSE;  // a hand-off could not end the application, and its notice was shown
@@ -192,13 +218,9 @@ BOOL CRemovalRun::RemoveEverything() {
         m_outcomes.push_back(RunItemOutcome{ITEM_PRINTER, name, code});
     }
 
-    for (CPrinterEntry* driver : brontalDrivers) {
-        DriverLookup lookup;
-        lookup.driver = driver->m_strDriverName;
-        lookup.version = driver->m_nDriverVersion;
-        lookup.key = driver->m_strDriverKey;
-        lookup.evidence = driver->WeighDriverEvidence();
-        RunObserver().OnUnusedDriver(lookup);
+    for (size_t i = 0; i < brontalDrivers.size(); ++i) {
+        CPrinterEntry* driver = brontalDrivers[i];
+        RunObserver().OnUnusedDriver(drivers[i]);
         const int deferred = Changes().DeferredFiles();
         LONG keyResult = ERROR_SUCCESS;
         DWORD code = ERROR_BUSY;
@@ -223,21 +245,6 @@ BOOL CRemovalRun::RemoveEverything() {
     return removed;
 }
 
-namespace {
-
-// A printer's or an unused driver's entry as a detection run reports it; reads the driver's signs.
-FoundItem FoundOf(CPrinterEntry& entry) {
-    FoundItem item;
-    item.name = entry.m_strPrinterName;
-    item.driver = entry.m_strDriverName;
-    item.version = entry.m_nDriverVersion;
-    item.key = entry.m_strDriverKey;
-    item.dataFile = entry.m_strDataFile;
-    item.evidence = entry.WeighDriverEvidence();
-    return item;
-}
-
-}  // namespace
 
 Remains CRemovalRun::FindRemains() {
     Remains remains;
@@ -246,14 +253,8 @@ Remains CRemovalRun::FindRemains() {
     for (const CString& name : OfferedPrinters()) {
         remains.printers.push_back(FoundOf(*FindPrinterEntry(name)));
     }
-    ::FreePrinterList(m_unusedDrivers);
-    remains.complete = FindUnusedDrivers(m_printerList, m_nOsFamily, m_strDriverDir, m_unusedDrivers);
-    POSITION pos = m_unusedDrivers.GetHeadPosition();
-    while (pos) {
-        CPrinterEntry* driver = static_cast<CPrinterEntry*>(m_unusedDrivers.GetNext(pos));
-        if (driver->IsBrontalDriver())
-            remains.drivers.push_back(FoundOf(*driver));
-    }
+    std::vector<CPrinterEntry*> entries;
+    remains.complete = FindUnusedBrontalDrivers(remains.drivers, entries);
     remains.traces = FindMonitorTraces();
     return remains;
 }

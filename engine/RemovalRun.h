@@ -10,6 +10,7 @@
 #include "afx/afxstr.h"
 #include "engine/MonitorTraces.h"
 #include "engine/PrinterEntry.h"
+#include "engine/RunObserver.h"
 #include "engine/Removal.h"
 #include "engine/SpoolerCycle.h"
 
@@ -29,16 +30,6 @@ struct RunItemOutcome {
     // As a named removal's: 0, 3010, 170, 1062, 1802; a driver's also the code its key's deletion failed
     // with; the monitoring application's 126 when the program's own companion library cannot be called.
     DWORD exitCode;
-};
-
-// One printer or driver a detection run found, with the evidence that makes it Brontal's.
-struct FoundItem {
-    CString name;  // the printer's; empty for a driver no printer uses
-    CString driver;
-    DWORD version = 0;
-    CString key;  // the driver's key under HKEY_LOCAL_MACHINE
-    CString dataFile;
-    DriverEvidence evidence = DRIVER_NOT_DESCRIBED;
 };
 
 // What is left of Brontal's on the workstation. `complete` is FALSE when the spooler could not list its
@@ -113,6 +104,10 @@ public:
     // Detection: enumerates at once, with no spooler cycle and no change, the printers the list offers,
     // the Brontal drivers no printer uses and the monitoring application's traces for the current user.
     Remains FindRemains();
+    // The drivers no printer uses that show a Brontal sign, their evidence read once, into `found` and
+    // (the entries themselves, owned by m_unusedDrivers) `entries`; FALSE when the spooler could not
+    // list its printers or drivers, and then none.
+    BOOL FindUnusedBrontalDrivers(std::vector<FoundItem>& found, std::vector<CPrinterEntry*>& entries);
     // Hands the monitoring application's removal for the current user to the companion library shipped
     // beside the program; its exit code (0, 170, or 126 when the library cannot be called).
     DWORD RemoveMonitorTraces();

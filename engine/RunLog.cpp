@@ -334,20 +334,19 @@ void CRunLog::OnPrinterLookup(const PrinterLookup& lookup) {
         line.Bool("list_arrived", lookup.listArrived);
     else if (lookup.found)
         line.Text("driver", lookup.driver)
-            .Bool("brontal", lookup.evidence == DRIVER_UIM_BESIDE_DATA_FILE ||
-                                 lookup.evidence == DRIVER_MARKER_IN_DATA_FILE)
+            .Bool("brontal", ShowsBrontalSign(lookup.evidence))
             .Text("evidence", DriverEvidenceName(lookup.evidence));
     Write(line);
 }
 
-void CRunLog::OnUnusedDriver(const DriverLookup& lookup) {
+void CRunLog::OnUnusedDriver(const FoundItem& driver) {
     Write(CJsonLine()
               .Text("event", "driver")
-              .Text("driver", lookup.driver)
-              .Number("version", (long long)lookup.version)
+              .Text("driver", driver.driver)
+              .Number("version", (long long)driver.version)
               .Text("root", RootKeyName(HKEY_LOCAL_MACHINE))
-              .Text("path", lookup.key)
-              .Text("evidence", DriverEvidenceName(lookup.evidence)));
+              .Text("path", driver.key)
+              .Text("evidence", DriverEvidenceName(driver.evidence)));
 }
 
 void CRunLog::OnDecisions(const RemovalDecision& decision) {

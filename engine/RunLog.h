@@ -56,7 +56,7 @@ public:
 
     void OnChange(const ChangeEvent& event) override;
     void OnPrinterLookup(const PrinterLookup& lookup) override;
-    void OnUnusedDriver(const DriverLookup& lookup) override;
+    void OnUnusedDriver(const FoundItem& driver) override;
     void OnDecisions(const RemovalDecision& decision) override;
     void OnSpoolerCycleBegins(LPCSTR phase) override;
     void OnSpoolerStateSeen(DWORD state) override;

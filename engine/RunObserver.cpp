@@ -7,7 +7,7 @@ namespace {
 class CNoRunObserver : public IRunObserver {
 public:
     void OnPrinterLookup(const PrinterLookup&) override {}
-    void OnUnusedDriver(const DriverLookup&) override {}
+    void OnUnusedDriver(const FoundItem&) override {}
     void OnDecisions(const RemovalDecision&) override {}
     void OnSpoolerCycleBegins(LPCSTR) override {}
     void OnSpoolerStateSeen(DWORD) override {}

@@ -19,11 +19,14 @@ struct PrinterLookup {
     DriverEvidence evidence = DRIVER_NOT_DESCRIBED;  // found: the driver's signs, read once from the disk
 };
 
-// A driver no printer uses, as a run over everything found it.
-struct DriverLookup {
+// A printer or a driver no printer uses, as a run over everything or a detection run found it, with the
+// evidence that makes it Brontal's.
+struct FoundItem {
+    CString name;  // the printer's; empty for a driver no printer uses
     CString driver;
     DWORD version = 0;
-    CString key;  // under HKEY_LOCAL_MACHINE
+    CString key;  // the driver's key under HKEY_LOCAL_MACHINE
+    CString dataFile;
     DriverEvidence evidence = DRIVER_NOT_DESCRIBED;
 };
 
@@ -51,7 +54,7 @@ class IRunObserver {
 public:
     virtual ~IRunObserver() {}
     virtual void OnPrinterLookup(const PrinterLookup& lookup) = 0;
-    virtual void OnUnusedDriver(const DriverLookup& lookup) = 0;
+    virtual void OnUnusedDriver(const FoundItem& driver) = 0;
     virtual void OnDecisions(const RemovalDecision& decision) = 0;
     // The spooler cycle: begun when its stop is asked for, each state seen, its end.
     virtual void OnSpoolerCycleBegins(LPCSTR phase) = 0;

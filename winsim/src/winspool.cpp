@@ -179,16 +179,18 @@ void AddRecord(Pack<PRINTER_INFO_5A>& pack, const Spooler::Printer& p) {
     pack.Set(i, &PRINTER_INFO_5A::pPortName, Opt(p.port));
 }
 
-template <class T>
-BOOL DeliverPrinters(const std::vector<const Spooler::Printer*>& printers, LPBYTE buffer, DWORD cbBuf,
-                     LPDWORD pcbNeeded, LPDWORD pcReturned) {
+// One record per item (printer or driver), packed as the Get and Enum calls answer; `returned` (when
+// given) receives the count once the buffer was big enough.
+template <class T, class Item>
+BOOL DeliverRecords(const std::vector<const Item*>& items, LPBYTE buffer, DWORD cbBuf, LPDWORD pcbNeeded,
+                    LPDWORD returned) {
     Pack<T> pack;
-    for (const Spooler::Printer* p : printers)
-        AddRecord(pack, *p);
+    for (const Item* item : items)
+        AddRecord(pack, *item);
     if (!pack.Deliver(buffer, cbBuf, pcbNeeded))
         return FALSE;
-    if (pcReturned)
-        *pcReturned = DWORD(pack.Count());
+    if (returned)
+        *returned = DWORD(pack.Count());
     return TRUE;
 }
 
@@ -302,21 +304,6 @@ void AddRecord(Pack<DRIVER_INFO_3A>& pack, const Spooler::Driver& d) {
     pack.Set(i, &DRIVER_INFO_3A::pDefaultDataType, Opt(d.defaultDataType));
 }
 
-// One driver record per driver, packed as GetPrinterDriverA and EnumPrinterDriversA answer;
-// `returned` (when given) receives the count once the buffer was big enough.
-template <class T>
-BOOL DeliverDrivers(const std::vector<const Spooler::Driver*>& drivers, LPBYTE buffer, DWORD cbBuf,
-                    LPDWORD pcbNeeded, LPDWORD returned) {
-    Pack<T> pack;
-    for (const Spooler::Driver* d : drivers)
-        AddRecord(pack, *d);
-    if (!pack.Deliver(buffer, cbBuf, pcbNeeded))
-        return FALSE;
-    if (returned)
-        *returned = DWORD(pack.Count());
-    return TRUE;
-}
-
 }  // namespace
 
 BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf,
@@ -338,10 +325,10 @@ BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterE
         (Flags & PRINTER_ENUM_LOCAL) != 0, (Flags & PRINTER_ENUM_CONNECTIONS) != 0);
     BOOL ok = FALSE;
     switch (Level) {
-    case 1: ok = DeliverPrinters<PRINTER_INFO_1A>(printers, pPrinterEnum, cbBuf, pcbNeeded, pcReturned); break;
-    case 2: ok = DeliverPrinters<PRINTER_INFO_2A>(printers, pPrinterEnum, cbBuf, pcbNeeded, pcReturned); break;
-    case 4: ok = DeliverPrinters<PRINTER_INFO_4A>(printers, pPrinterEnum, cbBuf, pcbNeeded, pcReturned); break;
-    case 5: ok = DeliverPrinters<PRINTER_INFO_5A>(printers, pPrinterEnum, cbBuf, pcbNeeded, pcReturned); break;
+    case 1: ok = DeliverRecords<PRINTER_INFO_1A>(printers, pPrinterEnum, cbBuf, pcbNeeded, pcReturned); break;
+    case 2: ok = DeliverRecords<PRINTER_INFO_2A>(printers, pPrinterEnum, cbBuf, pcbNeeded, pcReturned); break;
+    case 4: ok = DeliverRecords<PRINTER_INFO_4A>(printers, pPrinterEnum, cbBuf, pcbNeeded, pcReturned); break;
+    case 5: ok = DeliverRecords<PRINTER_INFO_5A>(printers, pPrinterEnum, cbBuf, pcbNeeded, pcReturned); break;
     }
     // Success, with or without printers, reports ERROR_SUCCESS.
     if (ok)
@@ -400,10 +387,10 @@ BOOL WINAPI GetPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbB
         return FALSE;
     std::vector<const Spooler::Printer*> one = {p};
     switch (Level) {
-    case 1: return DeliverPrinters<PRINTER_INFO_1A>(one, pPrinter, cbBuf, pcbNeeded, nullptr);
-    case 2: return DeliverPrinters<PRINTER_INFO_2A>(one, pPrinter, cbBuf, pcbNeeded, nullptr);
-    case 4: return DeliverPrinters<PRINTER_INFO_4A>(one, pPrinter, cbBuf, pcbNeeded, nullptr);
-    case 5: return DeliverPrinters<PRINTER_INFO_5A>(one, pPrinter, cbBuf, pcbNeeded, nullptr);
+    case 1: return DeliverRecords<PRINTER_INFO_1A>(one, pPrinter, cbBuf, pcbNeeded, nullptr);
+    case 2: return DeliverRecords<PRINTER_INFO_2A>(one, pPrinter, cbBuf, pcbNeeded, nullptr);
+    case 4: return DeliverRecords<PRINTER_INFO_4A>(one, pPrinter, cbBuf, pcbNeeded, nullptr);
+    case 5: return DeliverRecords<PRINTER_INFO_5A>(one, pPrinter, cbBuf, pcbNeeded, nullptr);
     }
     return Fail(ERROR_INVALID_LEVEL);
 }
@@ -473,10 +460,11 @@ BOOL WINAPI GetPrinterDriverA(HANDLE hPrinter, LPSTR pEnvironment, DWORD Level, 
     if (!d)
         return Fail(ERROR_UNKNOWN_PRINTER_DRIVER);
 
+    const std::vector<const Spooler::Driver*> one{d};
     switch (Level) {
-    case 1: return DeliverDrivers<DRIVER_INFO_1A>({d}, pDriverInfo, cbBuf, pcbNeeded, nullptr);
-    case 2: return DeliverDrivers<DRIVER_INFO_2A>({d}, pDriverInfo, cbBuf, pcbNeeded, nullptr);
-    default: return DeliverDrivers<DRIVER_INFO_3A>({d}, pDriverInfo, cbBuf, pcbNeeded, nullptr);
+    case 1: return DeliverRecords<DRIVER_INFO_1A>(one, pDriverInfo, cbBuf, pcbNeeded, nullptr);
+    case 2: return DeliverRecords<DRIVER_INFO_2A>(one, pDriverInfo, cbBuf, pcbNeeded, nullptr);
+    default: return DeliverRecords<DRIVER_INFO_3A>(one, pDriverInfo, cbBuf, pcbNeeded, nullptr);
     }
 }
 
@@ -497,9 +485,9 @@ BOOL WINAPI EnumPrinterDriversA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LP
     std::vector<const Spooler::Driver*> drivers = s.Drivers(env);
     BOOL ok = FALSE;
     switch (Level) {
-    case 1: ok = DeliverDrivers<DRIVER_INFO_1A>(drivers, pDriverInfo, cbBuf, pcbNeeded, pcReturned); break;
-    case 2: ok = DeliverDrivers<DRIVER_INFO_2A>(drivers, pDriverInfo, cbBuf, pcbNeeded, pcReturned); break;
-    case 3: ok = DeliverDrivers<DRIVER_INFO_3A>(drivers, pDriverInfo, cbBuf, pcbNeeded, pcReturned); break;
+    case 1: ok = DeliverRecords<DRIVER_INFO_1A>(drivers, pDriverInfo, cbBuf, pcbNeeded, pcReturned); break;
+    case 2: ok = DeliverRecords<DRIVER_INFO_2A>(drivers, pDriverInfo, cbBuf, pcbNeeded, pcReturned); break;
+    case 3: ok = DeliverRecords<DRIVER_INFO_3A>(drivers, pDriverInfo, cbBuf, pcbNeeded, pcReturned); break;
     default: return Fail(ERROR_INVALID_LEVEL);
     }
     if (ok)
