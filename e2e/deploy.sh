@@ -80,16 +80,6 @@ snapshot() {
   } >"$out"
 }
 
-# changes <log>: one line per change or companion call the log names, the outcome added when it is
-# neither done nor would.
-changes() {
-  jq -r 'select(.event == "change" or .event == "companion")
-         | [(.kind // "companion"), (.root // empty), (.path // empty), (.value // empty), (.file // empty),
-            (.printer // empty), (.service // empty), (.library // empty), (.source // empty),
-            (if .outcome == "done" or .outcome == "would" then empty else .outcome + " " + (.result | tostring) end)]
-         | join(" | ")' "$1"
-}
-
 # run_trellin <command-line rest>: runs Trellin.exe to its end; its whole exit code in RUN_RC.
 run_trellin() {
   local log=$E2E_TMP/run.$RANDOM.log
@@ -147,8 +137,8 @@ check "the log names the spooler's cycles, each back to running" \
 check "the log ends with the outcome 3010" jq -e -s '.[-1].event == "outcome" and .[-1].exit_code == 3010' "$REAL"
 check "BR4500.INI is left for the restart in the log" \
   jq -e -s 'any(.[]; .event == "change" and .kind == "delete_at_restart" and (.file | test("BR4500.INI$")) and .at_restart)' "$REAL"
-changes "$WHATIF" >"$E2E_TMP/whatif.txt"
-changes "$REAL" >"$E2E_TMP/real.txt"
+e2e_changes "$WHATIF" >"$E2E_TMP/whatif.txt"
+e2e_changes "$REAL" >"$E2E_TMP/real.txt"
 check "the dry run named exactly the changes the real run made ($(wc -l <"$E2E_TMP/real.txt") lines)" \
   diff -u "$E2E_TMP/whatif.txt" "$E2E_TMP/real.txt"
 

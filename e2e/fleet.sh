@@ -59,9 +59,8 @@ e2e_run 60 regedit /S "Z:${spare_reg//\//\\}" >/dev/null || e2e_die "cannot writ
 e2e_run 60 net stop spooler >/dev/null 2>&1
 e2e_run 60 net start spooler >/dev/null 2>&1
 
-printers() { e2e_run 30 "$spoolcheck" | sed -n 's/^printer \(.*\) attributes=.*/\1/p'; }
 spare_key() { e2e_run 30 reg query "$E2E_DRIVERS_KEY\\$SPARE" >/dev/null 2>&1; }
-check "Wine's spooler lists the seeded printers" grep -qxF 'Brontal 4500 PS' <(printers)
+check "Wine's spooler lists the seeded printers" e2e_has_printer 'Brontal 4500 PS'
 check "the unused driver's key is there" spare_key
 
 # detect <log>: /list with its output redirected to a file, as a deployment tool's detection script
@@ -91,14 +90,14 @@ check "/list stopped no spooler" jq -e -s '[.[] | select(.event == "spooler" or 
 echo '== "Brontal 4500 PS"'
 e2e_run_trellin '"Brontal 4500 PS"'
 check "a quoted name removes the printer (got $RUN_RC)" [ "$RUN_RC" = 0 ]
-check "Brontal 4500 PS is gone" lacks grep -qxF 'Brontal 4500 PS' <(printers)
+check "Brontal 4500 PS is gone" e2e_lacks_printer 'Brontal 4500 PS'
 
 # ---- 3. /whatif /all predicts /all -------------------------------------------------------------
 echo "== /whatif /all"
-before=$(printers)
+before=$(e2e_printers) || e2e_fail "the spooler did not list its printers"
 e2e_run_trellin '/whatif /all /log:C:\whatif.jsonl'
 dry_rc=$RUN_RC
-check "the dry run changed no printer" [ "$before" = "$(printers)" ]
+check "the dry run changed no printer" [ "$before" = "$(e2e_printers)" ]
 check "the dry run left the unused driver" spare_key
 
 # ---- 4. /all, its log at a path with a variable --------------------------------------------------
@@ -113,12 +112,11 @@ logs=("$CDRIVE"/logs/*.jsonl)
 check "the log is named after the computer, not %COMPUTERNAME% (${logs[*]##*/})" \
   [ ${#logs[@]} = 1 -a -f "${logs[0]}" -a "${logs[0]##*/}" != '%COMPUTERNAME%.jsonl' ]
 LOG=${logs[0]}
-after=$(printers)
 for p in 'Brontal 7200 Color' 'Brontal 7200 Color (Office 2)'; do
-  check "$p is gone" lacks grep -qxF "$p" <<<"$after"
+  check "$p is gone" e2e_lacks_printer "$p"
 done
 for p in 'Office Laser' 'Plain PS Printer'; do
-  check "$p, another maker's, stays" grep -qxF "$p" <<<"$after"
+  check "$p, another maker's, stays" e2e_has_printer "$p"
 done
 check "the unused driver's key is gone" lacks spare_key
 check "its data file is gone" [ ! -e "$DRVDIR/BR9000.PPD" ]
@@ -127,12 +125,7 @@ check "one spooler cycle before the enumeration and one after the removals" \
   jq -e -s '[.[] | select(.event == "spooler") | .phase] == ["before_enumeration", "after_removal"]' "$LOG"
 check "each printer and the driver have their outcome" \
   jq -e -s --arg d "$SPARE" '([.[] | select(.event == "printer_outcome")] | length == 2) and any(.[]; .event == "driver_outcome" and .driver == $d and .exit_code == 0)' "$LOG"
-changes() {
-  jq -r 'select(.event == "change" or .event == "companion")
-         | [(.kind // "companion"), (.root // empty), (.path // empty), (.value // empty), (.file // empty),
-            (.printer // empty), (.service // empty), (.library // empty)] | join(" | ")' "$1"
-}
-check "the dry run named the changes the real run made" diff -u <(changes "$CDRIVE/whatif.jsonl") <(changes "$LOG")
+check "the dry run named the changes the real run made" diff -u <(e2e_changes "$CDRIVE/whatif.jsonl") <(e2e_changes "$LOG")
 
 # ---- 5. detection after the run ----------------------------------------------------------------
 echo "== /list"

@@ -414,6 +414,16 @@ e2e_printers() {
 e2e_has_printer() { local list; list=$(e2e_printers) && grep -qxF "$1" <<<"$list"; }
 e2e_lacks_printer() { local list; list=$(e2e_printers) && ! grep -qxF "$1" <<<"$list"; }
 
+# e2e_changes <log>: one line per change or companion call a run log names (read with jq), the outcome
+# added when it is neither done nor would; a dry run's and a real run's compare line by line.
+e2e_changes() {
+  jq -r 'select(.event == "change" or .event == "companion")
+         | [(.kind // "companion"), (.root // empty), (.path // empty), (.value // empty), (.file // empty),
+            (.printer // empty), (.service // empty), (.library // empty), (.source // empty),
+            (if .outcome == "done" or .outcome == "would" then empty else .outcome + " " + (.result | tostring) end)]
+         | join(" | ")' "$1"
+}
+
 # e2e_multi_sz <name>...: the names as a REGEDIT4 multi-string (ANSI bytes, each NUL-terminated,
 # then a final NUL).
 e2e_multi_sz() {

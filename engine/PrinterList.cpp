@@ -96,20 +96,25 @@ CPrinterEntry* FindPrinterEntry(const CObList& list, LPCSTR name) {
     return NULL;
 }
 
-BOOL IsPrinterInstalled(const CString& name, int family) {
-    if (name.IsEmpty())
-        return FALSE;
-    if (Changes().DryRunDeletedPrinter(name))
-        return FALSE;
-    // Not by opening it: \\server\printer opens as long as the server shares it, also once this
-    // workstation's connection to it is gone.
-    std::vector<CString> names;
-    ListPrinterNames(family, names);
-    for (const CString& listed : names) {
-        if (MbEqualNoCase(listed, name))
-            return TRUE;
+std::vector<BOOL> ArePrintersInstalled(const std::vector<CString>& names, int family) {
+    // Not by opening them: \\server\printer opens as long as the server shares it, also once this
+    // workstation's connection to it is gone. One enumeration answers for every name.
+    std::vector<CString> listed;
+    ListPrinterNames(family, listed);
+    std::vector<BOOL> installed;
+    for (const CString& name : names) {
+        BOOL found = FALSE;
+        if (!name.IsEmpty() && !Changes().DryRunDeletedPrinter(name)) {
+            for (size_t i = 0; i < listed.size() && !found; ++i)
+                found = MbEqualNoCase(listed[i], name);
+        }
+        installed.push_back(found);
     }
-    return FALSE;
+    return installed;
+}
+
+BOOL IsPrinterInstalled(const CString& name, int family) {
+    return ArePrintersInstalled(std::vector<CString>(1, name), family)[0];
 }
 
 void FreePrinterList(CObList& list) {

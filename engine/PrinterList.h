@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "afx/afxcoll.h"
 #include "afx/afxhandles.h"
 #include "afx/afxstr.h"
@@ -23,5 +25,7 @@ CPrinterEntry* FindPrinterEntry(const CObList& list, LPCSTR name);
 // Whether the workstation still lists a printer of that name (letter case aside) among its local
 // printers and connections, and a dry run has not deleted it; FALSE when the spooler cannot list them.
 BOOL IsPrinterInstalled(const CString& name, int family);
+// IsPrinterInstalled for each of `names`, in order, from one enumeration.
+std::vector<BOOL> ArePrintersInstalled(const std::vector<CString>& names, int family);
 // Deletes every entry (and its driver files) and empties the list.
 void FreePrinterList(CObList& list);

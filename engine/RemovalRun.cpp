@@ -278,14 +278,24 @@ DWORD CRemovalRun::RemoveMonitorTraces() {
 
 void CRemovalRun::GiveVerdictOnEverything() {
     const BOOL spoolerBack = m_cycle.Pending() == 0 && !m_cycle.Abandoned();
+    // One reading of the printer list for all the printers removed, however many.
+    std::vector<CString> printers;
+    for (const RunItemOutcome& outcome : m_outcomes) {
+        if (outcome.kind == ITEM_PRINTER)
+            printers.push_back(outcome.name);
+    }
+    const std::vector<BOOL> stillListed =
+        spoolerBack && !printers.empty() ? ArePrintersInstalled(printers, m_nOsFamily) : std::vector<BOOL>();
+    size_t printer = 0;
     m_nExitCode = ERROR_SUCCESS;
     for (RunItemOutcome& outcome : m_outcomes) {
+        const BOOL listed = outcome.kind == ITEM_PRINTER && !stillListed.empty() && stillListed[printer++];
         // The monitoring application's removal does not wait for the spooler.
         if (outcome.kind != ITEM_MONITOR &&
             (outcome.exitCode == ERROR_SUCCESS || outcome.exitCode == ERROR_SUCCESS_REBOOT_REQUIRED)) {
             if (!spoolerBack)
                 outcome.exitCode = ERROR_SERVICE_NOT_ACTIVE;
-            else if (outcome.kind == ITEM_PRINTER && IsPrinterInstalled(outcome.name, m_nOsFamily))
+            else if (listed)
                 outcome.exitCode = ERROR_PRINTER_ALREADY_EXISTS;
         }
         m_nExitCode = CombineExitCodes(m_nExitCode, outcome.exitCode);

@@ -5,6 +5,7 @@
 #include <winsim/machine.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -209,6 +210,24 @@ TEST(RunOverEverything, LogsEachPrinterAndDriverWithItsOwnOutcome) {
     EXPECT_EQ(Events(log, "spooler")[0].at("phase"), "before_enumeration");
     EXPECT_EQ(Events(log, "spooler")[1].at("phase"), "after_removal");
     EXPECT_EQ(Events(log, "outcome")[0].at("exit_code"), "3010");
+}
+
+// Of two printers, the one the workstation still lists afterwards gets 1802; the other keeps its 0.
+TEST(RunOverEverything, APrinterStillListedAfterTheRunIsNotReportedRemoved) {
+    RemovalStation st;
+    SeedOffice(st);
+    st.AddLobby();
+    st.ws->faults.Fail("LoadLibraryA", ERROR_MOD_NOT_FOUND, -1, 0,
+                       [](const std::string& a) { return a.find("OFFICE.DLL") != std::string::npos; });
+    st.ws->faults.Fail("RegDeleteKeyA", ERROR_ACCESS_DENIED, -1, 0,
+                       [](const std::string& a) { return a.find("Print\\Printers\\Office") != std::string::npos; });
+    EXPECT_EQ((DWORD)st.Run("/all /log:C:\\all.log"), (DWORD)ERROR_PRINTER_ALREADY_EXISTS);
+    EXPECT_TRUE(st.ws->spooler.PrinterExists("Office"));
+    EXPECT_FALSE(st.ws->spooler.PrinterExists("Lobby"));
+    std::map<std::string, std::string> codes;
+    for (const Fields& f : Events(ReadLog(st, "C:\\all.log"), "printer_outcome"))
+        codes[f.at("name")] = f.at("exit_code");
+    EXPECT_EQ(codes, (std::map<std::string, std::string>{{"Lobby", "0"}, {"Office", "1802"}}));
 }
 
 TEST(RunOverEverything, ASecondRunFindsNothingAndEndsWithZero) {
