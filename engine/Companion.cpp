@@ -40,6 +40,15 @@ BOOL CompanionTimeStamp(FILETIME& stamp) {
 
 }  // namespace
 
+CString ShippedCompanionPath() {
+    char program[256] = "";
+    HMODULE self = GetModuleHandleA(NULL);
+    if (!self || GetModuleFileNameA(self, program, sizeof(program)) == 0 || program[0] == '\0')
+        return CString();
+    program[sizeof(program) - 1] = '\0';
+    return FolderOf(CString(program), FALSE) + kCompanion;
+}
+
 int CPrinterEntry::RunCompanionRemover() {
     const CString dataFolder = FolderOf(m_strDataFile, TRUE);
     POSITION pos = m_files.GetHeadPosition();
@@ -65,12 +74,9 @@ int CPrinterEntry::RunCompanionRemover() {
         if (!called)
             continue;
         if (m_nOsFamily != OS_FAMILY_9X) {
-            char program[256] = "";
-            HMODULE self = GetModuleHandleA(NULL);
-            if (!self || GetModuleFileNameA(self, program, sizeof(program)) == 0 || program[0] == '\0')
+            const CString source = ShippedCompanionPath();
+            if (source.IsEmpty())
                 return 0;
-            program[sizeof(program) - 1] = '\0';
-            const CString source = FolderOf(CString(program), FALSE) + kCompanion;
             const CString target = file->m_strPath;
             const CString targetFolder = FolderOf(target, FALSE);
             if (Changes().CopyFileOver(source, target, targetFolder)) {

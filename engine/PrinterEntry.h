@@ -30,6 +30,9 @@ inline BOOL ShowsBrontalSign(DriverEvidence evidence) {
 // "data_file_unreadable".
 LPCSTR DriverEvidenceName(DriverEvidence evidence);
 
+// The companion library shipped beside the program; empty when the program's own file name is unknown.
+CString ShippedCompanionPath();
+
 class CDriverFile : public CObject {
 public:
     CDriverFile() : m_bDelete(0) {}

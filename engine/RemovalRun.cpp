@@ -8,7 +8,6 @@
 #include "engine/Changes.h"
 #include "engine/DriverList.h"
 #include "engine/MonitorTraces.h"
-#include "engine/MbText.h"
 #include "engine/PrinterList.h"
 #include "engine/RunObserver.h"
 
@@ -260,17 +259,9 @@ Remains CRemovalRun::FindRemains() {
 }
 
 DWORD CRemovalRun::RemoveMonitorTraces() {
-    // The program's own copy of the companion library lies beside it, as the hand-off's replacement does.
-    char program[MAX_PATH + 1] = "";
-    const DWORD length = GetModuleFileNameA(NULL, program, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return ERROR_MOD_NOT_FOUND;
-    program[length] = '\0';
-    CString library = program;
-    const int last = MbFindLastSeparator(library, TRUE);
-    library = (last < 0 ? CString() : library.Left(last + 1)) + "tavq.dll";
+    const CString library = ShippedCompanionPath();
     BOOL called = FALSE;
-    const int result = Changes().CallCompanion(library, "Delete", &called);
+    const int result = library.IsEmpty() ? 0 : Changes().CallCompanion(library, "Delete", &called);
     if (!called)
         return ERROR_MOD_NOT_FOUND;
     return result == 0 ? ERROR_BUSY : ERROR_SUCCESS;
