@@ -288,28 +288,22 @@ int CPrinterEntry::ReadDataFileHead(char (&text)[1001]) {
 }
 
 int CPrinterEntry::IsBrontalDriver() {
-    if (HasUimBesideDataFile())
-        return 1;
-    if (m_strDataFile.Find("PPD") < 0)
-        return 0;
-    char text[1001];
-    if (ReadDataFileHead(text) <= 0)
-        return 0;
-    return strstr(text, kVendorMarker) != NULL ? 1 : 0;
+    return ShowsBrontalSign(WeighDriverEvidence(TRUE)) ? 1 : 0;
 }
 
-DriverEvidence CPrinterEntry::WeighDriverEvidence() {
+DriverEvidence CPrinterEntry::WeighDriverEvidence(BOOL signsOnly) {
     if (HasUimBesideDataFile())
         return DRIVER_UIM_BESIDE_DATA_FILE;
+    // Only a .PPD data file can carry the marker; another one is read only to tell whether it can be read.
+    const BOOL canCarryMarker = m_strDataFile.Find("PPD") >= 0;
+    char text[1001];
+    const int got = canCarryMarker || !signsOnly ? ReadDataFileHead(text) : 0;
+    if (got > 0 && canCarryMarker && strstr(text, kVendorMarker) != NULL)
+        return DRIVER_MARKER_IN_DATA_FILE;
     if (m_strDriverName.IsEmpty())
         return DRIVER_NOT_DESCRIBED;
     // Only a data file that was read can show that the driver is another maker's.
-    char text[1001];
-    if (ReadDataFileHead(text) <= 0)
-        return DRIVER_DATA_FILE_UNREADABLE;
-    if (m_strDataFile.Find("PPD") >= 0 && strstr(text, kVendorMarker) != NULL)
-        return DRIVER_MARKER_IN_DATA_FILE;
-    return DRIVER_NO_BRONTAL_SIGN;
+    return got <= 0 ? DRIVER_DATA_FILE_UNREADABLE : DRIVER_NO_BRONTAL_SIGN;
 }
 
 LPCSTR DriverEvidenceName(DriverEvidence evidence) {

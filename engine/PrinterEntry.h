@@ -111,11 +111,13 @@ public:
     // Lists every place the driver's files may lie; never touches the disk. With `cache`, the driver key
     // is read through it (once per key for all entries of one enumeration).
     void CollectDriverFiles(CDriverKeyCache* cache = NULL);
-    // 1 when the driver belongs to the Brontal line: a .UIM beside the data file, or the
-    // vendor marker near the start of a .PPD data file.
+    // What the disk says of the driver's maker: a .UIM beside the data file or the vendor marker near the
+    // start of a .PPD data file is a Brontal sign; else whether the signs could be looked at at all. With
+    // `signsOnly` a data file that cannot carry the marker is not read, and the evidence tells only
+    // whether a sign shows.
+    DriverEvidence WeighDriverEvidence(BOOL signsOnly = FALSE);
+    // 1 when the driver shows a Brontal sign.
     int IsBrontalDriver();
-    // The same signs, told apart from a driver whose signs cannot be looked at; reads the disk.
-    DriverEvidence WeighDriverEvidence();
 
     // ---- the printer object (PrinterOps.cpp)
     // 1 when the printer is a network connection: a \\server\printer name that opens with SERVER_READ.

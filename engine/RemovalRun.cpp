@@ -45,10 +45,6 @@ void CRemovalRun::EnumerateNow() {
     m_bListArrived = TRUE;
 }
 
-BOOL CRemovalRun::IsOffered(CPrinterEntry& entry) {
-    return entry.m_bRemoved != 1 && entry.IsBrontalDriver();
-}
-
 std::vector<CString> CRemovalRun::OfferedPrinters() const {
     std::vector<CString> names;
     POSITION pos = m_printerList.GetHeadPosition();
@@ -103,7 +99,7 @@ int CRemovalRun::RemoveNamed(const CString& name) {
         return 0;
     }
     // A mistyped name must not take another maker's printer and driver.
-    if (!IsOffered(evidence)) {
+    if (!IsOffered(evidence, OFFERED_BY_NAME)) {
         OutputDebugStringA("remove is 0 returning \n");
         m_nExitCode = ERROR_UNKNOWN_PRINTER_DRIVER;
         return 0;

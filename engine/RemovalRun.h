@@ -65,12 +65,18 @@ public:
         return m_printerList.IsEmpty() && m_cycle.Pending() == SPOOLER_EVENT_STARTUP;
     }
 
-    // Whether the run offers `entry` for removal: only a printer whose driver shows a Brontal sign is
-    // listed. A printer named on the command line, whose `evidence` was weighed, is taken unless its data
+    // The one rule of which printers the run offers, read from the driver's evidence. The list offers a
+    // printer whose driver shows a Brontal sign. A name typed on the command line is taken unless its data
     // file was read and is another maker's: a Brontal printer whose driver is gone or damaged shows no
     // sign, and only the command line can clean it.
-    static BOOL IsOffered(CPrinterEntry& entry);
-    static BOOL IsOffered(DriverEvidence evidence) { return evidence != DRIVER_NO_BRONTAL_SIGN; }
+    enum OfferedBy { OFFERED_BY_LIST, OFFERED_BY_NAME };
+    static BOOL IsOffered(DriverEvidence evidence, OfferedBy by) {
+        return by == OFFERED_BY_LIST ? ShowsBrontalSign(evidence) : evidence != DRIVER_NO_BRONTAL_SIGN;
+    }
+    // Whether the list offers `entry`: not yet removed, and offered by its evidence; reads the disk.
+    static BOOL IsOffered(CPrinterEntry& entry) {
+        return entry.m_bRemoved != 1 && IsOffered(entry.WeighDriverEvidence(TRUE), OFFERED_BY_LIST);
+    }
     // The names of the printers the list offers, in enumeration order.
     std::vector<CString> OfferedPrinters() const;
 
