@@ -25,27 +25,25 @@ BOOL WindowsDirectory(UINT capacity, CString& dir) {
 
 }  // namespace
 
-void CPrinterEntry::DeleteDriverFiles() {
+void CPrinterEntry::DeleteDriverFiles(const std::vector<FileDecision>& files) {
     CRegKey installed, known16;
     installed.Open(HKEY_LOCAL_MACHINE, kInstalledFiles, KEY_ALL_ACCESS);
     known16.Open(HKEY_LOCAL_MACHINE, kKnown16Dlls, KEY_ALL_ACCESS);
 
-    POSITION pos = m_files.GetHeadPosition();
-    while (pos) {
-        CDriverFile* file = static_cast<CDriverFile*>(m_files.GetNext(pos));
-        if (file->m_bDelete != 1)
+    for (const FileDecision& file : files) {
+        if (!file.deleted)
             continue;
         // A name from the registry that climbs out of its folder ("..\..\WIN.INI", "\WIN.INI") names
         // someone else's file: neither it nor the lists that name it are touched.
-        if (!IsJoinedName(file->m_strPath, file->m_strBaseDir))
+        if (!IsJoinedName(file.path, file.folder))
             continue;
-        const int last = MbFindLastSeparator(file->m_strPath, TRUE);
-        const CString name = last < 0 ? file->m_strPath : file->m_strPath.Mid(last + 1);
+        const int last = MbFindLastSeparator(file.path, TRUE);
+        const CString name = last < 0 ? file.path : file.path.Mid(last + 1);
         if (installed)
             Changes().DeleteValue(HKEY_LOCAL_MACHINE, kInstalledFiles, installed, name);
         if (known16)
             Changes().DeleteValue(HKEY_LOCAL_MACHINE, kKnown16Dlls, known16, name);
-        Changes().RemoveFileNowOrAtRestart(file->m_strPath, file->m_strBaseDir);
+        Changes().RemoveFileNowOrAtRestart(file.path, file.folder);
     }
 
     const int length = m_strDataFileName.GetLength();

@@ -9,6 +9,7 @@
 #include "afx/afxcoll.h"
 #include "afx/afxstr.h"
 #include "engine/OsFamily.h"
+#include "engine/RemovalDecision.h"
 
 
 // What the disk says about who made a printer's driver. Only a data file that was read and shows no
@@ -148,9 +149,9 @@ public:
     int RunCompanionRemover();
 
     // ---- file removal (FileRemoval.cpp)
-    // Deletes the files flagged for deletion (or schedules them for the next restart) with their
+    // Deletes the files the removal decided to delete (or schedules them for the next restart) with their
     // InstalledFiles and Known16DLLs values, then the temporary watermark files.
-    void DeleteDriverFiles();
+    void DeleteDriverFiles(const std::vector<FileDecision>& files);
     // Deletes (or schedules) the OEM setup information files; nothing on Windows 9x.
     void DeleteOemInf();
 

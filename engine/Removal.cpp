@@ -44,6 +44,20 @@ CString ListingOf(const CObList& printers, const CObList& drivers, const CPrinte
     return listedBy.IsEmpty() ? OtherListing(drivers, target, path) : listedBy;
 }
 
+// One file's fate once its flag is final; `listing` names who still lists a kept file.
+template <typename Listing>
+FileDecision FateOf(const CDriverFile& file, BOOL deleted, Listing listing) {
+    FileDecision fate;
+    fate.path = file.m_strPath;
+    fate.folder = file.m_strBaseDir;
+    fate.deleted = deleted;
+    fate.replacedBy = file.m_strReplacedBy;
+    fate.kept = fate.replacedBy.IsEmpty() && !fate.deleted;
+    if (fate.kept)
+        fate.listedBy = listing(file.m_strPath);
+    return fate;
+}
+
 
 }  // namespace
 
@@ -139,17 +153,11 @@ RemovalDecision DecideRemoval(const CObList& list, CPrinterEntry& target, int sh
     pos = target.m_files.GetHeadPosition();
     while (pos) {
         CDriverFile* file = static_cast<CDriverFile*>(target.m_files.GetNext(pos));
-        FileDecision fate;
-        fate.path = file->m_strPath;
         // A shared driver keeps every file: the files stay with the driver.
-        fate.deleted = shared != 1 && file->m_bDelete == 1;
-        fate.replacedBy = file->m_strReplacedBy;
-        fate.kept = fate.replacedBy.IsEmpty() && !fate.deleted;
-        if (fate.kept)
-            fate.listedBy = OtherPrinterListing(list, target.m_strPrinterName, file->m_strPath);
-        if (fate.kept && fate.listedBy.IsEmpty() && drivers)
-            fate.listedBy = OtherListing(*drivers, target, file->m_strPath);
-        decision.files.push_back(fate);
+        decision.files.push_back(FateOf(*file, shared != 1 && file->m_bDelete == 1, [&](const CString& path) {
+            const CString listedBy = OtherPrinterListing(list, target.m_strPrinterName, path);
+            return listedBy.IsEmpty() && drivers ? OtherListing(*drivers, target, path) : listedBy;
+        }));
     }
     return decision;
 }
@@ -193,7 +201,7 @@ RemovalOutcome RunRemovalSteps(CObList& list, CPrinterEntry& target, const CStri
     }
     // A shared driver keeps its files.
     if (!decision.driverShared)
-        target.DeleteDriverFiles();
+        target.DeleteDriverFiles(decision.files);
     target.DeleteOemInf();
     target.m_bRemoved = 1;
     return REMOVAL_DONE;
@@ -215,21 +223,16 @@ RemovalOutcome RunDriverRemovalSteps(const CObList& printers, const CObList& dri
     pos = target.m_files.GetHeadPosition();
     while (pos) {
         CDriverFile* file = static_cast<CDriverFile*>(target.m_files.GetNext(pos));
-        FileDecision fate;
-        fate.path = file->m_strPath;
-        fate.deleted = file->m_bDelete == 1;
-        fate.replacedBy = file->m_strReplacedBy;
-        fate.kept = fate.replacedBy.IsEmpty() && !fate.deleted;
-        if (fate.kept)
-            fate.listedBy = ListingOf(printers, drivers, target, file->m_strPath);
-        decision.files.push_back(fate);
+        decision.files.push_back(FateOf(*file, file->m_bDelete == 1, [&](const CString& path) {
+            return ListingOf(printers, drivers, target, path);
+        }));
     }
     RunObserver().OnDecisions(decision);
 
     // No printer is named: only the driver's own places are cleaned.
     target.DeleteAllRegistryEntries(0, 0);
     keyResult = target.DeleteDriverKey();
-    target.DeleteDriverFiles();
+    target.DeleteDriverFiles(decision.files);
     target.DeleteOemInf();
     target.m_bRemoved = 1;
     return REMOVAL_DONE;

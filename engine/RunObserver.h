@@ -8,6 +8,7 @@
 
 #include "afx/afxstr.h"
 #include "engine/PrinterEntry.h"
+#include "engine/RemovalDecision.h"
 
 // What a named removal found for its name.
 struct PrinterLookup {
@@ -28,26 +29,6 @@ struct FoundItem {
     CString key;  // the driver's key under HKEY_LOCAL_MACHINE
     CString dataFile;
     DriverEvidence evidence = DRIVER_NOT_DESCRIBED;
-};
-
-// One file of the removed printer's driver, as the removal decided it.
-struct FileDecision {
-    CString path;
-    BOOL deleted = FALSE;        // the removal deletes it
-    CString replacedBy;  // the companion hand-off put this copy in its place, and that copy stays
-    BOOL kept = FALSE;           // neither deleted nor replaced
-    CString listedBy;    // kept: the first other printer not yet removed whose driver lists it; empty for none
-};
-
-// One removal's decisions, built once when they are final; the steps act on it and observers receive it
-// as it is.
-struct RemovalDecision {
-    CString printer;  // empty for a driver no printer used
-    CString driver;
-    BOOL driverShared = FALSE;              // another printer not yet removed uses the driver
-    std::vector<CString> driverSharedWith;  // those printers
-    std::vector<FileDecision> files;
-    BOOL onlyBrontalPrinter = FALSE;  // exactly one printer of the list, removed ones included, has a Brontal driver
 };
 
 class IRunObserver {

@@ -25,18 +25,27 @@ bool Contains(const std::vector<std::string>& list, const std::string& item) {
     return std::find(list.begin(), list.end(), item) != list.end();
 }
 
-// Flags every candidate file of the entry whose name is in `names` (file name after the last '\').
-void Flag(CPrinterEntry& entry, std::initializer_list<const char*> names) {
+// The removal's record of the entry's files, as the file deletion receives it: every candidate whose
+// name (after the last '\') is in `names` is to be deleted; with no names, every candidate is.
+std::vector<FileDecision> Deleting(CPrinterEntry& entry, std::initializer_list<const char*> names = {}) {
+    std::vector<FileDecision> files;
     POSITION pos = entry.m_files.GetHeadPosition();
     while (pos) {
         CDriverFile* file = static_cast<CDriverFile*>(entry.m_files.GetNext(pos));
         std::string path = (LPCSTR)file->m_strPath;
         std::string name = path.substr(path.rfind('\\') + 1);
+        FileDecision fate;
+        fate.path = file->m_strPath;
+        fate.folder = file->m_strBaseDir;
+        fate.deleted = names.size() == 0;
         for (const char* n : names) {
             if (name == n)
-                file->m_bDelete = 1;
+                fate.deleted = TRUE;
         }
+        fate.kept = !fate.deleted;
+        files.push_back(fate);
     }
+    return files;
 }
 
 }  // namespace
@@ -50,8 +59,7 @@ TEST(DeleteDriverFiles, DeletesFlaggedFilesAndDefersOnesInUseWithTheirListValues
     }
     bench.ws->files.HoldOpen(v3 + "BRUI.DLL", true);
     CPrinterEntry& office = bench.Office();
-    Flag(office, {"BRUI.DLL", "BRHELP.HLP"});
-    office.DeleteDriverFiles();
+    office.DeleteDriverFiles(Deleting(office, {"BRUI.DLL", "BRHELP.HLP"}));
 
     EXPECT_FALSE(bench.ws->files.Exists(v3 + "BRHELP.HLP"));
     EXPECT_TRUE(bench.ws->files.Exists(v3 + "BRUI.DLL"));
@@ -71,13 +79,26 @@ TEST(DeleteDriverFiles, DeletesFlaggedFilesAndDefersOnesInUseWithTheirListValues
     EXPECT_EQ(bench.ws->registry.OpenKeyCount(), 0u);
 }
 
+// The record is what is acted on: a candidate the record keeps stays, whatever its entry's flag says.
+TEST(DeleteDriverFiles, OnlyWhatTheRecordDeletesGoes) {
+    RemovalBench bench;
+    const std::string v3 = bench.driverDir + "\\3\\";
+    CPrinterEntry& office = bench.Office();
+    POSITION pos = office.m_files.GetHeadPosition();
+    while (pos)
+        static_cast<CDriverFile*>(office.m_files.GetNext(pos))->m_bDelete = 1;
+    office.DeleteDriverFiles(Deleting(office, {"BRHELP.HLP"}));
+    EXPECT_FALSE(bench.ws->files.Exists(v3 + "BRHELP.HLP"));
+    EXPECT_TRUE(bench.ws->files.Exists(v3 + "BRUI.DLL"));
+    EXPECT_TRUE(bench.ws->files.Exists(v3 + "PSCRIPT5.DLL"));
+}
+
 TEST(DeleteDriverFiles, WithoutTheListKeysOnlyFilesAreRemoved) {
     RemovalBench bench;
     bench.ws->registry.DeleteTree(kInstalled);
     bench.ws->registry.DeleteTree(kKnown16);
     CPrinterEntry& office = bench.Office();
-    Flag(office, {"BRHELP.HLP"});
-    office.DeleteDriverFiles();
+    office.DeleteDriverFiles(Deleting(office, {"BRHELP.HLP"}));
     EXPECT_FALSE(bench.ws->files.Exists(bench.driverDir + "\\3\\BRHELP.HLP"));
     EXPECT_EQ(bench.ws->faults.Calls("RegDeleteValueA"), 0);
 }
@@ -92,7 +113,7 @@ TEST(DeleteDriverFiles, RemovesTheTemporaryWatermarkFilesButNeverDefersThem) {
         bench.ws->files.WriteFile(winTemp, "wmk");
         bench.ws->files.HoldOpen(userTemp, held);
         bench.ws->files.HoldOpen(winTemp, held);
-        office.DeleteDriverFiles();
+        office.DeleteDriverFiles(std::vector<FileDecision>());
         EXPECT_EQ(bench.ws->files.Exists(userTemp), held);
         EXPECT_EQ(bench.ws->files.Exists(winTemp), held);
         EXPECT_TRUE(PendingDeletions().empty());
@@ -105,7 +126,7 @@ TEST(DeleteDriverFiles, AnEmptyDataFileNameLooksForABareWmk) {
     bench.ws->files.WriteFile(bare, "wmk");
     CPrinterEntry& office = bench.Office();
     office.m_strDataFileName = "";
-    office.DeleteDriverFiles();
+    office.DeleteDriverFiles(std::vector<FileDecision>());
     EXPECT_FALSE(bench.ws->files.Exists(bare));
 }
 
@@ -158,10 +179,7 @@ TEST_P(HostileFileNames, NothingOutsideTheDriverFolderIsTouched) {
         bench.ws->registry.SetString(kKnown16, name, "x");
     }
     CPrinterEntry& office = bench.Office();
-    POSITION pos = office.m_files.GetHeadPosition();
-    while (pos)
-        static_cast<CDriverFile*>(office.m_files.GetNext(pos))->m_bDelete = 1;
-    office.DeleteDriverFiles();
+    office.DeleteDriverFiles(Deleting(office));
 
     std::vector<std::string> pending = PendingDeletions();
     for (const std::string& f : c.outside) {
@@ -201,10 +219,7 @@ TEST(HostileFileNames, APlainSubFolderNameIsDeletedAndFoldedClimbsThatStayInside
     bench.ws->files.WriteFile(v3 + "SUB\\Y.DLL", "y");
     bench.ws->files.WriteFile(v3 + "Z.DLL", "z");
     CPrinterEntry& office = bench.Office();
-    POSITION pos = office.m_files.GetHeadPosition();
-    while (pos)
-        static_cast<CDriverFile*>(office.m_files.GetNext(pos))->m_bDelete = 1;
-    office.DeleteDriverFiles();
+    office.DeleteDriverFiles(Deleting(office));
     EXPECT_FALSE(bench.ws->files.Exists(v3 + "SUB\\Y.DLL"));
     EXPECT_FALSE(bench.ws->files.Exists(v3 + "Z.DLL"));
 }
