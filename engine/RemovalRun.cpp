@@ -31,18 +31,29 @@ void CRemovalRun::DetectOsFamily() {
     m_nOsFamily = ::DetectOsFamily(&m_nXpMark);
 }
 
-void CRemovalRun::GetDriverDirectory() {
-    m_strDriverDir = QueryDriverDirectory(m_strDriverDir);
-}
-
-int CRemovalRun::EnumeratePrinters() {
-    return ::EnumeratePrinters(m_printerList, m_nOsFamily, m_strDriverDir);
-}
-
 void CRemovalRun::EnumerateNow() {
-    GetDriverDirectory();
-    EnumeratePrinters();
+    m_strDriverDir = QueryDriverDirectory(m_strDriverDir);
+    ::EnumeratePrinters(m_printerList, m_nOsFamily, m_strDriverDir);
     m_bListArrived = TRUE;
+}
+
+UINT CRemovalRun::Begin() {
+    DetectOsFamily();
+    if (IsNt() && m_cycle.Begin(SPOOLER_EVENT_STARTUP))
+        return SPOOLER_EVENT_STARTUP;
+    EnumerateNow();
+    return 0;
+}
+
+SpoolerCycleTick CRemovalRun::TickCycle(UINT eventId) {
+    const SpoolerCycleTick tick = m_cycle.Tick(eventId);
+    if (tick == CYCLE_COMPLETED && eventId == SPOOLER_EVENT_STARTUP)
+        EnumerateNow();
+    return tick;
+}
+
+UINT CRemovalRun::BeginClosingCycle() {
+    return IsNt() && m_cycle.Begin(SPOOLER_EVENT_REMOVAL) ? SPOOLER_EVENT_REMOVAL : 0;
 }
 
 std::vector<CString> CRemovalRun::OfferedPrinters() const {
@@ -131,19 +142,21 @@ void CRemovalRun::FreePrinterList() {
 }
 
 void CRemovalRun::RunEverything() {
-    DetectOsFamily();
     m_outcomes.clear();
     // NT cycles the spooler before the enumeration, as a named removal does; the list arrives only once
     // it runs again.
-    if (IsNt() && m_cycle.Begin(SPOOLER_EVENT_STARTUP) &&
-        m_cycle.RunToEnd(SPOOLER_EVENT_STARTUP) != CYCLE_COMPLETED) {
-        m_nExitCode = ERROR_SERVICE_REQUEST_TIMEOUT;
-        return;
+    if (const UINT opening = Begin()) {
+        if (m_cycle.RunToEnd(opening) != CYCLE_COMPLETED) {
+            m_nExitCode = ERROR_SERVICE_REQUEST_TIMEOUT;
+            return;
+        }
+        EnumerateNow();
     }
-    EnumerateNow();
     // One cycle for the whole run, however much it removed.
-    if (RemoveEverything() && IsNt() && m_cycle.Begin(SPOOLER_EVENT_REMOVAL))
-        m_cycle.RunToEnd(SPOOLER_EVENT_REMOVAL);
+    if (RemoveEverything()) {
+        if (const UINT closing = BeginClosingCycle())
+            m_cycle.RunToEnd(closing);
+    }
     GiveVerdictOnEverything();
 }
 

@@ -54,12 +54,15 @@ public:
     void DetectOsFamily();
     // NT and 2000/XP stop and start the spooler around the enumeration and after a removal; 9x does not.
     BOOL IsNt() const { return IsNtFamily(m_nOsFamily); }
-    // Sets m_strDriverDir; leaves it unchanged when the spooler reports no size.
-    void GetDriverDirectory();
-    // Appends one prepared entry per enumerated printer; nonzero when there was at least one.
-    int EnumeratePrinters();
-    // Reads the driver directory and enumerates the printers into m_printerList.
+    // Reads the driver directory (unchanged when the spooler reports no size) and enumerates the printers
+    // into m_printerList.
     void EnumerateNow();
+    // Starts the run: the OS family, then on NT the spooler cycle before the enumeration. The cycle's
+    // event while it is under way (the list arrives when it completes); 0 when the printers were
+    // enumerated at once, on Windows 9x or where the spooler cannot be opened.
+    UINT Begin();
+    // One tick of cycle `eventId`, with its pending step: a completed opening cycle enumerates.
+    SpoolerCycleTick TickCycle(UINT eventId);
     // The list is still empty while the opening spooler cycle is under way: a named removal waits for it.
     BOOL AwaitsPrinterList() const {
         return m_printerList.IsEmpty() && m_cycle.Pending() == SPOOLER_EVENT_STARTUP;
@@ -91,6 +94,8 @@ public:
     // The removal of the printer named on the command line; 1 when it ran to its end, else 0. Sets
     // m_nExitCode to what it found.
     int RemoveNamed(const CString& name);
+    // After a removal on NT: begins the cycle after it and returns its event; 0 when none is under way.
+    UINT BeginClosingCycle();
     // The verdict on a named removal once its spooler cycle is over: a cycle that did not see the spooler
     // again, or a printer the spooler still lists (by the name RemoveNamed matched), is not success.
     void GiveVerdict(int removed, const CString& name);

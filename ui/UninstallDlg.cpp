@@ -27,7 +27,6 @@ CUninstallDlg::~CUninstallDlg() {
     g_uiFont.DeleteObject();
     if (m_hLangLib)
         FreeLibrary(m_hLangLib);
-    m_run.FreePrinterList();
 }
 
 void CUninstallDlg::DoDataExchange(CDataExchange* pDX) {
@@ -79,17 +78,11 @@ BOOL CUninstallDlg::OnInitDialog() {
         SetTextFromLibrary(GetDlgItem(IDC_FILES_LABEL), m_hLangLib, IDS_PRINTER_FILES);
     }
 
-    m_run.DetectOsFamily();
-
-    // On NT the spooler is stopped and started again before the printers are enumerated; the timer
-    // enumerates them once it runs again. Where it cannot be stopped, and on Windows 9x, at once.
-    if (!m_run.IsNt() || !StopSpooler(SPOOLER_EVENT_STARTUP)) {
-        m_run.EnumerateNow();
-        if (!m_bCmdLine) {
-            FillPrinterList();
-            ShowPrinterFiles();
-            m_bWaitCursor = 0;
-        }
+    // On NT the list arrives once the opening spooler cycle, ticked by the timer, is over.
+    if (!ArmCycleTimer(m_run.Begin()) && !m_bCmdLine) {
+        FillPrinterList();
+        ShowPrinterFiles();
+        m_bWaitCursor = 0;
     }
 
     if (m_bCmdLine) {
@@ -226,8 +219,8 @@ BOOL CUninstallDlg::OnSetCursor(CWnd* wnd, UINT hitTest, UINT message) {
     return FALSE;
 }
 
-int CUninstallDlg::StopSpooler(UINT eventId) {
-    if (!m_run.m_cycle.Begin(eventId))
+int CUninstallDlg::ArmCycleTimer(UINT eventId) {
+    if (eventId == 0)
         return 0;
     ::SetTimer(m_hWnd, eventId, 1000, NULL);
     return 1;
@@ -236,7 +229,7 @@ int CUninstallDlg::StopSpooler(UINT eventId) {
 void CUninstallDlg::OnTimer(UINT_PTR eventId) {
     if (m_bWaitCursor && !m_bCmdLine)
         SetCursor(LoadCursorA(NULL, IDC_APPSTARTING));
-    const SpoolerCycleTick tick = m_run.m_cycle.Tick(eventId);
+    const SpoolerCycleTick tick = m_run.TickCycle(eventId);
     if (tick == CYCLE_WAITING)
         return;
     ::KillTimer(m_hWnd, eventId);
@@ -252,7 +245,6 @@ void CUninstallDlg::OnTimer(UINT_PTR eventId) {
         if (!m_bCmdLine)
             PromptRestart();
     } else if (eventId == SPOOLER_EVENT_STARTUP) {
-        m_run.EnumerateNow();
         if (!m_bCmdLine) {
             FillPrinterList();
             ShowPrinterFiles();
@@ -293,7 +285,7 @@ void CUninstallDlg::OnDelete() {
         m_resetSpoolerDlg.DestroyWindow();
         return;
     }
-    if (m_run.IsNt() && StopSpooler(SPOOLER_EVENT_REMOVAL))
+    if (ArmCycleTimer(m_run.BeginClosingCycle()))
         return;
     m_resetSpoolerDlg.DestroyWindow();
     PromptRestart();
@@ -328,7 +320,7 @@ int CUninstallDlg::OnDeleteCmdline() {
         return 0;
     if (m_run.IsNt()) {
         OutputDebugStringA("In OnDelete Restarting spooler with event 2");
-        StopSpooler(SPOOLER_EVENT_REMOVAL);
+        ArmCycleTimer(m_run.BeginClosingCycle());
     }
     return 1;
 }

@@ -22,9 +22,8 @@ public:
     void OnDelete();
     // The removal of m_strCmdPrinter in command-line mode; 1 when it ran to its end, else 0.
     int OnDeleteCmdline();
-    // Begins the run's spooler cycle `eventId` and arms its timer; 0 when the service cannot be opened
-    // (no stop was sent).
-    int StopSpooler(UINT eventId);
+    // Arms the timer that ticks the run's spooler cycle `eventId` once a second; 0 for no cycle.
+    int ArmCycleTimer(UINT eventId);
     // Offers the restart (NT) or shows the restart notice (Windows 9x).
     void PromptRestart();
 

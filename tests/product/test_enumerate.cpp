@@ -1,6 +1,7 @@
 // A run's view of the system: OS family, driver directory and the printer entries.
 #include <gtest/gtest.h>
 
+#include "engine/PrinterList.h"
 #include "engine/RemovalRun.h"
 #include "workstation.h"
 
@@ -30,15 +31,14 @@ TEST(Enumerate, EveryPrinterGetsAPreparedEntryInEnumerationOrder) {
         ws.AddPlainDriver("Plain PS", "PLAIN.PPD");
         ws.AddPrinter("Plain PS Printer", "Plain PS");
         ws.AddPrinter("Brontal 4500 PS", "Brontal 4500 PS");
-        CRemovalRun run;
-        run.DetectOsFamily();
-        run.GetDriverDirectory();
-        EXPECT_EQ(std::string(run.m_strDriverDir), ws.DriverDir());
-        EXPECT_NE(run.EnumeratePrinters(), 0);
+        CObList list;
+        const CString dir = QueryDriverDirectory(CString());
+        EXPECT_EQ(std::string(dir), ws.DriverDir());
+        EXPECT_NE(EnumeratePrinters(list, DetectOsFamily(NULL), dir), 0);
         std::vector<std::string> names;
-        POSITION pos = run.m_printerList.GetHeadPosition();
+        POSITION pos = list.GetHeadPosition();
         while (pos) {
-            CPrinterEntry* entry = static_cast<CPrinterEntry*>(run.m_printerList.GetNext(pos));
+            CPrinterEntry* entry = static_cast<CPrinterEntry*>(list.GetNext(pos));
             names.push_back((LPCSTR)entry->m_strPrinterName);
             EXPECT_EQ(entry->m_nOsFamily, FamilyOf(os));
             EXPECT_EQ(std::string(entry->m_strDriverDir), ws.DriverDir());
@@ -48,6 +48,7 @@ TEST(Enumerate, EveryPrinterGetsAPreparedEntryInEnumerationOrder) {
         EXPECT_EQ(names, ws->spooler.PrinterNames());
         EXPECT_EQ(names.size(), 2u);
         EXPECT_EQ(ws->spooler.OpenHandles(), 0);
+        FreePrinterList(list);
     }
 }
 
@@ -69,11 +70,9 @@ TEST(Enumerate, NoPrintersOrAFailingSpoolerLeaveTheListEmpty) {
         }
         if (c.injected)
             ws->faults.Fail("EnumPrintersA", c.injected, 1);
-        CRemovalRun run;
-        run.DetectOsFamily();
-        run.GetDriverDirectory();
-        EXPECT_EQ(run.EnumeratePrinters(), 0) << c.what;
-        EXPECT_TRUE(run.m_printerList.IsEmpty()) << c.what;
+        CObList list;
+        EXPECT_EQ(EnumeratePrinters(list, DetectOsFamily(NULL), QueryDriverDirectory(CString())), 0) << c.what;
+        EXPECT_TRUE(list.IsEmpty()) << c.what;
         EXPECT_EQ(ws->faults.Calls("EnumPrintersA"), 1) << c.what;
     }
 }
@@ -81,8 +80,6 @@ TEST(Enumerate, NoPrintersOrAFailingSpoolerLeaveTheListEmpty) {
 TEST(Enumerate, DriverDirectoryStaysEmptyWhenTheSpoolerReportsNoSize) {
     Workstation ws;
     ws->faults.Fail("GetPrinterDriverDirectoryA", RPC_S_SERVER_UNAVAILABLE);
-    CRemovalRun run;
-    run.GetDriverDirectory();
-    EXPECT_TRUE(run.m_strDriverDir.IsEmpty());
+    EXPECT_TRUE(QueryDriverDirectory(CString()).IsEmpty());
     EXPECT_EQ(ws->system.globals.LiveBlocks(), 0u);
 }
