@@ -72,6 +72,13 @@ void CSpoolerCycle::Finish() {
     m_nPendingEvent = 0;
 }
 
+BOOL CSpoolerCycle::AbandonIfOverdue(DWORD start) {
+    if (m_nPendingEvent == 0 || GetTickCount() - start < SPOOLER_CYCLE_WAIT_MS)
+        return FALSE;
+    Abandon();
+    return TRUE;
+}
+
 void CSpoolerCycle::Abandon() {
     m_nPendingEvent = 0;
     m_bAbandoned = TRUE;

@@ -32,6 +32,8 @@ public:
     void Finish();
     // Gives the pending cycle up after the wait's bound: the run must not wait for it a second time.
     void Abandon();
+    // Abandons the pending cycle once SPOOLER_CYCLE_WAIT_MS have passed since `start`; TRUE when it did.
+    BOOL AbandonIfOverdue(DWORD start);
 
     // The cycle under way (its timer event), or 0.
     UINT Pending() const { return m_nPendingEvent; }

@@ -107,10 +107,9 @@ void CUninstallDlg::WaitForSpoolerCycle() {
     }
     // A spooler still not running when the bound has passed is given up on here: the dialog's end
     // must not wait for it a second time.
-    if (m_run.m_cycle.Pending() != 0 && GetTickCount() - start >= SPOOLER_CYCLE_WAIT_MS) {
-        ::KillTimer(m_hWnd, m_run.m_cycle.Pending());
-        m_run.m_cycle.Abandon();
-    }
+    const UINT pending = m_run.m_cycle.Pending();
+    if (m_run.m_cycle.AbandonIfOverdue(start))
+        ::KillTimer(m_hWnd, pending);
 }
 
 void CUninstallDlg::OnSetFont(CFont* font) {
