@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Seeds a Wine prefix with a workstation that has printers and drivers.
 # Usage: seed.sh <prefix> [9x]      (a running wineserver is reused)
+# SEED_DRIVER_ARCH=win32 in a 64-bit (WoW64) prefix: the drivers of the 32-bit programs' environment
+# ("Windows NT x86", ...\w32x86\3), still written by the prefix's own 64-bit regedit.
 #
 # Drivers are written the way the spooler stores them for the prefix's architecture
 # ("Windows NT x86" in a 32-bit prefix, "Windows x64" in a 64-bit one; Version-3: bare file names
@@ -34,7 +36,13 @@ prefix=${1:?usage: seed.sh <prefix> [9x]}
 family=${2:-nt}
 . "$(dirname "$0")/lib.sh"
 arch=$(e2e_prefix_arch "$prefix") || { echo "seed.sh: $prefix is not a Wine prefix" >&2; exit 1; }
-e2e_use_arch "$arch"
+e2e_use_arch "${SEED_DRIVER_ARCH:-$arch}"
+if [ "$E2E_ARCH" != "$arch" ]; then
+  # The prefix's own loader for its tools, and its own architecture for Wine.
+  [ "$arch" = win64 ] || { echo "seed.sh: 64-bit drivers in a 32-bit prefix do not exist" >&2; exit 1; }
+  E2E_WINE=/usr/lib/wine/wine64
+  export WINEARCH=$arch
+fi
 export WINEPREFIX=$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
 

@@ -16,8 +16,8 @@ case "$language" in
   *) echo "run.sh: LANGUAGE=$LANGUAGE: the program speaks en, ja, fr, it, de, es, nl and pt" >&2; exit 2 ;;
 esac
 bash scripts/setup.sh || exit 1
-# A machine whose kernel executes no 32-bit x86 code cannot run 32-bit Wine: it runs the 64-bit twin, and
-# says so.
+# A machine whose kernel executes no 32-bit x86 code cannot run 32-bit Wine: it runs the suites on the
+# 64-bit twin, says so, and then runs the shipped build under qemu-user (e2e/shipped32.sh).
 build=build/win32
 toolchain=cmake/toolchain-i686-w64-mingw32.cmake
 prefix_arch=32-bit
@@ -40,4 +40,12 @@ rc=$?
 bash e2e/removal.sh "$build" || rc=1
 bash e2e/fleet.sh "$build" || rc=1
 echo "run.sh: ran $build/Trellin.exe ($(file -b "$build/Trellin.exe" | cut -d, -f1)) in a $prefix_arch Wine prefix"
+if [ "$build" != build/win32 ]; then
+  # The shipped build all the same, under qemu-user: its dialog, detection, a named removal and /all.
+  cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake >/dev/null || exit 1
+  cmake --build build/win32 || exit 1
+  echo "run.sh: build/win32/Trellin.exe ($(file -b build/win32/Trellin.exe | cut -d, -f1)), 32-bit Wine under qemu-user"
+  bash e2e/shipped32.sh build/win32 || rc=1
+fi
 exit "$rc"

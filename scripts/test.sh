@@ -73,7 +73,7 @@ else
   shipped=build/win64
   wine_builds=(win64)
   not_run+=("the shipped 32-bit build under Wine: this machine's kernel executes no 32-bit code ($(
-    /usr/lib/wine/wine --version 2>&1 | head -n1)); every Wine step ran on the 64-bit build instead")
+    /usr/lib/wine/wine --version 2>&1 | head -n1)); every Wine step ran on the 64-bit build instead; scripts/run.sh runs the shipped build under qemu-user, e2e/shipped32.sh")
 fi
 shipped_arch=$(basename "$shipped")
 for arch in "${wine_builds[@]}"; do
