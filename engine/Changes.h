@@ -49,8 +49,8 @@ public:
     // real run would find it: ERROR_FILE_NOT_FOUND.
     LONG OpenKey(CRegKey& key, HKEY root, const CString& path, REGSAM access);
 
-    // RegEnumKeyExA(key, index, name, cch) over the sub-keys of root\path, a key the run has not deleted,
-    // that the run has not deleted either: a dry run skips the ones it deleted, as the real run finds
+    // RegEnumKeyExA(key, index, name, cch) over the sub-keys of root\path (a key the run has not deleted)
+    // that the run has not deleted: a dry run skips the ones it reported deleted, as the real run finds
     // them gone.
     LONG EnumSubKey(HKEY key, HKEY root, const CString& path, DWORD index, LPSTR name, DWORD* cch);
 
