@@ -18,7 +18,14 @@ public:
     LONG OpenKey(CRegKey& key, HKEY root, const CString& path, REGSAM access) override {
         return key.Open(root, path, access);
     }
+    LONG EnumSubKey(HKEY key, HKEY, const CString&, DWORD index, LPSTR name, DWORD* cch) override {
+        return RegEnumKeyExA(key, index, name, cch, NULL, NULL, NULL, NULL);
+    }
+    BOOL QueryServiceState(SC_HANDLE service, const CString&, SERVICE_STATUS* status) override {
+        return QueryServiceStatus(service, status);
+    }
     BOOL DeletedPrinter(const CString&) const override { return FALSE; }
+    BOOL CompanionEffectsShow() const override { return TRUE; }
 };
 
 CWindowsMachine& Windows() {
@@ -63,8 +70,16 @@ void CMachineChanges::SetDryRun(BOOL dryRun) {
     m_pMachine = dryRun ? static_cast<IChangeMachine*>(&DryRun()) : &Windows();
 }
 
-BOOL CMachineChanges::DryRunDeletedPrinter(const CString& printerName) const {
+BOOL CMachineChanges::RunDeletedPrinter(const CString& printerName) const {
     return m_pMachine->DeletedPrinter(printerName);
+}
+
+LONG CMachineChanges::EnumSubKey(HKEY key, HKEY root, const CString& path, DWORD index, LPSTR name, DWORD* cch) {
+    return m_pMachine->EnumSubKey(key, root, path, index, name, cch);
+}
+
+BOOL CMachineChanges::CompanionEffectsSeenSince(int since) const {
+    return m_nCompanionCalls == since || m_pMachine->CompanionEffectsShow();
 }
 
 LONG CMachineChanges::OpenKey(CRegKey& key, HKEY root, const CString& path, REGSAM access) {
@@ -287,7 +302,11 @@ BOOL CMachineChanges::RequestServiceStop(SC_HANDLE service, LPCSTR name) {
 }
 
 BOOL CMachineChanges::RequestServiceStart(SC_HANDLE service, LPCSTR name) {
-    return Pass(CHANGE_START_SERVICE, TRUE, name, CString(), NULL,
-                [&](ChangeEvent& e) { Ended(e, ResultOf(StartServiceA(service, 0, NULL))); })
-               .outcome == CHANGE_DONE;
+    ChangeEvent done = Pass(CHANGE_START_SERVICE, TRUE, name, CString(), NULL,
+                            [&](ChangeEvent& e) { Ended(e, ResultOf(StartServiceA(service, 0, NULL))); });
+    return done.outcome == CHANGE_DONE || done.outcome == CHANGE_WOULD;
+}
+
+BOOL CMachineChanges::QueryServiceState(SC_HANDLE service, LPCSTR name, SERVICE_STATUS* status) {
+    return m_pMachine->QueryServiceState(service, name, status);
 }

@@ -49,9 +49,15 @@ public:
     // real run would find it: ERROR_FILE_NOT_FOUND.
     LONG OpenKey(CRegKey& key, HKEY root, const CString& path, REGSAM access);
 
-    // Whether a dry run has deleted the printer (through the spooler or its driver, or its key): later
-    // steps of the dry run find it gone, as the real run would. FALSE outside a dry run.
-    BOOL DryRunDeletedPrinter(const CString& printerName) const;
+    // RegEnumKeyExA(key, index, name, cch) over the sub-keys of root\path (a key the run has not deleted)
+    // that the run has not deleted: a dry run skips the ones it reported deleted, as the real run finds
+    // them gone.
+    LONG EnumSubKey(HKEY key, HKEY root, const CString& path, DWORD index, LPSTR name, DWORD* cch);
+
+    // Whether the run deleted the printer (through the spooler or its driver, or its key) though the spooler
+    // may still list it: a dry run's later steps find it gone, as the real run would. FALSE for the real
+    // run, whose spooler answers for itself.
+    BOOL RunDeletedPrinter(const CString& printerName) const;
 
     // ---- files. `dir` is the folder the file must lie in (after "." and ".." are folded).
     BOOL RemoveFile(const CString& path, const CString& dir);
@@ -79,15 +85,21 @@ public:
     // Sets creation, access and write time of a file inside `dir` to `time` (UTC).
     BOOL SetFileTimes(const CString& path, const CString& dir, const FILETIME& time);
 
-    // ---- services. The service must be open with the rights the call needs.
+    // ---- services. The service must be open with the rights the call needs. The start is TRUE in a dry
+    // run when it would be made, so that the run goes on as after the real start.
     BOOL RequestServiceStop(SC_HANDLE service, LPCSTR name);
     BOOL RequestServiceStart(SC_HANDLE service, LPCSTR name);
+    // QueryServiceStatus(service, status); a dry run reports the state its own stop or start left.
+    BOOL QueryServiceState(SC_HANDLE service, LPCSTR name, SERVICE_STATUS* status);
 
     // Files that existed and were left for deletion at the next restart since the last reset.
     int DeferredFiles() const { return m_nDeferred; }
     void ResetDeferredFiles() { m_nDeferred = 0; }
     // Companion exports called (or, in a dry run, that would be) since the process began.
     int CompanionCalls() const { return m_nCompanionCalls; }
+    // Whether what the companion calls made since CompanionCalls() was `since` removed can be seen on the
+    // machine: TRUE when there were none; FALSE in a dry run, which called none of them.
+    BOOL CompanionEffectsSeenSince(int since) const;
 
 private:
     CMachineChanges();

@@ -8,7 +8,8 @@ void CDryRunMachine::Forget() {
     m_registry.Clear();
     m_files.clear();
     m_printers.clear();
-    m_started.clear();
+    m_services.clear();
+    m_deletedBelow.clear();
 }
 
 BOOL CDryRunMachine::DeletedPrinter(const CString& printerName) const {
@@ -22,6 +23,42 @@ LONG CDryRunMachine::OpenKey(CRegKey& key, HKEY root, const CString& path, REGSA
     if (m_registry.CoversKey(root, path))
         return ERROR_FILE_NOT_FOUND;
     return key.Open(root, path, access);
+}
+
+LONG CDryRunMachine::EnumSubKey(HKEY key, HKEY root, const CString& path, DWORD index, LPSTR name, DWORD* cch) {
+    // root\path itself is not deleted, so a sub-key is gone exactly when the run deleted that very key. The
+    // dry run changes no key: each look lists the real sub-keys in the same order.
+    DWORD& deletedBelow = m_deletedBelow[CKeySet::KeyTag(root, path)];
+    const DWORD room = *cch;
+    BOOL allDeleted = TRUE;
+    DWORD remaining = 0;
+    for (DWORD at = deletedBelow;; ++at) {
+        *cch = room;
+        const LONG rc = RegEnumKeyExA(key, at, name, cch, NULL, NULL, NULL, NULL);
+        if (rc != ERROR_SUCCESS)
+            return rc;
+        if (m_registry.HoldsKey(root, SubKeyPath(path, name))) {
+            if (allDeleted)
+                deletedBelow = at + 1;
+            continue;
+        }
+        allDeleted = FALSE;
+        if (remaining++ == index)
+            return ERROR_SUCCESS;
+    }
+}
+
+BOOL CDryRunMachine::QueryServiceState(SC_HANDLE service, const CString& name, SERVICE_STATUS* status) {
+    // The real query, which fails where the real run's would; the run's own stop or start decides the state.
+    if (!QueryServiceStatus(service, status))
+        return FALSE;
+    const auto held = m_services.find(UpperName(name));
+    if (held != m_services.end()) {
+        status->dwCurrentState = held->second;
+        status->dwCheckPoint = 0;
+        status->dwWaitHint = 0;
+    }
+    return TRUE;
 }
 
 DWORD CDryRunMachine::FileBlocker(const CString& path) const {
@@ -54,10 +91,9 @@ DWORD CDryRunMachine::Blocker(const ChangeEvent& change, HKEY key, SC_HANDLE ser
         // A printer the run deleted cannot be opened by the real run: its handle is none.
         return m_printers.count(UpperName(change.target)) ? ERROR_INVALID_HANDLE : ERROR_SUCCESS;
     case CHANGE_STOP_SERVICE: {
-        // A service that is stopped refuses the stop, unless the real run would have started it by then.
+        // A stopped service refuses the stop, whether it was stopped before the run or by the run's own stop.
         SERVICE_STATUS current;
-        if (!m_started.count(UpperName(change.target)) && QueryServiceStatus(service, &current) &&
-            current.dwCurrentState == SERVICE_STOPPED)
+        if (QueryServiceState(service, change.target, &current) && current.dwCurrentState == SERVICE_STOPPED)
             return ERROR_SERVICE_NOT_ACTIVE;
         return ERROR_SUCCESS;
     }
@@ -71,17 +107,22 @@ void CDryRunMachine::Make(ChangeEvent& change, const ChangeCall&) {
     for (const ChangeEffect& effect : EffectsOf(change)) {
         if (!effect.gone)
             continue;
-        if (effect.kind == EFFECT_KEY_TREE)
+        if (effect.kind == EFFECT_KEY_TREE) {
             m_registry.AddKey(effect.root, effect.path);
-        else if (effect.kind == EFFECT_VALUE)
+            m_deletedBelow.erase(CKeySet::KeyTag(effect.root, effect.path));
+        } else if (effect.kind == EFFECT_VALUE) {
             m_registry.AddValue(effect.root, effect.path, effect.name);
-        else
+        } else {
             m_files.insert(UpperName(effect.path));
+        }
     }
     if (change.kind == CHANGE_DELETE_PRINTER || change.kind == CHANGE_DRIVER_DELETE_PRINTER)
         m_printers.insert(UpperName(change.target));
+    // The service stays as the run's own stop or start left it, for the cycle's polls and later stops.
+    if (change.kind == CHANGE_STOP_SERVICE)
+        m_services[UpperName(change.target)] = SERVICE_STOPPED;
     if (change.kind == CHANGE_START_SERVICE)
-        m_started.insert(UpperName(change.target));
+        m_services[UpperName(change.target)] = SERVICE_RUNNING;
     change.outcome = CHANGE_WOULD;
     change.result = ERROR_SUCCESS;
 }

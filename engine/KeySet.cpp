@@ -19,6 +19,12 @@ CString UpperName(const CString& text) {
     return CString((LPCSTR)upper);
 }
 
+CString SubKeyPath(const CString& path, const CString& name) {
+    const int last = MbFindLastSeparator(path, FALSE);
+    const BOOL trailing = last >= 0 && last == path.GetLength() - 1;
+    return path + (trailing ? "" : "\\") + name;
+}
+
 CString CKeySet::KeyTag(HKEY root, const CString& path) {
     // The root handle's value in decimal.
     char digits[24];

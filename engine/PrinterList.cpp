@@ -104,7 +104,7 @@ std::vector<BOOL> ArePrintersInstalled(const std::vector<CString>& names, int fa
     std::vector<BOOL> installed;
     for (const CString& name : names) {
         BOOL found = FALSE;
-        if (!name.IsEmpty() && !Changes().DryRunDeletedPrinter(name)) {
+        if (!name.IsEmpty() && !Changes().RunDeletedPrinter(name)) {
             for (size_t i = 0; i < listed.size() && !found; ++i)
                 found = MbEqualNoCase(listed[i], name);
         }

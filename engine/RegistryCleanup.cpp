@@ -9,6 +9,7 @@
 #include "afx/textfile.h"
 #include "engine/ChangeEffects.h"
 #include "engine/Changes.h"
+#include "engine/KeySet.h"
 #include "engine/MbText.h"
 
 namespace {
@@ -126,7 +127,6 @@ LONG CPrinterEntry::DeleteKeyTree(HKEY root, CString path) {
         CRegKey key;
         CString name;  // relative to the level above (to `root` for the first)
         CString path;  // relative to `root`, for the fences and the report
-        DWORD skipped = 0;  // sub-keys a dry run left in place
     };
     std::vector<std::unique_ptr<Level>> levels;
     std::unique_ptr<Level> top(new Level);
@@ -141,8 +141,9 @@ LONG CPrinterEntry::DeleteKeyTree(HKEY root, CString path) {
     for (;;) {
         Level& level = *levels.back();
         DWORD cch = (DWORD)name.size();
-        // Always the first remaining sub-key: the one before it has just been deleted.
-        rc = RegEnumKeyExA(level.key, level.skipped, &name[0], &cch, NULL, NULL, NULL, NULL);
+        // Always the first remaining sub-key: the one before it has just been deleted (a dry run's machine
+        // skips the ones it only reported).
+        rc = Changes().EnumSubKey(level.key, root, level.path, 0, &name[0], &cch);
         if (rc == ERROR_NO_MORE_ITEMS) {
             HKEY parent = levels.size() == 1 ? root : (HKEY)levels[levels.size() - 2]->key;
             // The key goes while its own handle is still open.
@@ -150,8 +151,6 @@ LONG CPrinterEntry::DeleteKeyTree(HKEY root, CString path) {
             levels.pop_back();
             if (rc != ERROR_SUCCESS || levels.empty())
                 return rc;
-            if (Changes().IsDryRun())
-                levels.back()->skipped++;
             continue;
         }
         if (rc != ERROR_SUCCESS)
@@ -161,9 +160,7 @@ LONG CPrinterEntry::DeleteKeyTree(HKEY root, CString path) {
         if (rc != ERROR_SUCCESS)
             return rc;
         child->name = &name[0];
-        int last = MbFindLastSeparator(level.path, FALSE);
-        BOOL trailing = last >= 0 && last == level.path.GetLength() - 1;
-        child->path = level.path + (trailing ? "" : "\\") + child->name;
+        child->path = SubKeyPath(level.path, child->name);
         levels.push_back(std::move(child));
     }
 }

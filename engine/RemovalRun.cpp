@@ -247,7 +247,7 @@ BOOL CRemovalRun::RemoveEverything() {
 
     // A dry run cannot see what the hand-offs it only reported would have removed; an application that
     // could not be ended is not asked to end a second time. The spooler has no part in this step.
-    if (!refused && !(Changes().IsDryRun() && Changes().CompanionCalls() > companionCalls) &&
+    if (!refused && Changes().CompanionEffectsSeenSince(companionCalls) &&
         !FindMonitorTraces().empty())
         m_outcomes.push_back(RunItemOutcome{ITEM_MONITOR, "Tallyvue", RemoveMonitorTraces()});
     return removed;

@@ -25,13 +25,10 @@ BOOL RequestSpoolerStop() {
     if (!OpenSpooler(manager, service))
         return FALSE;
     Changes().RequestServiceStop(service, kSpooler);
-    // A dry run never sees it stopped, yet the real run's cycle starts it again: say so.
-    if (Changes().IsDryRun())
-        Changes().RequestServiceStart(service, kSpooler);
     // Once the stop is sent the spooler may be stopping, whatever the state query says: the caller's
     // cycle must bring it back, so a failed query does not count as no stop.
     SERVICE_STATUS status;
-    if (QueryServiceStatus(service, &status))
+    if (Changes().QueryServiceState(service, kSpooler, &status))
         RunObserver().OnSpoolerStateSeen(status.dwCurrentState);
     return TRUE;
 }
@@ -39,13 +36,10 @@ BOOL RequestSpoolerStop() {
 SpoolerTick PollSpooler() {
     CServiceHandle manager, service;
     SERVICE_STATUS status;
-    if (!OpenSpooler(manager, service) || !QueryServiceStatus(service, &status))
+    // The state through the change layer: a dry run's spooler is as its own stop and start left it.
+    if (!OpenSpooler(manager, service) || !Changes().QueryServiceState(service, kSpooler, &status))
         return SPOOLER_UNKNOWN;
     RunObserver().OnSpoolerStateSeen(status.dwCurrentState);
-    // A dry run stopped nothing and starts nothing (its stop reported the start the real run makes): its
-    // cycle ends at the first look, whatever state the spooler is in.
-    if (Changes().IsDryRun())
-        return SPOOLER_RUNNING;
     if (status.dwCurrentState == SERVICE_STOPPED)
         return Changes().RequestServiceStart(service, kSpooler) ? SPOOLER_START_REQUESTED : SPOOLER_START_REFUSED;
     return status.dwCurrentState == SERVICE_RUNNING ? SPOOLER_RUNNING : SPOOLER_PENDING;
