@@ -268,28 +268,28 @@ void AddRecord(Pack<DRIVER_INFO_1A>& pack, const Spooler::Driver& d) {
     pack.Set(i, &DRIVER_INFO_1A::pName, d.name);
 }
 
-void AddRecord(Pack<DRIVER_INFO_2A>& pack, const Spooler::Driver& d) {
+// Levels 2 and 3 begin alike: version, name, environment and the three main files. The record's index.
+template <typename Info>
+size_t AddLevel2Fields(Pack<Info>& pack, const Spooler::Driver& d) {
     const Spooler& s = Current().spooler;
-    DRIVER_INFO_2A r = {};
+    Info r = {};
     r.cVersion = d.version;
     size_t i = pack.Add(r);
-    pack.Set(i, &DRIVER_INFO_2A::pName, d.name);
-    pack.Set(i, &DRIVER_INFO_2A::pEnvironment, d.environment);
-    pack.Set(i, &DRIVER_INFO_2A::pDriverPath, Opt(s.DriverFilePath(d, d.driverFile)));
-    pack.Set(i, &DRIVER_INFO_2A::pDataFile, Opt(s.DriverFilePath(d, d.dataFile)));
-    pack.Set(i, &DRIVER_INFO_2A::pConfigFile, Opt(s.DriverFilePath(d, d.configFile)));
+    pack.Set(i, &Info::pName, d.name);
+    pack.Set(i, &Info::pEnvironment, d.environment);
+    pack.Set(i, &Info::pDriverPath, Opt(s.DriverFilePath(d, d.driverFile)));
+    pack.Set(i, &Info::pDataFile, Opt(s.DriverFilePath(d, d.dataFile)));
+    pack.Set(i, &Info::pConfigFile, Opt(s.DriverFilePath(d, d.configFile)));
+    return i;
+}
+
+void AddRecord(Pack<DRIVER_INFO_2A>& pack, const Spooler::Driver& d) {
+    AddLevel2Fields(pack, d);
 }
 
 void AddRecord(Pack<DRIVER_INFO_3A>& pack, const Spooler::Driver& d) {
     const Spooler& s = Current().spooler;
-    DRIVER_INFO_3A r = {};
-    r.cVersion = d.version;
-    size_t i = pack.Add(r);
-    pack.Set(i, &DRIVER_INFO_3A::pName, d.name);
-    pack.Set(i, &DRIVER_INFO_3A::pEnvironment, d.environment);
-    pack.Set(i, &DRIVER_INFO_3A::pDriverPath, Opt(s.DriverFilePath(d, d.driverFile)));
-    pack.Set(i, &DRIVER_INFO_3A::pDataFile, Opt(s.DriverFilePath(d, d.dataFile)));
-    pack.Set(i, &DRIVER_INFO_3A::pConfigFile, Opt(s.DriverFilePath(d, d.configFile)));
+    const size_t i = AddLevel2Fields(pack, d);
     pack.Set(i, &DRIVER_INFO_3A::pHelpFile, Opt(s.DriverFilePath(d, d.helpFile)));
     // The dependent files as full paths, each ended by a NUL, the list by one more.
     std::optional<std::string> deps;
