@@ -21,7 +21,7 @@ JP_PRINTER='表示プリンタ 4500'
 JP_DRIVER='ブロンタル能ソ 4500'
 
 e2e_require_build Trellin.exe tavq.dll us_res.dll jp_res.dll
-command -v jq >/dev/null || { echo "FAIL: jq is missing (scripts/setup.sh installs it)"; echo "0 passed, 1 failed"; exit 1; }
+e2e_require_jq
 
 E2E_SUMMARY=1
 e2e_begin
@@ -31,11 +31,6 @@ spoolcheck=$(e2e_build_tool spoolcheck -lwinspool) || e2e_die "cannot build spoo
 killrun=$(e2e_build_tool killrun) || e2e_die "cannot build killrun"
 drvlib=$(e2e_build_driver_library) || e2e_die "cannot build the driver library"
 
-check() {  # check <description> <command...>
-  local what=$1
-  shift
-  if "$@"; then e2e_pass "$what"; else e2e_fail "$what"; fi
-}
 
 # The build's registry view: a PE32+ program reads and writes HKLM\Software in the 64-bit view, which only
 # the 64-bit loader's tools see once 32-bit Wine is installed.
@@ -211,25 +206,25 @@ import_reg "$jp" && import_reg "$jpview" in_view || e2e_die "cannot seed the Jap
 jp_sjis=$(printf '%s' "$JP_PRINTER" | iconv -f UTF-8 -t CP932)
 before=$E2E_TMP/jp-before.txt
 snapshot "$before"
-check "the spooler lists $JP_PRINTER (its name in code page 932: $(printf '%s' "$jp_sjis" | od -An -tx1 | tr -d '\n'))" \
+e2e_check "the spooler lists $JP_PRINTER (its name in code page 932: $(printf '%s' "$jp_sjis" | od -An -tx1 | tr -d '\n'))" \
   grep -qF "printer $jp_sjis attributes=" "$before"
 trellin 0 "/log:C:\\jp.log /backup:C:\\JpBackup $JP_PRINTER"
-check "the removal of $JP_PRINTER ends with 0 (got $RUN_RC)" [ "$RUN_RC" = 0 ]
+e2e_check "the removal of $JP_PRINTER ends with 0 (got $RUN_RC)" [ "$RUN_RC" = 0 ]
 removed=$E2E_TMP/jp-removed.txt
 snapshot "$removed"
-check "$JP_PRINTER is gone" bash -c '! grep -qF "printer $1 attributes=" "$2"' _ "$jp_sjis" "$removed"
-check "its driver's key is gone" bash -c '! grep -qF "$1" "$2"' _ "Version-3\\$JP_DRIVER]" "$removed"
-check "its vendor data is gone" bash -c '! grep -qF "$1" "$2"' _ "Data\\$JP_PRINTER\\能]" "$removed"
+e2e_check "$JP_PRINTER is gone" bash -c '! grep -qF "printer $1 attributes=" "$2"' _ "$jp_sjis" "$removed"
+e2e_check "its driver's key is gone" bash -c '! grep -qF "$1" "$2"' _ "Version-3\\$JP_DRIVER]" "$removed"
+e2e_check "its vendor data is gone" bash -c '! grep -qF "$1" "$2"' _ "Data\\$JP_PRINTER\\能]" "$removed"
 first=$(find "$CDRIVE/JpBackup/registry" -name '0001.reg' 2>/dev/null | head -n1)
-check "the registry files are what regedit writes on NT: UTF-16 with a byte order mark" \
+e2e_check "the registry files are what regedit writes on NT: UTF-16 with a byte order mark" \
   bash -c '[ -n "$1" ] && [ "$(head -c2 "$1" | od -An -tx1 | tr -d " ")" = fffe ] &&
            iconv -f UTF-16 -t UTF-8 "$1" | head -n1 | grep -q "^Windows Registry Editor Version 5.00"' _ "$first"
 restore 'C:\JpBackup'
-check "restore.cmd ran to its end (rc $RESTORE_RC)" [ "$RESTORE_RC" = 0 ]
+e2e_check "restore.cmd ran to its end (rc $RESTORE_RC)" [ "$RESTORE_RC" = 0 ]
 after=$E2E_TMP/jp-after.txt
 snapshot "$after"
-check "$JP_PRINTER is back in the spooler" grep -qF "printer $jp_sjis attributes=" "$after"
-check "$JP_PRINTER, $JP_DRIVER and their traces came back byte for byte" diff -u "$before" "$after"
+e2e_check "$JP_PRINTER is back in the spooler" grep -qF "printer $jp_sjis attributes=" "$after"
+e2e_check "$JP_PRINTER, $JP_DRIVER and their traces came back byte for byte" diff -u "$before" "$after"
 E2E_WINE_LOCALE=en_US.UTF-8
 
 # ---- 2 and 3. The registry view, and runs killed at spread moments ---------------------------------
@@ -258,23 +253,23 @@ arch=$(LC_ALL=$E2E_WINE_LOCALE timeout -k 5 30 "$AGENT_WINE" cmd /c 'echo %PROCE
 e2e_log "Wine's cmd runs as $arch"
 trellin 0 "/log:C:\\whole.log /backup:C:\\Whole $PRINTER"
 WHOLE_MS=$RUN_MS
-check "the whole run ends with 3010: BR4500.INI is left for the restart (got $RUN_RC, $WHOLE_MS ms)" [ "$RUN_RC" = 3010 ]
+e2e_check "the whole run ends with 3010: BR4500.INI is left for the restart (got $RUN_RC, $WHOLE_MS ms)" [ "$RUN_RC" = 3010 ]
 # Changes attempted, made or not: a killed run's log counts the same way.
 whole_changes=$(jq -s '[.[] | select(.event == "change")] | length' "$CDRIVE/whole.log")
 removed=$E2E_TMP/removed.txt
 snapshot "$removed"
-check "the vendor's data is gone from the build's view" bash -c '! grep -qF "Office 4500\\Trays]" "$1"' _ "$removed"
+e2e_check "the vendor's data is gone from the build's view" bash -c '! grep -qF "Office 4500\\Trays]" "$1"' _ "$removed"
 restore 'C:\Whole'
-check "restore.cmd ran to its end (rc $RESTORE_RC)" [ "$RESTORE_RC" = 0 ]
+e2e_check "restore.cmd ran to its end (rc $RESTORE_RC)" [ "$RESTORE_RC" = 0 ]
 restored=$E2E_TMP/restored.txt
 snapshot "$restored"
-check "the vendor's data is back in the $BITS-bit view, though Wine's cmd is $arch" \
+e2e_check "the vendor's data is back in the $BITS-bit view, though Wine's cmd is $arch" \
   grep -qF '[HKEY_LOCAL_MACHINE\SOFTWARE\Brontal\Data\Office 4500\Trays]' "$restored"
 if [ $BITS = 64 ]; then
-  check "nothing came back into the 32-bit view (Wow6432Node)" \
+  e2e_check "nothing came back into the 32-bit view (Wow6432Node)" \
     grep -qx 'no key HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Brontal' "$restored"
 fi
-check "after the whole run and restore.cmd the workstation is as it was" diff -u "$before" "$restored"
+e2e_check "after the whole run and restore.cmd the workstation is as it was" diff -u "$before" "$restored"
 
 # The moments: half of them spread evenly over the time of a whole run; the other half as the run's log
 # reaches counts of changes spread evenly over its changes, since a run makes most of them in two short
@@ -329,6 +324,6 @@ for i in $(seq 1 "$KILLS"); do
   fi
 done
 echo "killed runs restored: $back of $tried"
-check "every killed run was put back by its restore.cmd ($back of $tried)" [ "$tried" -gt 0 -a "$back" = "$tried" ]
+e2e_check "every killed run was put back by its restore.cmd ($back of $tried)" [ "$tried" -gt 0 -a "$back" = "$tried" ]
 
 e2e_summary

@@ -29,13 +29,8 @@ e2e_prepare_template
 runexit=$(e2e_build_tool runexit) || e2e_die "cannot build runexit"
 spoolcheck=$(e2e_build_tool spoolcheck -lwinspool) || e2e_die "cannot build spoolcheck"
 drvlib=$(e2e_build_driver_library) || e2e_die "cannot build the driver library"
-command -v jq >/dev/null || e2e_die "jq is missing (scripts/setup.sh installs it)"
+e2e_require_jq
 
-check() {  # check <description> <command...>
-  local what=$1
-  shift
-  if "$@"; then e2e_pass "$what"; else e2e_fail "$what"; fi
-}
 reg_has() { e2e_run 30 reg query "$1" >/dev/null 2>&1; }
 lacks_key() { ! reg_has "$1"; }
 # run_trellin <log file name> <names>: a command-line run with /log; its exit code in RUN_RC, the log's
@@ -99,37 +94,37 @@ for name in "${ODD_NAMES[@]}"; do
   fi
 done
 listed=$(e2e_printers)
-check "seeded: the damaged printers are still listed" \
+e2e_check "seeded: the damaged printers are still listed" \
   [ "$(grep -cx 'Brontal 4500 PS\|Brontal 7200 Color' <<<"$listed")" = 2 ]
 
 echo "== another maker's printers: their data files were read and show no Brontal sign"
 run_trellin other.log 'Plain PS Printer,Office Laser'
-check "the run ends with 1797 (got $RUN_RC)" [ "$RUN_RC" = 1797 ]
-check "Plain PS Printer stays" e2e_has_printer 'Plain PS Printer'
-check "Office Laser stays (the marker counts only in a .PPD)" e2e_has_printer 'Office Laser'
-check "the log rests both refusals on their data files" \
+e2e_check "the run ends with 1797 (got $RUN_RC)" [ "$RUN_RC" = 1797 ]
+e2e_check "Plain PS Printer stays" e2e_has_printer 'Plain PS Printer'
+e2e_check "Office Laser stays (the marker counts only in a .PPD)" e2e_has_printer 'Office Laser'
+e2e_check "the log rests both refusals on their data files" \
   [ "$(evidence "$RUN_LOG" 'Plain PS Printer')/$(evidence "$RUN_LOG" 'Office Laser')" = no_brontal_sign/no_brontal_sign ]
 
 echo "== Brontal 4500 PS without its data file and its .UIM"
 run_trellin missing.log 'Brontal 4500 PS'
-check "the run ends with 0 (got $RUN_RC)" [ "$RUN_RC" = 0 ]
-check "Brontal 4500 PS is gone" e2e_lacks_printer 'Brontal 4500 PS'
-check "its driver's key is gone" lacks_key "$DRIVERS\\Brontal 4500 PS"
-check "the log says its data file could not be read" [ "$(evidence "$RUN_LOG" 'Brontal 4500 PS')" = data_file_unreadable ]
+e2e_check "the run ends with 0 (got $RUN_RC)" [ "$RUN_RC" = 0 ]
+e2e_check "Brontal 4500 PS is gone" e2e_lacks_printer 'Brontal 4500 PS'
+e2e_check "its driver's key is gone" lacks_key "$DRIVERS\\Brontal 4500 PS"
+e2e_check "the log says its data file could not be read" [ "$(evidence "$RUN_LOG" 'Brontal 4500 PS')" = data_file_unreadable ]
 for tree in "${TREES[@]}"; do
-  check "$tree went, with the keys named like roots and dots inside it" lacks_key "$tree"
+  e2e_check "$tree went, with the keys named like roots and dots inside it" lacks_key "$tree"
 done
-check "the vendor's other data stays" reg_has 'HKEY_CURRENT_USER\SOFTWARE\Brontal\Data\Other'
-check "no change was refused" \
+e2e_check "the vendor's other data stays" reg_has 'HKEY_CURRENT_USER\SOFTWARE\Brontal\Data\Other'
+e2e_check "no change was refused" \
   holds -s '[.[] | select(.event == "change" and .outcome == "refused")] | length == 0' "$RUN_LOG"
 # The companion: the hand-off replaced the driver's copy with the program's own and keeps it.
 # The driver's copy lies in the data file's folder, the version folder 3.
 companion=$(jq -c -s '[.[] | select(.event == "decisions") | .files[] | select(.file | test("\\\\3\\\\TAVQ\\.DLL$"; "i"))][0]' "$RUN_LOG")
 echo "  decisions for the companion: $companion"
-check "the decisions keep the driver's companion, replaced by the program's own" \
+e2e_check "the decisions keep the driver's companion, replaced by the program's own" \
   holds '.delete == false and (.replaced_by | test("Trellin\\\\tavq.dll$"; "i"))' <<<"$companion"
-check "and the companion is there, the program's own copy" cmp -s "$DRVDIR/TAVQ.DLL" "$build_dir/tavq.dll"
-check "each file the decisions delete is deleted (or left for the restart), and none they keep" holds -s '
+e2e_check "and the companion is there, the program's own copy" cmp -s "$DRVDIR/TAVQ.DLL" "$build_dir/tavq.dll"
+e2e_check "each file the decisions delete is deleted (or left for the restart), and none they keep" holds -s '
   [.[] | select(.event == "change" and (.kind == "delete_file" or .kind == "delete_at_restart")) | .file
    | ascii_upcase] as $gone
   | [.[] | select(.event == "decisions") | .files[]]
@@ -137,10 +132,10 @@ check "each file the decisions delete is deleted (or left for the restart), and 
 
 echo "== Brontal 7200 Color, its driver no longer installed"
 run_trellin nodriver.log 'Brontal 7200 Color'
-check "the run ends with 0 (got $RUN_RC)" [ "$RUN_RC" = 0 ]
-check "Brontal 7200 Color is gone" e2e_lacks_printer 'Brontal 7200 Color'
-check "the log says the spooler describes no driver for it" [ "$(evidence "$RUN_LOG" 'Brontal 7200 Color')" = no_driver ]
-check "the other printer of that driver stays" e2e_has_printer 'Brontal 7200 Color (Office 2)'
-check "Plain PS Printer still stays" e2e_has_printer 'Plain PS Printer'
+e2e_check "the run ends with 0 (got $RUN_RC)" [ "$RUN_RC" = 0 ]
+e2e_check "Brontal 7200 Color is gone" e2e_lacks_printer 'Brontal 7200 Color'
+e2e_check "the log says the spooler describes no driver for it" [ "$(evidence "$RUN_LOG" 'Brontal 7200 Color')" = no_driver ]
+e2e_check "the other printer of that driver stays" e2e_has_printer 'Brontal 7200 Color (Office 2)'
+e2e_check "Plain PS Printer still stays" e2e_has_printer 'Plain PS Printer'
 
 e2e_summary

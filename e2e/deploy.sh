@@ -17,7 +17,7 @@ APP='"C:\Program Files\Trellin\Trellin.exe"'
 PRINTER='Brontal 4500 PS'
 
 e2e_require_build Trellin.exe tavq.dll us_res.dll
-command -v jq >/dev/null || { echo "FAIL: jq is missing (scripts/setup.sh installs it)"; echo "0 passed, 1 failed"; exit 1; }
+e2e_require_jq
 
 E2E_SUMMARY=1
 e2e_begin
@@ -50,11 +50,6 @@ traces=$E2E_TMP/traces.reg
 } >"$traces"
 e2e_run 60 regedit /S "Z:${traces//\//\\}" >/dev/null || e2e_die "cannot write the per-user traces"
 
-check() {  # check <description> <command...>
-  local what=$1
-  shift
-  if "$@"; then e2e_pass "$what"; else e2e_fail "$what"; fi
-}
 
 # snapshot <file>: what a removal may change, as text: the spooler's printers, the print and per-user
 # registry trees, the device lists, the vendor's data, the pending deletions, and the driver folder's files with contents
@@ -98,7 +93,7 @@ lacks() { ! "$@"; }
 before=$E2E_TMP/before.txt
 snapshot "$before"
 cp "$DRVDIR/BR4500.PPD" "$E2E_TMP/BR4500.PPD"
-check "the workstation has $PRINTER" has_printer "$PRINTER" "$before"
+e2e_check "the workstation has $PRINTER" has_printer "$PRINTER" "$before"
 
 # ---- 1. /whatif: nothing changes, the log says what would -----------------------------------------
 echo "== /whatif /log:C:\\whatif.log $PRINTER"
@@ -106,59 +101,59 @@ run_trellin "/whatif /log:C:\\whatif.log $PRINTER"
 dry_rc=$RUN_RC
 after_dry=$E2E_TMP/after-dry.txt
 snapshot "$after_dry"
-check "the dry run ends with 3010 as the real run will: BR4500.INI is read-only (got $dry_rc)" [ "$dry_rc" = 3010 ]
-check "the dry run changed nothing" diff -u "$before" "$after_dry"
+e2e_check "the dry run ends with 3010 as the real run will: BR4500.INI is read-only (got $dry_rc)" [ "$dry_rc" = 3010 ]
+e2e_check "the dry run changed nothing" diff -u "$before" "$after_dry"
 WHATIF=$CDRIVE/whatif.log
-check "every line of the dry run's log is one JSON object" jq -e -s 'length > 0 and all(type == "object")' "$WHATIF"
-check "the dry run's log is in whatif mode" jq -e -s '[.[] | select(.event == "run")][0].mode == "whatif"' "$WHATIF"
-check "no change of the dry run was made" jq -e -s '[.[] | select(.event == "change") | .outcome] | all(. == "would" or . == "failed") and length > 0' "$WHATIF"
-check "the companion would be called, and was not" jq -e -s '[.[] | select(.event == "companion")] | length == 1 and .[0].outcome == "would"' "$WHATIF"
+e2e_check "every line of the dry run's log is one JSON object" jq -e -s 'length > 0 and all(type == "object")' "$WHATIF"
+e2e_check "the dry run's log is in whatif mode" jq -e -s '[.[] | select(.event == "run")][0].mode == "whatif"' "$WHATIF"
+e2e_check "no change of the dry run was made" jq -e -s '[.[] | select(.event == "change") | .outcome] | all(. == "would" or . == "failed") and length > 0' "$WHATIF"
+e2e_check "the companion would be called, and was not" jq -e -s '[.[] | select(.event == "companion")] | length == 1 and .[0].outcome == "would"' "$WHATIF"
 
 # ---- 2. the real run with a log and a backup -------------------------------------------------------
 echo "== /log:C:\\real.log /backup:\"C:\\Trellin Backup\" $PRINTER"
 run_trellin "/log:C:\\real.log /backup:\"C:\\Trellin Backup\" $PRINTER"
-check "the real run ends with 3010 (got $RUN_RC)" [ "$RUN_RC" = 3010 ]
+e2e_check "the real run ends with 3010 (got $RUN_RC)" [ "$RUN_RC" = 3010 ]
 after_real=$E2E_TMP/after-real.txt
 snapshot "$after_real"
 DRIVER_SECTION="[$E2E_DRIVERS_KEY\\$PRINTER]"
-check "the printer is gone" lacks has_printer "$PRINTER" "$after_real"
-check "its driver's key is gone" lacks grep -qF "$DRIVER_SECTION" "$after_real"
-check "its data file is gone" [ ! -e "$DRVDIR/BR4500.PPD" ]
-check "the vendor's data it names is gone" lacks grep -qF '[HKEY_CURRENT_USER\SOFTWARE\Brontal\Data\Office 4500\Trays]' "$after_real"
+e2e_check "the printer is gone" lacks has_printer "$PRINTER" "$after_real"
+e2e_check "its driver's key is gone" lacks grep -qF "$DRIVER_SECTION" "$after_real"
+e2e_check "its data file is gone" [ ! -e "$DRVDIR/BR4500.PPD" ]
+e2e_check "the vendor's data it names is gone" lacks grep -qF '[HKEY_CURRENT_USER\SOFTWARE\Brontal\Data\Office 4500\Trays]' "$after_real"
 REAL=$CDRIVE/real.log
-check "every line of the real run's log is one JSON object" jq -e -s 'length > 0 and all(type == "object")' "$REAL"
-check "the log's run names the printer and the options" \
+e2e_check "every line of the real run's log is one JSON object" jq -e -s 'length > 0 and all(type == "object")' "$REAL"
+e2e_check "the log's run names the printer and the options" \
   jq -e -s --arg p "$PRINTER" '[.[] | select(.event == "run")][0] | .mode == "remove" and .names == [$p] and (.options | length) == 2' "$REAL"
-check "the log's decisions name the driver and keep PSCRIPT5.DLL for Plain PS Printer" \
+e2e_check "the log's decisions name the driver and keep PSCRIPT5.DLL for Plain PS Printer" \
   jq -e -s '[.[] | select(.event == "decisions")][0] | .driver_shared == false and any(.files[]; (.file | test("PSCRIPT5.DLL$")) and .delete == false and .listed_by == "Plain PS Printer")' "$REAL"
-check "the log names the companion's call and its result" jq -e -s '[.[] | select(.event == "companion")] | length == 1 and .[0].outcome == "done"' "$REAL"
-check "the log names the spooler's cycles, each back to running" \
+e2e_check "the log names the companion's call and its result" jq -e -s '[.[] | select(.event == "companion")] | length == 1 and .[0].outcome == "done"' "$REAL"
+e2e_check "the log names the spooler's cycles, each back to running" \
   jq -e -s '[.[] | select(.event == "spooler")] | length == 2 and all(.outcome == "running" and .states[-1] == "running")' "$REAL"
-check "the log ends with the outcome 3010" jq -e -s '.[-1].event == "outcome" and .[-1].exit_code == 3010' "$REAL"
-check "BR4500.INI is left for the restart in the log" \
+e2e_check "the log ends with the outcome 3010" jq -e -s '.[-1].event == "outcome" and .[-1].exit_code == 3010' "$REAL"
+e2e_check "BR4500.INI is left for the restart in the log" \
   jq -e -s 'any(.[]; .event == "change" and .kind == "delete_at_restart" and (.file | test("BR4500.INI$")) and .at_restart)' "$REAL"
 e2e_changes "$WHATIF" >"$E2E_TMP/whatif.txt"
 e2e_changes "$REAL" >"$E2E_TMP/real.txt"
-check "the dry run named exactly the changes the real run made ($(wc -l <"$E2E_TMP/real.txt") lines)" \
+e2e_check "the dry run named exactly the changes the real run made ($(wc -l <"$E2E_TMP/real.txt") lines)" \
   diff -u "$E2E_TMP/whatif.txt" "$E2E_TMP/real.txt"
 
 # ---- 3. restore.cmd under Wine's cmd ------------------------------------------------------------
 BACKUP="$CDRIVE/Trellin Backup"
-check "the backup holds restore.cmd, its list and the registry files" \
+e2e_check "the backup holds restore.cmd, its list and the registry files" \
   test -f "$BACKUP/restore.cmd" -a -f "$BACKUP/restore.lst" -a -f "$BACKUP/registry/0001.reg"
-check "the backup holds the driver's data file as it was" cmp -s "$BACKUP/files/C/windows/system32/spool/drivers/$E2E_DRIVER_FOLDER/3/BR4500.PPD" "$E2E_TMP/BR4500.PPD"
+e2e_check "the backup holds the driver's data file as it was" cmp -s "$BACKUP/files/C/windows/system32/spool/drivers/$E2E_DRIVER_FOLDER/3/BR4500.PPD" "$E2E_TMP/BR4500.PPD"
 echo "== wine cmd /c restore.cmd"
 restore_rc=0
 e2e_run 120 cmd /c 'C:\Trellin Backup\restore.cmd' >"$E2E_TMP/restore.out" 2>&1 || restore_rc=$?
-check "restore.cmd ran to its end (rc $restore_rc)" [ "$restore_rc" = 0 ]
+e2e_check "restore.cmd ran to its end (rc $restore_rc)" [ "$restore_rc" = 0 ]
 restored=$E2E_TMP/restored.txt
 snapshot "$restored"
-check "Wine's regedit imported the backup: the driver's key is back" grep -qF "$DRIVER_SECTION" "$restored"
-check "the printer is back in the spooler" has_printer "$PRINTER" "$restored"
-check "the per-user settings are back" grep -qF "[HKEY_CURRENT_USER\\Printers\\Settings\\$PRINTER]" "$restored"
-check "the vendor's data is back" grep -qF '[HKEY_CURRENT_USER\SOFTWARE\Brontal\Data\Office 4500\Trays]' "$restored"
-check "the files are back" [ -f "$DRVDIR/BR4500.PPD" ]
-check "after the restore the workstation is as it was (printers, registry, files, pending deletions)" \
+e2e_check "Wine's regedit imported the backup: the driver's key is back" grep -qF "$DRIVER_SECTION" "$restored"
+e2e_check "the printer is back in the spooler" has_printer "$PRINTER" "$restored"
+e2e_check "the per-user settings are back" grep -qF "[HKEY_CURRENT_USER\\Printers\\Settings\\$PRINTER]" "$restored"
+e2e_check "the vendor's data is back" grep -qF '[HKEY_CURRENT_USER\SOFTWARE\Brontal\Data\Office 4500\Trays]' "$restored"
+e2e_check "the files are back" [ -f "$DRVDIR/BR4500.PPD" ]
+e2e_check "after the restore the workstation is as it was (printers, registry, files, pending deletions)" \
   diff -u "$before" "$restored"
 
 # ---- 4. /? -------------------------------------------------------------------------------------
@@ -169,11 +164,11 @@ usage_pid=$E2E_PID
 if wid=$(e2e_wait_window "$CAPTION" 30); then
   sleep 0.3
   e2e_screenshot "$wid" "$SHOTS/deploy-usage.png" || true
-  check "the usage box is shown: $SHOTS/deploy-usage.png" [ -s "$SHOTS/deploy-usage.png" ]
+  e2e_check "the usage box is shown: $SHOTS/deploy-usage.png" [ -s "$SHOTS/deploy-usage.png" ]
   e2e_key "$wid" Return
   if e2e_wait_exit "$usage_pid" 20; then
     rc=$(sed -n 's/^exit \([0-9]*\).*/\1/p' "$log" | tr -d '\r' | head -n1)
-    check "/? ends with 0 (got $rc)" [ "$rc" = 0 ]
+    e2e_check "/? ends with 0 (got $rc)" [ "$rc" = 0 ]
   else
     e2e_fail "the usage box did not close"
     kill "$usage_pid" 2>/dev/null

@@ -13,7 +13,7 @@ build_dir=${1:-${TRELLIN_BUILD:-$E2E_ROOT/build/win32}}
 SPARE='Brontal 9000 Spare'
 
 e2e_require_build Trellin.exe tavq.dll us_res.dll
-command -v jq >/dev/null || { echo "FAIL: jq is missing (scripts/setup.sh installs it)"; echo "0 passed, 1 failed"; exit 1; }
+e2e_require_jq
 
 E2E_SUMMARY=1
 e2e_begin
@@ -25,11 +25,6 @@ drvlib=$(e2e_build_driver_library) || e2e_die "cannot build the driver library"
 e2e_new_workstation "$build_dir" "$drvlib"
 CDRIVE=$(e2e_c_drive)
 
-check() {  # check <description> <command...>
-  local what=$1
-  shift
-  if "$@"; then e2e_pass "$what"; else e2e_fail "$what"; fi
-}
 lacks() { ! "$@"; }
 
 # The driver of a printer deleted in the control panel: its key and files stay, no printer uses it. It
@@ -60,8 +55,8 @@ e2e_run 60 net stop spooler >/dev/null 2>&1
 e2e_run 60 net start spooler >/dev/null 2>&1
 
 spare_key() { e2e_run 30 reg query "$E2E_DRIVERS_KEY\\$SPARE" >/dev/null 2>&1; }
-check "Wine's spooler lists the seeded printers" e2e_has_printer 'Brontal 4500 PS'
-check "the unused driver's key is there" spare_key
+e2e_check "Wine's spooler lists the seeded printers" e2e_has_printer 'Brontal 4500 PS'
+e2e_check "the unused driver's key is there" spare_key
 
 # detect <log>: /list with its output redirected to a file, as a deployment tool's detection script
 # runs it; the exit code in LIST_RC, the output in $E2E_TMP/list.out.
@@ -74,31 +69,31 @@ detect() {
 # ---- 1. detection before anything is removed ------------------------------------------------------
 echo "== /list"
 detect 'C:\list1.jsonl'
-check "/list ends with 1: something of Brontal's is there (got $LIST_RC)" [ "$LIST_RC" = 1 ]
+e2e_check "/list ends with 1: something of Brontal's is there (got $LIST_RC)" [ "$LIST_RC" = 1 ]
 found() { jq -r 'select(.event == "found") | .kind + " " + (.name // .driver // .trace)' "$1" | tr -d '\r'; }
 expected=$E2E_TMP/expected.txt
 printf '%s\n' 'printer Brontal 4500 PS' 'printer Brontal 7200 Color' 'printer Brontal 7200 Color (Office 2)' \
   "driver $SPARE" 'monitor autostart' >"$expected"
-check "the log's found lines name the three printers, the unused driver and the autostart value" \
+e2e_check "the log's found lines name the three printers, the unused driver and the autostart value" \
   diff -u "$expected" <(found "$CDRIVE/list1.jsonl")
-check "the redirected output holds the same found lines" diff -u <(found "$CDRIVE/list1.jsonl") <(found "$E2E_TMP/list.out")
-check "the unused driver's line gives its key, version and data file" \
+e2e_check "the redirected output holds the same found lines" diff -u <(found "$CDRIVE/list1.jsonl") <(found "$E2E_TMP/list.out")
+e2e_check "the unused driver's line gives its key, version and data file" \
   jq -e -s --arg d "$SPARE" 'any(.[]; .kind == "driver" and .driver == $d and .version == 3 and .root == "HKEY_LOCAL_MACHINE" and (.path | endswith($d)) and (.data_file | test("BR9000.PPD$")))' "$E2E_TMP/list.out"
-check "/list stopped no spooler" jq -e -s '[.[] | select(.event == "spooler" or .event == "change")] | length == 0' "$CDRIVE/list1.jsonl"
+e2e_check "/list stopped no spooler" jq -e -s '[.[] | select(.event == "spooler" or .event == "change")] | length == 0' "$CDRIVE/list1.jsonl"
 
 # ---- 2. a name in quotation marks, as cmd passes it --------------------------------------------
 echo '== "Brontal 4500 PS"'
 e2e_run_trellin '"Brontal 4500 PS"'
-check "a quoted name removes the printer (got $RUN_RC)" [ "$RUN_RC" = 0 ]
-check "Brontal 4500 PS is gone" e2e_lacks_printer 'Brontal 4500 PS'
+e2e_check "a quoted name removes the printer (got $RUN_RC)" [ "$RUN_RC" = 0 ]
+e2e_check "Brontal 4500 PS is gone" e2e_lacks_printer 'Brontal 4500 PS'
 
 # ---- 3. /whatif /all predicts /all -------------------------------------------------------------
 echo "== /whatif /all"
 before=$(e2e_printers) || e2e_fail "the spooler did not list its printers"
 e2e_run_trellin '/whatif /all /log:C:\whatif.jsonl'
 dry_rc=$RUN_RC
-check "the dry run changed no printer" [ "$before" = "$(e2e_printers)" ]
-check "the dry run left the unused driver" spare_key
+e2e_check "the dry run changed no printer" [ "$before" = "$(e2e_printers)" ]
+e2e_check "the dry run left the unused driver" spare_key
 
 # ---- 4. /all, its log at a path with a variable --------------------------------------------------
 echo '== /all /log:C:\logs\%COMPUTERNAME%.jsonl'
@@ -106,31 +101,31 @@ mkdir -p "$CDRIVE/logs"
 start=$(e2e_now_ms)
 e2e_run_trellin '/all /log:C:\logs\%COMPUTERNAME%.jsonl'
 took=$(( $(e2e_now_ms) - start ))
-check "/all ends with 0 (got $RUN_RC, in $took ms)" [ "$RUN_RC" = 0 ]
-check "the dry run predicted it (got $dry_rc)" [ "$dry_rc" = "$RUN_RC" ]
+e2e_check "/all ends with 0 (got $RUN_RC, in $took ms)" [ "$RUN_RC" = 0 ]
+e2e_check "the dry run predicted it (got $dry_rc)" [ "$dry_rc" = "$RUN_RC" ]
 logs=("$CDRIVE"/logs/*.jsonl)
-check "the log is named after the computer, not %COMPUTERNAME% (${logs[*]##*/})" \
+e2e_check "the log is named after the computer, not %COMPUTERNAME% (${logs[*]##*/})" \
   [ ${#logs[@]} = 1 -a -f "${logs[0]}" -a "${logs[0]##*/}" != '%COMPUTERNAME%.jsonl' ]
 LOG=${logs[0]}
 for p in 'Brontal 7200 Color' 'Brontal 7200 Color (Office 2)'; do
-  check "$p is gone" e2e_lacks_printer "$p"
+  e2e_check "$p is gone" e2e_lacks_printer "$p"
 done
 for p in 'Office Laser' 'Plain PS Printer'; do
-  check "$p, another maker's, stays" e2e_has_printer "$p"
+  e2e_check "$p, another maker's, stays" e2e_has_printer "$p"
 done
-check "the unused driver's key is gone" lacks spare_key
-check "its data file is gone" [ ! -e "$DRVDIR/BR9000.PPD" ]
-check "PSCRIPT5.DLL, which Plain PS lists, stays" [ -e "$DRVDIR/PSCRIPT5.DLL" ]
-check "one spooler cycle before the enumeration and one after the removals" \
+e2e_check "the unused driver's key is gone" lacks spare_key
+e2e_check "its data file is gone" [ ! -e "$DRVDIR/BR9000.PPD" ]
+e2e_check "PSCRIPT5.DLL, which Plain PS lists, stays" [ -e "$DRVDIR/PSCRIPT5.DLL" ]
+e2e_check "one spooler cycle before the enumeration and one after the removals" \
   jq -e -s '[.[] | select(.event == "spooler") | .phase] == ["before_enumeration", "after_removal"]' "$LOG"
-check "each printer and the driver have their outcome" \
+e2e_check "each printer and the driver have their outcome" \
   jq -e -s --arg d "$SPARE" '([.[] | select(.event == "printer_outcome")] | length == 2) and any(.[]; .event == "driver_outcome" and .driver == $d and .exit_code == 0)' "$LOG"
-check "the dry run named the changes the real run made" diff -u <(e2e_changes "$CDRIVE/whatif.jsonl") <(e2e_changes "$LOG")
+e2e_check "the dry run named the changes the real run made" diff -u <(e2e_changes "$CDRIVE/whatif.jsonl") <(e2e_changes "$LOG")
 
 # ---- 5. detection after the run ----------------------------------------------------------------
 echo "== /list"
 detect 'C:\list2.jsonl'
-check "/list ends with 0: nothing of Brontal's is left (got $LIST_RC)" [ "$LIST_RC" = 0 ]
-check "and writes no found line" [ ! -s "$E2E_TMP/list.out" ]
+e2e_check "/list ends with 0: nothing of Brontal's is left (got $LIST_RC)" [ "$LIST_RC" = 0 ]
+e2e_check "and writes no found line" [ ! -s "$E2E_TMP/list.out" ]
 echo "/all took $took ms"
 e2e_summary

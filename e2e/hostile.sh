@@ -100,11 +100,6 @@ runexit=$(e2e_build_tool runexit) || e2e_die "cannot build runexit"
 drvlib=$(e2e_build_driver_library) || e2e_die "cannot build the driver library"
 spoolcheck=$(e2e_build_tool spoolcheck -lwinspool) || e2e_die "cannot build spoolcheck"
 
-check() {  # check <description> <command...>
-  local what=$1
-  shift
-  if "$@"; then e2e_pass "$what"; else e2e_fail "$what"; fi
-}
 win_path() { printf 'Z:%s' "${1//\//\\}"; }
 # ERE matching the text literally.
 ere() { printf '%s' "$1" | sed 's/[][\.*^$(){}?+|/]/\\&/g'; }
@@ -314,9 +309,9 @@ for r in "${RUNS[@]}"; do
   RUNEXIT_CMD="$APP $cmdline" e2e_run 150 "$runexit" 140 >"$log" 2>&1
   code=$(sed -n 's/^exit \([0-9]*\)$/\1/p' "$log" | head -n1)
   echo "  ($(( $(e2e_now_ms) - t0 )) ms)"
-  check "run $run ends with $expected (got ${code:-none})" [ "${code:-none}" = "$expected" ]
+  e2e_check "run $run ends with $expected (got ${code:-none})" [ "${code:-none}" = "$expected" ]
   crash=$(grep -E 'Unhandled (exception|page fault)|wine: |Backtrace|crash' "$log" | head -n3)
-  check "run $run: nothing crashed${crash:+ ($crash)}" [ -z "$crash" ]
+  e2e_check "run $run: nothing crashed${crash:+ ($crash)}" [ -z "$crash" ]
 
   after=$E2E_TMP/snapshot.$run
   if ! snapshot "$after"; then
@@ -330,7 +325,7 @@ for r in "${RUNS[@]}"; do
   diff=$E2E_TMP/diff.$run
   LC_ALL=C comm -3 "$before" "$after" | sed 's/^\t/+ /; t; s/^/- /' >"$diff"
   foreign=$(cut -c3- "$diff" | grep -vEf "$patterns" | cut -c1-200)
-  check "run $run changed only its printers' and drivers' own keys and files ($(wc -l <"$diff") lines differ)${foreign:+; foreign: $(head -n5 <<<"$foreign" | tr '\n' '|')}" \
+  e2e_check "run $run changed only its printers' and drivers' own keys and files ($(wc -l <"$diff") lines differ)${foreign:+; foreign: $(head -n5 <<<"$foreign" | tr '\n' '|')}" \
     [ -z "$foreign" ]
   pending_before=$E2E_TMP/pending.before.$run
   pending_entries "$before" >"$pending_before"
@@ -338,33 +333,33 @@ for r in "${RUNS[@]}"; do
   for id in "${ids[@]}"; do pending_allowed "$id" >>"$patterns"; done
   pending=$(pending_entries "$after" | grep -vxFf "$pending_before")
   foreign=$(grep -viEf "$patterns" <<<"$pending" | grep .)
-  check "run $run left for the restart only its drivers' own files ($(grep -c . <<<"$pending") new entries)${foreign:+; foreign: $(head -n5 <<<"$foreign" | tr '\n' '|')}" \
+  e2e_check "run $run left for the restart only its drivers' own files ($(grep -c . <<<"$pending") new entries)${foreign:+; foreign: $(head -n5 <<<"$foreign" | tr '\n' '|')}" \
     [ -z "$foreign" ]
   listed=$(spool_printers)
   for id in "${ids[@]}"; do
     name=$(case_field "$id" 2)
     kind=$(case_field "$id" 3)
     driver=$(driver_of "$id")
-    check "$id: the printer is gone from the spooler" [ -z "$(grep -xF "$name" <<<"$listed")" ]
-    check "$id: its printer key is gone" key_gone "$PRINT\\Printers\\$name"
-    check "$id: its driver's key is gone" key_gone "$DRIVERS\\$driver"
+    e2e_check "$id: the printer is gone from the spooler" [ -z "$(grep -xF "$name" <<<"$listed")" ]
+    e2e_check "$id: its printer key is gone" key_gone "$PRINT\\Printers\\$name"
+    e2e_check "$id: its driver's key is gone" key_gone "$DRIVERS\\$driver"
     gone=1
     for f in $(own_files "$id"); do [ -e "$DRVDIR/$f" ] && gone=0; done
-    check "$id: its driver's files are gone ($(own_files "$id"))" [ $gone = 1 ]
+    e2e_check "$id: its driver's files are gone ($(own_files "$id"))" [ $gone = 1 ]
     if [ "$kind" = dependent ]; then
-      check "$id: no file outside the driver folder is left for the restart" \
+      e2e_check "$id: no file outside the driver folder is left for the restart" \
         [ -z "$(grep -iE '(WIN\.INI|X\.DLL)$' <<<"$pending")" ]
     fi
   done
   taken=()
   for key in "${BAIT_KEYS[@]}"; do key_there "$key" || taken+=("$key"); done
   for f in "${BAIT_FILES[@]}"; do [ "$(file_md5 "$f" 2>/dev/null)" = "${BAIT_SUM[$f]}" ] || taken+=("$f"); done
-  check "run $run: the bait keys and files are intact${taken[*]:+ (taken: ${taken[*]})}" [ ${#taken[@]} = 0 ]
+  e2e_check "run $run: the bait keys and files are intact${taken[*]:+ (taken: ${taken[*]})}" [ ${#taken[@]} = 0 ]
   before=$after
 done
 
-check "the sound data location went with its printer" key_gone "$HKLM\\SOFTWARE\\Brontal\\Data\\Hostile Own Data"
-check "and its per-user copy" key_gone "$HKCU\\Software\\Brontal\\Data\\Hostile Own Data"
-check "seed.sh's printers stay" [ "$(spool_printers | grep -c '')" = 5 ]
+e2e_check "the sound data location went with its printer" key_gone "$HKLM\\SOFTWARE\\Brontal\\Data\\Hostile Own Data"
+e2e_check "and its per-user copy" key_gone "$HKCU\\Software\\Brontal\\Data\\Hostile Own Data"
+e2e_check "seed.sh's printers stay" [ "$(spool_printers | grep -c '')" = 5 ]
 echo "runtime $(( ($(e2e_now_ms) - started) / 1000 )) s"
 e2e_summary

@@ -42,6 +42,12 @@ e2e_now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 # ---- results -----------------------------------------------------------------
 e2e_pass() { E2E_PASSED=$((E2E_PASSED + 1)); echo "PASS: $*"; }
 e2e_fail() { E2E_FAILED=$((E2E_FAILED + 1)); echo "FAIL: $*"; }
+# e2e_check <description> <command...>: passes or fails the description by the command's status.
+e2e_check() {
+  local what=$1
+  shift
+  if "$@"; then e2e_pass "$what"; else e2e_fail "$what"; fi
+}
 # e2e_summary: prints the totals; returns non-zero when anything failed.
 e2e_summary() {
   echo "$E2E_PASSED passed, $E2E_FAILED failed"
@@ -126,6 +132,14 @@ e2e_require_build() {
   fi
   e2e_use_arch "$arch"
   e2e_log "$build_dir: $(file -b "$build_dir/$1" | cut -d, -f1), run in a $arch prefix"
+}
+
+# e2e_require_jq: ends the script as one failed check when jq, which reads the run logs, is missing.
+e2e_require_jq() {
+  command -v jq >/dev/null && return 0
+  echo "FAIL: jq is missing (scripts/setup.sh installs it)"
+  echo "0 passed, 1 failed"
+  exit 1
 }
 
 e2e_begin() {

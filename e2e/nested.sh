@@ -23,11 +23,6 @@ inspect=$(e2e_build_tool dlgdump -lshell32) || e2e_die "cannot build the inspect
 spoolcheck=$(e2e_build_tool spoolcheck -lwinspool) || e2e_die "cannot build spoolcheck"
 drvlib=$(e2e_build_driver_library) || e2e_die "cannot build the driver library"
 
-check() {  # check <description> <command...>
-  local what=$1
-  shift
-  if "$@"; then e2e_pass "$what"; else e2e_fail "$what"; fi
-}
 has_printer() { local listed; listed=$(e2e_run 30 "$spoolcheck"); grep -qF "printer $1 attributes=" <<<"$listed"; }
 # dump: the main dialog as dlgdump reports it, in DUMP.
 dump() { DUMP=$(e2e_run 20 "$inspect" "$CAPTION"); }
@@ -50,33 +45,33 @@ delete_rect=$DUMP
 echo "== Delete clicked a second time while the warning is up"
 e2e_click_control "$delete_rect" 1004
 if warn=$(e2e_wait_window 'WARNING!' 15); then
-  check "the main dialog is disabled while the warning is up" main_enabled 0
+  e2e_check "the main dialog is disabled while the warning is up" main_enabled 0
   e2e_click_control "$delete_rect" 1004
   e2e_click_control "$delete_rect" 1004
-  check "the second Delete opened no second warning" [ "$(count 'WARNING!')" = 1 ]
+  e2e_check "the second Delete opened no second warning" [ "$(count 'WARNING!')" = 1 ]
   e2e_screenshot root "$SHOTS/nested-warning.png" || true
   e2e_key "$warn" Escape
-  check "Cancel closes the warning" [ "$(count 'WARNING!')" = 0 ]
-  check "no removal ran: no reset notice" [ "$(count 'Reset spooler')" = 0 ]
-  check "the main dialog takes input again" main_enabled 1
+  e2e_check "Cancel closes the warning" [ "$(count 'WARNING!')" = 0 ]
+  e2e_check "no removal ran: no reset notice" [ "$(count 'Reset spooler')" = 0 ]
+  e2e_check "the main dialog takes input again" main_enabled 1
 else
   e2e_fail "Delete showed no warning"
 fi
-check "the printer is still there" has_printer 'Brontal 4500 PS'
+e2e_check "the printer is still there" has_printer 'Brontal 4500 PS'
 
 echo "== Delete clicked while About is up"
 e2e_click_control "$delete_rect" 1009
 if about=$(e2e_wait_window 'About' 15); then
-  check "the main dialog is disabled while About is up" main_enabled 0
+  e2e_check "the main dialog is disabled while About is up" main_enabled 0
   e2e_click_control "$delete_rect" 1004
-  check "Delete opened no warning behind About" [ "$(count 'WARNING!')" = 0 ]
+  e2e_check "Delete opened no warning behind About" [ "$(count 'WARNING!')" = 0 ]
   e2e_key "$about" Return
-  check "About closed" [ "$(count 'About')" = 0 ]
+  e2e_check "About closed" [ "$(count 'About')" = 0 ]
 else
   e2e_fail "About did not open"
 fi
 
 e2e_key "$wid" Escape
 e2e_wait_exit "$pid" 20 || { e2e_fail "Escape did not end the program"; kill "$pid" 2>/dev/null; }
-check "the printer is still there at the end" has_printer 'Brontal 4500 PS'
+e2e_check "the printer is still there at the end" has_printer 'Brontal 4500 PS'
 e2e_summary

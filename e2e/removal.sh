@@ -70,11 +70,6 @@ reg_has() {  # reg_has <key> [value]
 lacks_key() { ! reg_has "$@"; }
 is_pending() { pending | grep -qi "$1"; }
 not_pending() { ! is_pending "$1"; }
-check() {  # check <description> <command...>
-  local what=$1
-  shift
-  if "$@"; then e2e_pass "$what"; else e2e_fail "$what"; fi
-}
 pending() { e2e_run 30 reg query "$SESSION" /v PendingFileRenameOperations 2>/dev/null; }
 
 # wait_list <count of lines in list 1002>: polls the main dialog until its printer list has them.
@@ -96,8 +91,8 @@ e2e_printers | sed 's/^/  printer: /'
 echo "== a name that matches no printer"
 before=$(e2e_run 30 "$spoolcheck")
 e2e_run_trellin 'No Such Printer'
-check "Trellin.exe No Such Printer ends with ERROR_INVALID_PRINTER_NAME (got $RUN_RC)" [ "$RUN_RC" = "$ERROR_INVALID_PRINTER_NAME" ]
-check "nothing changed in the spooler" [ "$(e2e_run 30 "$spoolcheck")" = "$before" ]
+e2e_check "Trellin.exe No Such Printer ends with ERROR_INVALID_PRINTER_NAME (got $RUN_RC)" [ "$RUN_RC" = "$ERROR_INVALID_PRINTER_NAME" ]
+e2e_check "nothing changed in the spooler" [ "$(e2e_run 30 "$spoolcheck")" = "$before" ]
 
 # ---- 2. the monitoring application cannot be ended: its notice, and nothing removed -----
 echo "== the monitoring application runs without its process id"
@@ -114,11 +109,11 @@ if e2e_start_standin --no-pid; then
   fi
   e2e_wait_exit "$RUN_PID" 60 || kill "$RUN_PID" 2>/dev/null
   rc=$(e2e_exit_code "$log")
-  check "the run ends with ERROR_BUSY (got $rc)" [ "$rc" = "$ERROR_BUSY" ]
-  check "the printer is still there" e2e_has_printer 'Brontal 4500 PS'
-  check "its data file is still there" [ -f "$DRVDIR/BR4500.PPD" ]
-  check "its registry data is still there" reg_has "$PRINT\\Printers\\Brontal 4500 PS"
-  check "its per-user settings are still there" reg_has 'HKCU\Printers\Settings\Brontal 4500 PS'
+  e2e_check "the run ends with ERROR_BUSY (got $rc)" [ "$rc" = "$ERROR_BUSY" ]
+  e2e_check "the printer is still there" e2e_has_printer 'Brontal 4500 PS'
+  e2e_check "its data file is still there" [ -f "$DRVDIR/BR4500.PPD" ]
+  e2e_check "its registry data is still there" reg_has "$PRINT\\Printers\\Brontal 4500 PS"
+  e2e_check "its per-user settings are still there" reg_has 'HKCU\Printers\Settings\Brontal 4500 PS'
   kill "$STANDIN_PID" 2>/dev/null
   e2e_wait_exit "$STANDIN_PID" 10 || true
 else
@@ -129,31 +124,31 @@ fi
 echo "== Trellin.exe Brontal 4500 PS"
 if e2e_start_standin && e2e_hold BR4500.INI; then
   e2e_run_trellin 'Brontal 4500 PS'
-  check "the run ends with ERROR_SUCCESS_REBOOT_REQUIRED (got $RUN_RC)" [ "$RUN_RC" = "$ERROR_SUCCESS_REBOOT_REQUIRED" ]
-  check "the printer is gone from the spooler" e2e_lacks_printer 'Brontal 4500 PS'
-  check "its driver's key is gone" lacks_key "$DRIVERS\Brontal 4500 PS"
-  check "its printer key is gone" lacks_key "$PRINT\Printers\Brontal 4500 PS"
-  check "its per-user settings are gone" lacks_key "HKCU\Printers\Settings\Brontal 4500 PS"
-  check "the vendor's data it names is gone from the machine" lacks_key 'HKLM\SOFTWARE\Brontal\Data\Office 4500'
-  check "the vendor's data it names is gone from the user" lacks_key 'HKCU\SOFTWARE\Brontal\Data\Office 4500'
-  check "another printer's vendor data stays" reg_has 'HKLM\SOFTWARE\Brontal\Data\Office 7200' Kept
+  e2e_check "the run ends with ERROR_SUCCESS_REBOOT_REQUIRED (got $RUN_RC)" [ "$RUN_RC" = "$ERROR_SUCCESS_REBOOT_REQUIRED" ]
+  e2e_check "the printer is gone from the spooler" e2e_lacks_printer 'Brontal 4500 PS'
+  e2e_check "its driver's key is gone" lacks_key "$DRIVERS\Brontal 4500 PS"
+  e2e_check "its printer key is gone" lacks_key "$PRINT\Printers\Brontal 4500 PS"
+  e2e_check "its per-user settings are gone" lacks_key "HKCU\Printers\Settings\Brontal 4500 PS"
+  e2e_check "the vendor's data it names is gone from the machine" lacks_key 'HKLM\SOFTWARE\Brontal\Data\Office 4500'
+  e2e_check "the vendor's data it names is gone from the user" lacks_key 'HKCU\SOFTWARE\Brontal\Data\Office 4500'
+  e2e_check "another printer's vendor data stays" reg_has 'HKLM\SOFTWARE\Brontal\Data\Office 7200' Kept
   for f in BR4500.PPD BRUI.DLL BRHELP.HLP; do
-    check "its file $f is gone" [ ! -e "$DRVDIR/$f" ]
+    e2e_check "its file $f is gone" [ ! -e "$DRVDIR/$f" ]
   done
-  check "PSCRIPT5.DLL, which Plain PS lists too, stays" [ -f "$DRVDIR/PSCRIPT5.DLL" ]
-  check "BR4500.INI, held open, is still there" [ -f "$DRVDIR/BR4500.INI" ]
-  check "BR4500.INI is left for deletion at the restart" is_pending 'BR4500.INI'
-  check "the driver's library deleted the printer" reg_has 'HKCU\Software\Brontal\DriverLibrary' Calls
-  check "the monitoring application was ended" e2e_wait_exit "$STANDIN_PID" 10
-  check "its settings key is gone" lacks_key "HKCU\Software\Norix\Tallyvue"
-  check "its autostart value is gone" lacks_key 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' 'Norix Tallyvue'
-  check "its desktop shortcut is gone" [ ! -e "$(e2e_c_drive)/users/$user/Desktop/Tallyvue.lnk" ]
-  check "its program folder is gone" [ ! -d "$(e2e_c_drive)/users/$user/Temp/Tallyvue" ]
-  check "the driver's tavq.dll is now the shipped one" cmp -s "$DRVDIR/TAVQ.DLL" "$build_dir/tavq.dll"
+  e2e_check "PSCRIPT5.DLL, which Plain PS lists too, stays" [ -f "$DRVDIR/PSCRIPT5.DLL" ]
+  e2e_check "BR4500.INI, held open, is still there" [ -f "$DRVDIR/BR4500.INI" ]
+  e2e_check "BR4500.INI is left for deletion at the restart" is_pending 'BR4500.INI'
+  e2e_check "the driver's library deleted the printer" reg_has 'HKCU\Software\Brontal\DriverLibrary' Calls
+  e2e_check "the monitoring application was ended" e2e_wait_exit "$STANDIN_PID" 10
+  e2e_check "its settings key is gone" lacks_key "HKCU\Software\Norix\Tallyvue"
+  e2e_check "its autostart value is gone" lacks_key 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' 'Norix Tallyvue'
+  e2e_check "its desktop shortcut is gone" [ ! -e "$(e2e_c_drive)/users/$user/Desktop/Tallyvue.lnk" ]
+  e2e_check "its program folder is gone" [ ! -d "$(e2e_c_drive)/users/$user/Temp/Tallyvue" ]
+  e2e_check "the driver's tavq.dll is now the shipped one" cmp -s "$DRVDIR/TAVQ.DLL" "$build_dir/tavq.dll"
   stamp=$(TZ=${TZ:-UTC} date -d '1998-01-01 01:01:01' +%s)
-  check "the driver's tavq.dll is stamped 1998-01-01 01:01:01 (got $(date -d "@$(stat -c %Y "$DRVDIR/TAVQ.DLL")" '+%F %T'))" \
+  e2e_check "the driver's tavq.dll is stamped 1998-01-01 01:01:01 (got $(date -d "@$(stat -c %Y "$DRVDIR/TAVQ.DLL")" '+%F %T'))" \
     [ "$(stat -c %Y "$DRVDIR/TAVQ.DLL")" = "$stamp" ]
-  check "the other printers stay" e2e_has_printer 'Plain PS Printer'
+  e2e_check "the other printers stay" e2e_has_printer 'Plain PS Printer'
   kill "$HOLD_PID" 2>/dev/null
 else
   e2e_fail "the stand-in application or the file holder did not start"
@@ -162,12 +157,12 @@ fi
 # ---- 4. a shared driver: the printer and its own data go, the driver stays ---------------
 echo "== Trellin.exe Brontal 7200 Color (Office 2)"
 e2e_run_trellin 'Brontal 7200 Color (Office 2)'
-check "the run ends with ERROR_SUCCESS (got $RUN_RC)" [ "$RUN_RC" = "$ERROR_SUCCESS" ]
-check "the printer is gone" e2e_lacks_printer 'Brontal 7200 Color (Office 2)'
-check "its per-user settings are gone" lacks_key "HKCU\Printers\Settings\Brontal 7200 Color (Office 2)"
-check "the shared driver's key stays" reg_has "$DRIVERS\\Brontal 7200 PCL"
-check "the shared driver's files stay" [ -f "$DRVDIR/BR7200.PPD" ]
-check "the other printer of the driver stays" e2e_has_printer 'Brontal 7200 Color'
+e2e_check "the run ends with ERROR_SUCCESS (got $RUN_RC)" [ "$RUN_RC" = "$ERROR_SUCCESS" ]
+e2e_check "the printer is gone" e2e_lacks_printer 'Brontal 7200 Color (Office 2)'
+e2e_check "its per-user settings are gone" lacks_key "HKCU\Printers\Settings\Brontal 7200 Color (Office 2)"
+e2e_check "the shared driver's key stays" reg_has "$DRIVERS\\Brontal 7200 PCL"
+e2e_check "the shared driver's files stay" [ -f "$DRVDIR/BR7200.PPD" ]
+e2e_check "the other printer of the driver stays" e2e_has_printer 'Brontal 7200 Color'
 
 echo "== the workstation after the command-line removals"
 e2e_printers | sed 's/^/  printer: /'
@@ -184,7 +179,7 @@ if wid=$(e2e_wait_window "$CAPTION" 30) && wait_list 1; then
     sleep 0.3
     e2e_screenshot "$warn" "$SHOTS/removal-$E2E_ARCH-warning.png" || true
     wdump=$(e2e_run 20 "$inspect" 'WARNING!')
-    check "the warning names the printer" grep -qF 'Brontal 7200 Color' <<<"$wdump"
+    e2e_check "the warning names the printer" grep -qF 'Brontal 7200 Color' <<<"$wdump"
     e2e_key "$warn" Return
     notice=''
     end=$(( $(e2e_now_ms) + 10000 ))
@@ -202,7 +197,7 @@ if wid=$(e2e_wait_window "$CAPTION" 30) && wait_list 1; then
     if reboot=$(e2e_wait_window 'Reboot System' 30); then
       sleep 0.3
       e2e_screenshot "$reboot" "$SHOTS/removal-$E2E_ARCH-restart.png" || true
-      check "the notice has closed when the restart is offered" [ -z "$(e2e_find_windows 'Reset spooler')" ]
+      e2e_check "the notice has closed when the restart is offered" [ -z "$(e2e_find_windows 'Reset spooler')" ]
       e2e_key "$reboot" Escape
       if wait_list 1 && grep -q '^control 1002 ListBox "" enabled=0 ' <<<"$DUMP"; then
         e2e_pass "after Cancel the list is filled anew: $(sed -n 's/^list 1002 line 0: //p' <<<"$DUMP")"
@@ -218,10 +213,10 @@ if wid=$(e2e_wait_window "$CAPTION" 30) && wait_list 1; then
   fi
   e2e_click_control "$DUMP" 1024
   e2e_wait_exit "$RUN_PID" 20 || { e2e_fail "Exit did not end the program"; kill "$RUN_PID" 2>/dev/null; }
-  check "the interactive run ends with 0 (got $(e2e_exit_code "$log"))" [ "$(e2e_exit_code "$log")" = 0 ]
-  check "Brontal 7200 Color is gone" e2e_lacks_printer 'Brontal 7200 Color'
-  check "its driver's key is gone now" lacks_key "$DRIVERS\Brontal 7200 PCL"
-  check "its data file is gone now" [ ! -e "$DRVDIR/BR7200.PPD" ]
+  e2e_check "the interactive run ends with 0 (got $(e2e_exit_code "$log"))" [ "$(e2e_exit_code "$log")" = 0 ]
+  e2e_check "Brontal 7200 Color is gone" e2e_lacks_printer 'Brontal 7200 Color'
+  e2e_check "its driver's key is gone now" lacks_key "$DRIVERS\Brontal 7200 PCL"
+  e2e_check "its data file is gone now" [ ! -e "$DRVDIR/BR7200.PPD" ]
 else
   e2e_fail "the main dialog did not show the printer list"
   kill "$RUN_PID" 2>/dev/null
@@ -239,13 +234,13 @@ if e2e_hold BR4500.INI; then
     warn=$(e2e_wait_window 'WARNING!' 15) && e2e_key "$warn" Return
     if reboot=$(e2e_wait_window 'Reboot System' 40); then
       e2e_key "$reboot" Return
-      check "OK restarts the machine: every program of the prefix ends" e2e_wait_exit "$RUN_PID" 30
-      check "the program holding BR4500.INI ended with it" e2e_wait_exit "$HOLD_PID" 30
+      e2e_check "OK restarts the machine: every program of the prefix ends" e2e_wait_exit "$RUN_PID" 30
+      e2e_check "the program holding BR4500.INI ended with it" e2e_wait_exit "$HOLD_PID" 30
       WINEPREFIX=$WINEPREFIX timeout 30 wineserver -w 2>/dev/null || true
       # The next start of the prefix is the restart: the session manager runs the pending deletions.
       pending >/dev/null
-      check "after the restart BR4500.INI is gone" [ ! -e "$DRVDIR/BR4500.INI" ]
-      check "and nothing is pending any more" not_pending BR4500
+      e2e_check "after the restart BR4500.INI is gone" [ ! -e "$DRVDIR/BR4500.INI" ]
+      e2e_check "and nothing is pending any more" not_pending BR4500
     else
       e2e_fail "no restart dialog"
     fi

@@ -15,6 +15,7 @@ E2E_SUMMARY=1
 
 e2e_require_build Trellin.exe tavq.dll us_res.dll
 [ "$E2E_ARCH" = win32 ] || e2e_die "$build_dir is not the 32-bit build"
+e2e_require_jq
 e2e_begin
 
 BINFMT=/proc/sys/fs/binfmt_misc
@@ -69,11 +70,6 @@ BRONTAL=('Brontal 4500 PS' 'Brontal 7200 Color' 'Brontal 7200 Color (Office 2)')
 OTHERS=('Office Laser' 'Plain PS Printer')
 
 # check <what> <command...>
-check() {
-  local what=$1
-  shift
-  if "$@"; then e2e_pass "$what"; else e2e_fail "$what"; fi
-}
 # found_printers <log>: the printers a /list run found, one a line.
 found_printers() { jq -r 'select(.event == "found" and .kind == "printer") | .name' "$1"; }
 # log_holds <log> <jq program>: the program, run over the whole log, is true.
@@ -95,7 +91,7 @@ if wid=$(e2e_wait_window "$CAPTION" 240); then
     [ "$(e2e_now_ms)" -ge "$end" ] && break
     sleep 2
   done
-  check "list 1002 shows exactly the three Brontal printers" \
+  e2e_check "list 1002 shows exactly the three Brontal printers" \
     test "$listed" = "$(printf '%s\n' "${BRONTAL[@]}")"
   e2e_screenshot "$wid" "$SHOTS/shipped32-main.png" || true
   e2e_key "$wid" Escape
@@ -106,32 +102,32 @@ fi
 
 # ---- 2. detection --------------------------------------------------------------------------------
 e2e_run_trellin '/log:C:\list1.jsonl /list'
-check "/list ends with 1 while Brontal's printers are installed (got $RUN_RC)" test "$RUN_RC" = 1
-check "/list finds the three Brontal printers" \
+e2e_check "/list ends with 1 while Brontal's printers are installed (got $RUN_RC)" test "$RUN_RC" = 1
+e2e_check "/list finds the three Brontal printers" \
   test "$(found_printers "$(log_of list1)")" = "$(printf '%s\n' "${BRONTAL[@]}")"
 
 # ---- 3. a named removal ---------------------------------------------------------------------------
 e2e_run_trellin '/log:C:\named.jsonl Brontal 4500 PS'
-check "removing Brontal 4500 PS by name ends with 0 (got $RUN_RC)" test "$RUN_RC" = 0
-check "Brontal 4500 PS is gone from the spooler" e2e_lacks_printer 'Brontal 4500 PS'
-check "its data file is gone" test ! -e "$drvdir/BR4500.PPD"
-check "PSCRIPT5.DLL, which Plain PS still lists, stays" test -e "$drvdir/PSCRIPT5.DLL"
-check "the driver key of Brontal 4500 PS is gone" \
+e2e_check "removing Brontal 4500 PS by name ends with 0 (got $RUN_RC)" test "$RUN_RC" = 0
+e2e_check "Brontal 4500 PS is gone from the spooler" e2e_lacks_printer 'Brontal 4500 PS'
+e2e_check "its data file is gone" test ! -e "$drvdir/BR4500.PPD"
+e2e_check "PSCRIPT5.DLL, which Plain PS still lists, stays" test -e "$drvdir/PSCRIPT5.DLL"
+e2e_check "the driver key of Brontal 4500 PS is gone" \
   log_holds "$(log_of named)" '[.[] | select(.event == "change" and .kind == "delete_key" and (.path | endswith("Drivers\\Version-3\\Brontal 4500 PS")))] | .[0].outcome == "done"'
 
 # ---- 4. everything else of Brontal's, then detection again --------------------------------------
 e2e_run_trellin '/log:C:\all.jsonl /all'
-check "/all ends with 0 (got $RUN_RC)" test "$RUN_RC" = 0
+e2e_check "/all ends with 0 (got $RUN_RC)" test "$RUN_RC" = 0
 for p in 'Brontal 7200 Color' 'Brontal 7200 Color (Office 2)'; do
-  check "$p is gone" e2e_lacks_printer "$p"
+  e2e_check "$p is gone" e2e_lacks_printer "$p"
 done
 for p in "${OTHERS[@]}"; do
-  check "$p stays" e2e_has_printer "$p"
+  e2e_check "$p stays" e2e_has_printer "$p"
 done
-check "the shared driver's data file is gone" test ! -e "$drvdir/BR7200.PPD"
+e2e_check "the shared driver's data file is gone" test ! -e "$drvdir/BR7200.PPD"
 e2e_run_trellin '/log:C:\list2.jsonl /list'
-check "/list ends with 0 once nothing of Brontal's is left (got $RUN_RC)" test "$RUN_RC" = 0
-check "/list finds nothing" test -z "$(jq -r 'select(.event == "found")' "$(log_of list2)")"
+e2e_check "/list ends with 0 once nothing of Brontal's is left (got $RUN_RC)" test "$RUN_RC" = 0
+e2e_check "/list finds nothing" test -z "$(jq -r 'select(.event == "found")' "$(log_of list2)")"
 
 release_handler
 e2e_summary

@@ -53,7 +53,7 @@ if [ "$E2E_ARCH" != win32 ]; then
   echo "0 passed, 1 failed"
   exit 1
 fi
-command -v jq >/dev/null || { echo "FAIL: jq is missing (scripts/setup.sh installs it)"; echo "0 passed, 1 failed"; exit 1; }
+e2e_require_jq
 
 E2E_SUMMARY=1
 e2e_begin
@@ -67,11 +67,6 @@ strtable=$(e2e_build_tool strtable -lshell32) || e2e_die "cannot build strtable"
 drvlib=$(e2e_build_driver_library) || e2e_die "cannot build the driver library"
 user=$(id -un)
 
-check() {  # check <description> <command...>
-  local what=$1
-  shift
-  if "$@"; then e2e_pass "$what"; else e2e_fail "$what"; fi
-}
 reg_has() {  # reg_has <key> [value]
   if [ $# -gt 1 ]; then e2e_run 30 reg query "$1" /v "$2" >/dev/null 2>&1; else e2e_run 30 reg query "$1" >/dev/null 2>&1; fi
 }
@@ -103,22 +98,22 @@ for entry in "${NT_VERSIONS[@]}"; do
     continue
   fi
   e2e_run_trellin '/log:C:\trellin.log Brontal 4500 PS'
-  check "$label: the program runs as the $family family (log: $(jq -c -s -r '[.[] | select(.event == "run")][0].os' "$LOG" 2>/dev/null))" \
+  e2e_check "$label: the program runs as the $family family (log: $(jq -c -s -r '[.[] | select(.event == "run")][0].os' "$LOG" 2>/dev/null))" \
     log_has "[.[] | select(.event == \"run\")][0].os == \"$family\""
-  check "$label: the run ends with 3010 (got $RUN_RC)" [ "$RUN_RC" = 3010 ]
-  check "$label: the printer is gone from the spooler" e2e_lacks_printer 'Brontal 4500 PS'
-  check "$label: its driver's key is gone" lacks_key "$E2E_DRIVERS_KEY\\Brontal 4500 PS"
-  check "$label: its printer key is gone" lacks_key "$PRINT\\Printers\\Brontal 4500 PS"
-  check "$label: its data file and configuration module are gone" none_exists "$DRVDIR/BR4500.PPD" "$DRVDIR/BRUI.DLL"
-  check "$label: BR4500.INI, held open, is left for the restart" is_pending 'BR4500.INI'
-  check "$label: both spooler cycles ended with the spooler running" \
+  e2e_check "$label: the run ends with 3010 (got $RUN_RC)" [ "$RUN_RC" = 3010 ]
+  e2e_check "$label: the printer is gone from the spooler" e2e_lacks_printer 'Brontal 4500 PS'
+  e2e_check "$label: its driver's key is gone" lacks_key "$E2E_DRIVERS_KEY\\Brontal 4500 PS"
+  e2e_check "$label: its printer key is gone" lacks_key "$PRINT\\Printers\\Brontal 4500 PS"
+  e2e_check "$label: its data file and configuration module are gone" none_exists "$DRVDIR/BR4500.PPD" "$DRVDIR/BRUI.DLL"
+  e2e_check "$label: BR4500.INI, held open, is left for the restart" is_pending 'BR4500.INI'
+  e2e_check "$label: both spooler cycles ended with the spooler running" \
     log_has '[.[] | select(.event == "spooler")] | length == 2 and all(.outcome == "running")'
-  check "$label: the driver's tavq.dll was called and returned 1" \
+  e2e_check "$label: the driver's tavq.dll was called and returned 1" \
     log_has '[.[] | select(.event == "companion")] | length == 1 and .[0].outcome == "done" and .[0].result == 1 and (.[0].library | test("\\\\w32x86\\\\3\\\\TAVQ.DLL$"; "i"))'
-  check "$label: the monitoring application was ended and its traces removed" standin_gone
-  check "$label: the driver's tavq.dll is now the shipped one" cmp -s "$DRVDIR/TAVQ.DLL" "$build_dir/tavq.dll"
-  check "$label: and stamped 1998-01-01 01:01:01" [ "$(stat -c %Y "$DRVDIR/TAVQ.DLL" 2>/dev/null)" = "$stamp" ]
-  check "$label: the other printers stay" e2e_has_printer 'Plain PS Printer'
+  e2e_check "$label: the monitoring application was ended and its traces removed" standin_gone
+  e2e_check "$label: the driver's tavq.dll is now the shipped one" cmp -s "$DRVDIR/TAVQ.DLL" "$build_dir/tavq.dll"
+  e2e_check "$label: and stamped 1998-01-01 01:01:01" [ "$(stat -c %Y "$DRVDIR/TAVQ.DLL" 2>/dev/null)" = "$stamp" ]
+  e2e_check "$label: the other printers stay" e2e_has_printer 'Plain PS Printer'
   kill "$HOLD_PID" 2>/dev/null
 done
 
@@ -146,30 +141,30 @@ e2e_set_version Trellin.exe win98 || e2e_fail "Windows 98: cannot set the versio
 LOG=$(e2e_c_drive)/trellin.log
 if e2e_start_standin; then
   e2e_run_trellin '/log:C:\trellin.log Brontal 4500 PS'
-  check "Windows 98: the program runs as the 9x family (log: $(jq -c -s -r '[.[] | select(.event == "run")][0].os' "$LOG" 2>/dev/null))" \
+  e2e_check "Windows 98: the program runs as the 9x family (log: $(jq -c -s -r '[.[] | select(.event == "run")][0].os' "$LOG" 2>/dev/null))" \
     log_has '[.[] | select(.event == "run")][0].os == "9x"'
-  check "Windows 98: the run ends with 0 (got $RUN_RC)" [ "$RUN_RC" = 0 ]
-  check "Windows 98: no spooler stop or start, no spooler cycle" \
+  e2e_check "Windows 98: the run ends with 0 (got $RUN_RC)" [ "$RUN_RC" = 0 ]
+  e2e_check "Windows 98: no spooler stop or start, no spooler cycle" \
     log_has '[.[] | select(.event == "spooler" or .kind == "stop_service" or .kind == "start_service")] | length == 0'
-  check "Windows 98: the printer is gone from the spooler" e2e_lacks_printer 'Brontal 4500 PS'
-  check "Windows 98: its printer key is gone" lacks_key "$PRINT\\Printers\\Brontal 4500 PS"
-  check "Windows 98: its driver's key is gone" lacks_key "$DRIVERS_9X\\Brontal 4500 PS"
-  check "Windows 98: its driver's LanMan key is gone" lacks_key "$LANMAN\\Brontal 4500 PS"
-  check "Windows 98: the other drivers' LanMan keys stay" reg_has "$LANMAN\\Plain PS"
-  check "Windows 98: its files are gone" none_exists "$DIR9X/BR4500.PPD" "$DIR9X/BRUI.DLL" "$DIR9X/BRHELP.HLP"
-  check "Windows 98: PSCRIPT5.DLL, which Plain PS lists too, stays" [ -f "$DIR9X/PSCRIPT5.DLL" ]
-  check "Windows 98: the driver's tavq.dll was called and returned 1" \
+  e2e_check "Windows 98: the printer is gone from the spooler" e2e_lacks_printer 'Brontal 4500 PS'
+  e2e_check "Windows 98: its printer key is gone" lacks_key "$PRINT\\Printers\\Brontal 4500 PS"
+  e2e_check "Windows 98: its driver's key is gone" lacks_key "$DRIVERS_9X\\Brontal 4500 PS"
+  e2e_check "Windows 98: its driver's LanMan key is gone" lacks_key "$LANMAN\\Brontal 4500 PS"
+  e2e_check "Windows 98: the other drivers' LanMan keys stay" reg_has "$LANMAN\\Plain PS"
+  e2e_check "Windows 98: its files are gone" none_exists "$DIR9X/BR4500.PPD" "$DIR9X/BRUI.DLL" "$DIR9X/BRHELP.HLP"
+  e2e_check "Windows 98: PSCRIPT5.DLL, which Plain PS lists too, stays" [ -f "$DIR9X/PSCRIPT5.DLL" ]
+  e2e_check "Windows 98: the driver's tavq.dll was called and returned 1" \
     log_has '[.[] | select(.event == "companion")] | length == 1 and .[0].outcome == "done" and .[0].result == 1'
-  check "Windows 98: the monitoring application was ended and its traces removed" standin_gone
-  check "Windows 98: the driver's tavq.dll was neither replaced nor stamped" \
+  e2e_check "Windows 98: the monitoring application was ended and its traces removed" standin_gone
+  e2e_check "Windows 98: the driver's tavq.dll was neither replaced nor stamped" \
     log_has '[.[] | select(.kind == "copy_file" or .kind == "set_file_times")] | length == 0'
-  check "Windows 98: the driver's tavq.dll went with its files" none_exists "$DIR9X/TAVQ.DLL"
+  e2e_check "Windows 98: the driver's tavq.dll went with its files" none_exists "$DIR9X/TAVQ.DLL"
   # The spooler's own DeletePrinter, after the registry step.
   deletion=$(jq -c -s '[.[] | select(.event == "change")] | (map(.kind == "delete_printer") | index(true)) as $d
     | (map(.kind == "delete_key" and (.path | endswith("\\Printers\\Brontal 4500 PS"))) | index(true)) as $k
     | if $d == null then "none" elif $k != null and $k < $d then "after the registry step, result \(.[$d].result)" else "before the registry step" end' "$LOG" 2>/dev/null)
-  check "Windows 98: the spooler's DeletePrinter was asked for the printer ($deletion)" grep -q '^"after the registry step' <<<"$deletion"
-  check "Windows 98: the other printers stay" e2e_has_printer 'Plain PS Printer'
+  e2e_check "Windows 98: the spooler's DeletePrinter was asked for the printer ($deletion)" grep -q '^"after the registry step' <<<"$deletion"
+  e2e_check "Windows 98: the other printers stay" e2e_has_printer 'Plain PS Printer'
 else
   e2e_fail "Windows 98: the stand-in application did not start"
 fi
@@ -189,14 +184,14 @@ if wid=$(e2e_wait_window "$CAPTION" 30); then
       sleep 0.3
       e2e_screenshot "$reboot" "$SHOTS/versions-win98-restart.png" || true
       rdump=$(e2e_run 20 "$inspect" 'Reboot System')
-      check "Windows 98: the restart dialog shows the 9x notice \"$notice\"" grep -qF "control 1019 Static \"$notice\"" <<<"$rdump"
-      check "Windows 98: it has OK only: $(grep '^control [0-9]* Button' <<<"$rdump" | cut -d' ' -f2-4 | tr '\n' '|')" \
+      e2e_check "Windows 98: the restart dialog shows the 9x notice \"$notice\"" grep -qF "control 1019 Static \"$notice\"" <<<"$rdump"
+      e2e_check "Windows 98: it has OK only: $(grep '^control [0-9]* Button' <<<"$rdump" | cut -d' ' -f2-4 | tr '\n' '|')" \
         [ "$(grep '^control [0-9]* Button' <<<"$rdump" | cut -d' ' -f2-3)" = '1 Button' ]
       e2e_key "$reboot" Return
       end=$(( $(e2e_now_ms) + 10000 ))
       until [ -z "$(e2e_find_windows 'Reboot System')" ] || [ "$(e2e_now_ms)" -ge "$end" ]; do sleep 0.1; done
       dump=$(e2e_run 20 "$inspect" "$CAPTION")
-      check "Windows 98: after OK the list is filled anew without the printer: $(sed -n 's/^list 1002 line [0-9]*: //p' <<<"$dump" | tr '\n' '|')" \
+      e2e_check "Windows 98: after OK the list is filled anew without the printer: $(sed -n 's/^list 1002 line [0-9]*: //p' <<<"$dump" | tr '\n' '|')" \
         [ "$(sed -n 's/^list 1002 line [0-9]*: //p' <<<"$dump" | tr '\n' '|')" = 'Brontal 7200 Color|' ]
     else
       e2e_fail "Windows 98: no restart notice; windows: $(e2e_list_windows | tr '\n' '|')"
@@ -206,8 +201,8 @@ if wid=$(e2e_wait_window "$CAPTION" 30); then
   fi
   e2e_click_control "$dump" 1024
   e2e_wait_exit "$RUN_PID" 20 || { e2e_fail "Windows 98: Exit did not end the program"; kill "$RUN_PID" 2>/dev/null; }
-  check "Windows 98: the interactive run ends with 0 (got $(e2e_exit_code "$log"))" [ "$(e2e_exit_code "$log")" = 0 ]
-  check "Windows 98: Brontal 7200 Color (Office 2) is gone" e2e_lacks_printer 'Brontal 7200 Color (Office 2)'
+  e2e_check "Windows 98: the interactive run ends with 0 (got $(e2e_exit_code "$log"))" [ "$(e2e_exit_code "$log")" = 0 ]
+  e2e_check "Windows 98: Brontal 7200 Color (Office 2) is gone" e2e_lacks_printer 'Brontal 7200 Color (Office 2)'
 else
   e2e_fail "Windows 98: the main dialog did not appear"
   kill "$RUN_PID" 2>/dev/null
