@@ -56,14 +56,25 @@ UINT CRemovalRun::BeginClosingCycle() {
     return IsNt() && m_cycle.Begin(SPOOLER_EVENT_REMOVAL) ? SPOOLER_EVENT_REMOVAL : 0;
 }
 
-std::vector<CString> CRemovalRun::OfferedPrinters() const {
-    std::vector<CString> names;
+std::vector<OfferedEntry> CRemovalRun::OfferedEntries() const {
+    std::vector<OfferedEntry> offered;
     POSITION pos = m_printerList.GetHeadPosition();
     while (pos) {
         CPrinterEntry* entry = static_cast<CPrinterEntry*>(const_cast<CObList&>(m_printerList).GetNext(pos));
-        if (IsOffered(*entry))
-            names.push_back(entry->m_strPrinterName);
+        if (entry->m_bRemoved == 1)
+            continue;
+        // Only whether a sign shows decides, and a sign shows the same with or without the full reading.
+        const DriverEvidence evidence = entry->WeighDriverEvidence(TRUE);
+        if (IsOffered(evidence, OFFERED_BY_LIST))
+            offered.push_back(OfferedEntry{entry, evidence});
     }
+    return offered;
+}
+
+std::vector<CString> CRemovalRun::OfferedPrinters() const {
+    std::vector<CString> names;
+    for (const OfferedEntry& offered : OfferedEntries())
+        names.push_back(offered.entry->m_strPrinterName);
     return names;
 }
 
@@ -162,15 +173,15 @@ void CRemovalRun::RunEverything() {
 
 namespace {
 
-// A printer's or an unused driver's entry as a detection run reports it; reads the driver's signs.
-FoundItem FoundOf(CPrinterEntry& entry) {
+// A printer's or an unused driver's entry as a detection run reports it, with its driver's evidence.
+FoundItem FoundOf(const CPrinterEntry& entry, DriverEvidence evidence) {
     FoundItem item;
     item.name = entry.m_strPrinterName;
     item.driver = entry.m_strDriverName;
     item.version = entry.m_nDriverVersion;
     item.key = entry.m_strDriverKey;
     item.dataFile = entry.m_strDataFile;
-    item.evidence = entry.WeighDriverEvidence();
+    item.evidence = evidence;
     return item;
 }
 
@@ -182,9 +193,8 @@ BOOL CRemovalRun::FindUnusedBrontalDrivers(std::vector<FoundItem>& found, std::v
     POSITION pos = m_unusedDrivers.GetHeadPosition();
     while (pos) {
         CPrinterEntry* driver = static_cast<CPrinterEntry*>(m_unusedDrivers.GetNext(pos));
-        // A driver with a name, as every listed one has: its evidence shows a sign exactly when the
-        // Brontal driver test passes.
-        const FoundItem item = FoundOf(*driver);
+        // Only the drivers that show a sign are kept, and a sign shows the same without the full reading.
+        const FoundItem item = FoundOf(*driver, driver->WeighDriverEvidence(TRUE));
         if (ShowsBrontalSign(item.evidence)) {
             found.push_back(item);
             entries.push_back(driver);
@@ -197,7 +207,7 @@ BOOL CRemovalRun::RemoveEverything() {
     Changes().ResetDeferredFiles();
     // Chosen before the first removal: a printer's removal may take files that the signs of another
     // printer's or a driver's data file are read from.
-    const std::vector<CString> names = OfferedPrinters();
+    const std::vector<OfferedEntry> offered = OfferedEntries();
     std::vector<FoundItem> drivers;
     std::vector<CPrinterEntry*> brontalDrivers;
     FindUnusedBrontalDrivers(drivers, brontalDrivers);
@@ -205,15 +215,15 @@ BOOL CRemovalRun::RemoveEverything() {
     BOOL removed = FALSE;
     BOOL refused = FALSE;  // a hand-off could not end the application, and its notice was shown
     const int companionCalls = Changes().CompanionCalls();
-    for (const CString& name : names) {
-        CPrinterEntry* target = FindPrinterEntry(name);
-        if (!target || target->m_bRemoved == 1)
-            continue;
+    for (const OfferedEntry& printer : offered) {
+        CPrinterEntry* target = printer.entry;
+        const CString name = target->m_strPrinterName;
         PrinterLookup lookup;
         lookup.name = name;
         lookup.found = TRUE;
         lookup.driver = target->m_strDriverName;
-        lookup.evidence = target->WeighDriverEvidence();
+        // The evidence the printer was offered on, before any removal could take the files it is read from.
+        lookup.evidence = printer.evidence;
         RunObserver().OnPrinterLookup(lookup);
         const int deferred = Changes().DeferredFiles();
         DWORD code = ERROR_BUSY;
@@ -258,9 +268,8 @@ Remains CRemovalRun::FindRemains() {
     Remains remains;
     DetectOsFamily();
     EnumerateNow();
-    for (const CString& name : OfferedPrinters()) {
-        remains.printers.push_back(FoundOf(*FindPrinterEntry(name)));
-    }
+    for (const OfferedEntry& printer : OfferedEntries())
+        remains.printers.push_back(FoundOf(*printer.entry, printer.evidence));
     std::vector<CPrinterEntry*> entries;
     remains.complete = FindUnusedBrontalDrivers(remains.drivers, entries);
     remains.traces = FindMonitorTraces();

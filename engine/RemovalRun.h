@@ -32,6 +32,12 @@ struct RunItemOutcome {
     DWORD exitCode;
 };
 
+// A printer the list offers, with the driver's evidence it was offered on.
+struct OfferedEntry {
+    CPrinterEntry* entry;
+    DriverEvidence evidence;
+};
+
 // What is left of Brontal's on the workstation. `complete` is FALSE when the spooler could not list its
 // printers or its drivers: what could not be looked at is not known to be gone.
 struct Remains {
@@ -76,11 +82,10 @@ public:
     static BOOL IsOffered(DriverEvidence evidence, OfferedBy by) {
         return by == OFFERED_BY_LIST ? ShowsBrontalSign(evidence) : evidence != DRIVER_NO_BRONTAL_SIGN;
     }
-    // Whether the list offers `entry`: not yet removed, and offered by its evidence; reads the disk.
-    static BOOL IsOffered(CPrinterEntry& entry) {
-        return entry.m_bRemoved != 1 && IsOffered(entry.WeighDriverEvidence(TRUE), OFFERED_BY_LIST);
-    }
-    // The names of the printers the list offers, in enumeration order.
+    // The entries the list offers, not yet removed, in enumeration order, each with the evidence that
+    // offers it: the disk is read once per entry.
+    std::vector<OfferedEntry> OfferedEntries() const;
+    // Their printer names.
     std::vector<CString> OfferedPrinters() const;
 
     // First entry whose printer name equals `name` byte for byte; removed entries included.
