@@ -92,6 +92,26 @@ DWORD UsageError(CommandLineOptions& options, const CString& text) {
     return options.error;
 }
 
+// The options that are a word alone, and the field each sets.
+struct Switch {
+    LPCSTR name;
+    BOOL CommandLineOptions::*field;
+};
+const Switch kSwitches[] = {
+    {"/whatif", &CommandLineOptions::whatIf},
+    {"/all", &CommandLineOptions::all},
+    {"/list", &CommandLineOptions::list},
+};
+
+// The switch `word` names in any letter case; NULL for none.
+const Switch* FindSwitch(const CString& word) {
+    for (const Switch& option : kSwitches) {
+        if (_stricmp(word, option.name) == 0)
+            return &option;
+    }
+    return NULL;
+}
+
 // `value` with its environment variables expanded, as cmd would have done for a deployment tool that
 // starts the program without it; a variable that is not set stays as written.
 CString ExpandVariables(const CString& value) {
@@ -165,14 +185,10 @@ DWORD ParseCommandLine(LPCSTR commandLine, CommandLineOptions& options) {
                 UsageError(options, "option given twice: /?");
             options.usage = TRUE;
             at = end;
-        } else if (_stricmp(word, "/whatif") == 0 || _stricmp(word, "/all") == 0 || _stricmp(word, "/list") == 0) {
-            BOOL& given = _stricmp(word, "/whatif") == 0 ? options.whatIf
-                          : _stricmp(word, "/all") == 0  ? options.all
-                                                         : options.list;
-            if (given) {
-                const CString canonical = &given == &options.whatIf ? "/whatif" : &given == &options.all ? "/all" : "/list";
-                UsageError(options, "option given twice: " + canonical);
-            }
+        } else if (const Switch* option = FindSwitch(word)) {
+            BOOL& given = options.*option->field;
+            if (given)
+                UsageError(options, CString("option given twice: ") + option->name);
             given = TRUE;
             at = end;
         } else if (StartsWithNoCase(token, "/log:") || StartsWithNoCase(token, "/backup:")) {
